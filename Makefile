@@ -1,0 +1,23 @@
+# The two set-up commands of the README. Both install what is missing first.
+.PHONY: run test build deps format bench
+
+BUILD ?= build
+
+deps:
+	bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)
+
+run: build
+	bash scripts/run.sh $(BUILD)
+
+test: deps
+	bash scripts/test.sh
+
+bench: build
+	bash bench/run.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i

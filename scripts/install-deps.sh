@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Pivana needs to build, run, test and benchmark.
+# Idempotent: only packages that are not installed yet are handed to apt-get.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  g++ cmake ninja-build pkg-config clang-format
+  # still images
+  libvips-dev libvips-tools libraw-dev libtiff-dev librsvg2-dev libcairo2-dev libheif-dev
+  # audio, video, GIF
+  libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libswresample-dev libavutil-dev
+  # application framework
+  qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-svg-dev
+  qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtqml-workerscript
+  qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
+  qml6-module-qtquick-dialogs
+  # PDF pages
+  libpoppler-qt6-dev
+  # documents and presentations
+  libreoffice-writer-nogui libreoffice-impress-nogui
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
+  # tests and benchmarks
+  libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst
+  time
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${#missing[@]} packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,139 @@
+#include "app/CommandLine.h"
+
+#include "engine/BatchSummary.h"
+#include "engine/ConversionRouter.h"
+#include "engine/Converter.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace pivana {
+
+namespace {
+
+const char* const usage =
+    "Usage:\n"
+    "  pivana --to FORMAT FILE...   convert the files to FORMAT with the stored settings\n"
+    "  pivana --targets FILE...     list the formats the files can all be converted to\n"
+    "  pivana --help                show this help\n"
+    "  pivana --version             show the version\n"
+    "\n"
+    "Outputs go next to each file, or into the custom output folder chosen in Settings.\n"
+    "The exit status is 0 only when every file converted.\n";
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+QStringList absolutePaths(const QStringList& files) {
+    QStringList paths;
+    for (const QString& file : files) {
+        paths << QFileInfo(file).absoluteFilePath();
+    }
+    return paths;
+}
+
+int listTargets(const QStringList& files, std::FILE* out, std::FILE* err) {
+    const QStringList targets = ConversionRouter::shared().commonTargets(files);
+    if (targets.isEmpty()) {
+        print(err, BatchSummary::noTargetsMessage(files));
+        return 1;
+    }
+    print(out, targets.join(u' '));
+    return 0;
+}
+
+int convertFiles(const QString& format, const QStringList& files, std::FILE* out, std::FILE* err) {
+    Settings& settings = Settings::shared();
+    if (settings.outputFolderMode() == OutputFolderMode::Custom) {
+        settings.refreshCustomFolderState();
+        if (settings.customFolderState().kind == CustomFolderResolution::Kind::Missing) {
+            print(err, QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
+            return 1;
+        }
+    }
+    const SettingsSnapshot snapshot = settings.snapshot();
+
+    BatchObserver observer;
+    const bool interactive = ::isatty(fileno(err));
+    if (interactive && files.size() > 1) {
+        observer.fileStarted = [err](int index, int count, const QString& file) {
+            print(err, QStringLiteral("[%1/%2] %3").arg(index + 1).arg(count).arg(QFileInfo(file).fileName()));
+        };
+    }
+    const ConversionResult result =
+        ConversionRouter::shared().convert(files, format, snapshot, &observer);
+
+    // One line per file, in the order given.
+    qsizetype nextSuccess = 0;
+    size_t nextFailure = 0;
+    for (const QString& file : files) {
+        if (nextSuccess < result.succeeded.size() && result.succeeded[nextSuccess] == file) {
+            for (const QString& output : result.outputs[nextSuccess]) {
+                print(out, QDir::toNativeSeparators(output));
+            }
+            ++nextSuccess;
+        } else if (nextFailure < result.failed.size()) {
+            const FailedFile& failure = result.failed[nextFailure++];
+            const FailedConversion shown = FailedConversion::from(failure.path, failure.error);
+            print(out, shown.name + QStringLiteral(": ") + shown.reason);
+        }
+    }
+
+    const int succeeded = static_cast<int>(result.succeeded.size());
+    if (succeeded == 0) {
+        print(out, QStringLiteral("Conversion failed"));
+        return 1;
+    }
+    print(out, BatchSummary::doneTitleLine(format, succeeded, static_cast<int>(files.size())));
+    return result.failed.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+bool isCommandLineRequest(const QStringList& arguments) {
+    if (arguments.size() < 2) {
+        return false;
+    }
+    const QString& first = arguments.at(1);
+    return first.startsWith(u'-');
+}
+
+int runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    const QString command = arguments.value(1);
+    if (command == u"--help" || command == u"-h") {
+        std::fputs(usage, out);
+        return 0;
+    }
+    if (command == u"--version") {
+        print(out, QStringLiteral("pivana ") + QStringLiteral(PIVANA_VERSION));
+        return 0;
+    }
+    if (command == u"--targets") {
+        const QStringList files = arguments.mid(2);
+        if (files.isEmpty()) {
+            std::fputs(usage, err);
+            return 2;
+        }
+        return listTargets(absolutePaths(files), out, err);
+    }
+    if (command == u"--to") {
+        const QString format = arguments.value(2).toLower();
+        const QStringList files = arguments.mid(3);
+        if (format.isEmpty() || format.startsWith(u'-') || files.isEmpty()) {
+            std::fputs(usage, err);
+            return 2;
+        }
+        return convertFiles(format, absolutePaths(files), out, err);
+    }
+    print(err, QStringLiteral("pivana: unknown option %1").arg(command));
+    std::fputs(usage, err);
+    return 2;
+}
+
+}  // namespace pivana

@@ -1,0 +1,68 @@
+#include "engine/BatchSummary.h"
+
+#include <QFileInfo>
+
+namespace pivana::BatchSummary {
+
+QString fileLabel(const QStringList& files) {
+    if (files.size() == 1) {
+        return QFileInfo(files.first()).fileName();
+    }
+    return QStringLiteral("%1 files").arg(files.size());
+}
+
+QString doneTitleLine(const QString& format, int succeeded, int total) {
+    if (succeeded == total) {
+        return QStringLiteral("Converted to ") + format.toUpper();
+    }
+    return QStringLiteral("Converted %1 of %2 to %3").arg(succeeded).arg(total).arg(format.toUpper());
+}
+
+QString noTargetsMessage(const QStringList& files) {
+    return files.size() == 1 ? QStringLiteral("No supported conversion for this file.")
+                             : QStringLiteral("All files must be the same type.");
+}
+
+Notice notice(const QStringList& files, const ConversionResult& result, const QStringList& outputs) {
+    const int succeeded = static_cast<int>(result.succeeded.size());
+    const int failed = static_cast<int>(result.failed.size());
+    if (succeeded == 0) {
+        QString detail = QStringLiteral("No files were converted.");
+        if (failed > 0) {
+            const FailedConversion first =
+                FailedConversion::from(result.failed.front().path, result.failed.front().error);
+            detail = first.name + QStringLiteral(": ") + first.reason;
+        }
+        return {QStringLiteral("Conversion failed"), detail};
+    }
+    if (failed == 0) {
+        QStringList names;
+        for (const QString& output : outputs) {
+            names << QFileInfo(output).fileName();
+        }
+        return {QStringLiteral("Converted"),
+                fileLabel(files) + QStringLiteral(" \u2192 ") + names.join(QStringLiteral(", "))};
+    }
+    const FailedConversion first =
+        FailedConversion::from(result.failed.front().path, result.failed.front().error);
+    QString body = QStringLiteral("%1 of %2 succeeded \u00b7 %3: %4")
+                       .arg(succeeded)
+                       .arg(files.size())
+                       .arg(first.name, first.reason);
+    if (failed > 1) {
+        body += QStringLiteral(" (+%1 more)").arg(failed - 1);
+    }
+    return {QStringLiteral("Partially converted"), body};
+}
+
+QString savedFolder(const ConversionResult& result, const SettingsSnapshot& settings) {
+    if (settings.outputFolderMode == OutputFolderMode::Custom && settings.customOutputFolder) {
+        return QFileInfo(*settings.customOutputFolder).fileName();
+    }
+    if (result.succeeded.isEmpty()) {
+        return {};
+    }
+    return QFileInfo(QFileInfo(result.succeeded.first()).absolutePath()).fileName();
+}
+
+}  // namespace pivana::BatchSummary

@@ -1,0 +1,162 @@
+#include "settings/Settings.h"
+
+#include "settings/FolderReference.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QStandardPaths>
+
+namespace pivana {
+
+namespace {
+
+constexpr double defaultJpgQuality = 85.0;
+constexpr int defaultAudioBitrate = 192;
+
+QString defaultSettingsFile() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("pivana/pivana.conf"));
+}
+
+}  // namespace
+
+QString outputFolderModeText(OutputFolderMode mode) {
+    return mode == OutputFolderMode::Custom ? QStringLiteral("Custom folder")
+                                            : QStringLiteral("Same as source");
+}
+
+OutputFolderMode outputFolderModeFromText(const QString& text) {
+    return text == u"Custom folder" ? OutputFolderMode::Custom : OutputFolderMode::SameAsSource;
+}
+
+Settings& Settings::shared() {
+    static Settings* instance = new Settings(defaultSettingsFile());
+    return *instance;
+}
+
+Settings::Settings(const QString& iniFile, QObject* parent)
+    : QObject(parent), m_store(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {
+    refreshCustomFolderState();
+    // A folder deleted or moved while the app was in the background shows as missing as soon as
+    // the user comes back to it.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state == Qt::ApplicationActive) {
+                        refreshCustomFolderState();
+                    }
+                });
+    }
+}
+
+Settings::~Settings() = default;
+
+OutputFolderMode Settings::outputFolderMode() const {
+    return outputFolderModeFromText(m_store->value(outputFolderModeKey).toString());
+}
+
+void Settings::setOutputFolderMode(OutputFolderMode mode) {
+    m_store->setValue(outputFolderModeKey, outputFolderModeText(mode));
+    m_store->sync();
+    emit outputFolderModeChanged();
+}
+
+QByteArray Settings::customOutputFolderBookmark() const {
+    return m_store->value(customOutputFolderKey).toByteArray();
+}
+
+void Settings::setCustomOutputFolderBookmark(const QByteArray& bookmark) {
+    m_store->setValue(customOutputFolderKey, bookmark);
+    m_store->sync();
+    emit customOutputFolderBookmarkChanged();
+}
+
+bool Settings::replaceOriginal() const {
+    return m_store->value(replaceOriginalKey, false).toBool();
+}
+
+void Settings::setReplaceOriginal(bool on) {
+    m_store->setValue(replaceOriginalKey, on);
+    m_store->sync();
+    emit replaceOriginalChanged();
+}
+
+double Settings::jpgQuality() const {
+    bool ok = false;
+    const double value = m_store->value(jpgQualityKey, defaultJpgQuality).toDouble(&ok);
+    return ok ? value : defaultJpgQuality;
+}
+
+void Settings::setJpgQuality(double quality) {
+    m_store->setValue(jpgQualityKey, quality);
+    m_store->sync();
+    emit jpgQualityChanged();
+}
+
+int Settings::audioBitrate() const {
+    bool ok = false;
+    const int value = m_store->value(audioBitrateKey, defaultAudioBitrate).toInt(&ok);
+    return ok ? value : defaultAudioBitrate;
+}
+
+void Settings::setAudioBitrate(int kbps) {
+    m_store->setValue(audioBitrateKey, kbps);
+    m_store->sync();
+    emit audioBitrateChanged();
+}
+
+bool Settings::chooseCustomFolder(const QString& folder) {
+    const auto reference = FolderReference::create(folder);
+    if (!reference) {
+        return false;
+    }
+    setCustomOutputFolderBookmark(reference->toBytes());
+    refreshCustomFolderState();
+    setOutputFolderMode(OutputFolderMode::Custom);
+    return true;
+}
+
+CustomFolderResolution Settings::resolveCustomOutputFolder() {
+    const QByteArray bytes = customOutputFolderBookmark();
+    if (bytes.isEmpty()) {
+        return CustomFolderResolution::unset();
+    }
+    const auto reference = FolderReference::fromBytes(bytes);
+    if (!reference) {
+        return CustomFolderResolution::missing();
+    }
+    const FolderReference::Resolution resolution = reference->resolve();
+    if (resolution.status != FolderReference::Resolution::Status::Ok) {
+        return CustomFolderResolution::missing();
+    }
+    if (resolution.stale) {
+        if (const auto fresh = FolderReference::create(resolution.path)) {
+            setCustomOutputFolderBookmark(fresh->toBytes());
+        }
+    }
+    return CustomFolderResolution::ok(resolution.path);
+}
+
+void Settings::refreshCustomFolderState() {
+    const CustomFolderResolution resolved = resolveCustomOutputFolder();
+    if (resolved != m_customFolderState) {
+        m_customFolderState = resolved;
+        emit customFolderStateChanged();
+    }
+}
+
+Settings::Snapshot Settings::snapshot() {
+    Snapshot snapshot;
+    const CustomFolderResolution resolved = resolveCustomOutputFolder();
+    if (resolved.kind == CustomFolderResolution::Kind::Ok) {
+        snapshot.customOutputFolder = resolved.folder;
+    }
+    snapshot.outputFolderMode = outputFolderMode();
+    snapshot.replaceOriginal = replaceOriginal();
+    snapshot.jpgQuality = jpgQuality();
+    snapshot.audioBitrate = audioBitrate();
+    return snapshot;
+}
+
+}  // namespace pivana

@@ -1,0 +1,77 @@
+// The headless command line, run as a user would run it from a terminal.
+#include "settings/FolderReference.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+using namespace pivana::test;
+
+namespace {
+
+struct CommandLine : testing::Test {
+    Scratch home;
+    QStringList environment = {"XDG_CONFIG_HOME=" + home.path("config")};
+
+    ProgramRun pivana(const QStringList& arguments) { return runBinary("pivana", arguments, environment); }
+    QString settingsFile() const { return home.path("config/pivana/pivana.conf"); }
+};
+
+}  // namespace
+
+TEST_F(CommandLine, ListsTheCommonTargetsOfABatch) {
+    const ProgramRun run = pivana({"--targets", "a.jpg", "b.png"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "heic avif exr tiff gif bmp psd\n");
+}
+
+TEST_F(CommandLine, ExplainsWhyNothingCanBeOffered) {
+    const ProgramRun mixed = pivana({"--targets", "a.gif", "b.png"});
+    EXPECT_NE(mixed.status, 0);
+    EXPECT_EQ(mixed.err, "All files must be the same type.\n");
+    const ProgramRun unknown = pivana({"--targets", "notes.zip"});
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_EQ(unknown.err, "No supported conversion for this file.\n");
+}
+
+TEST_F(CommandLine, ReportsEachFailureAndExitsNonZero) {
+    Scratch dir;
+    const QString zip = dir.write("notes.zip", "PK");
+    const QString missing = dir.path("gone.wav");
+    const ProgramRun run = pivana({"--to", "FLAC", zip, missing});
+    EXPECT_EQ(run.status, 1);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
+    EXPECT_EQ(lines[0], "notes.zip: Unsupported format");
+    EXPECT_TRUE(lines[1].startsWith("gone.wav: ")) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "Conversion failed");
+    EXPECT_EQ(entries(dir.root()), QStringList{"notes.zip"});
+}
+
+TEST_F(CommandLine, RefusesToConvertIntoAMissingCustomFolder) {
+    Scratch dir;
+    const QString folder = dir.path("Out");
+    QDir().mkpath(folder);
+    {
+        QSettings stored(settingsFile(), QSettings::IniFormat);
+        stored.setValue("outputFolderMode", "Custom folder");
+        stored.setValue("customOutputFolder", pivana::FolderReference::create(folder)->toBytes());
+    }
+    QDir(folder).removeRecursively();
+    const QString source = dir.write("a.wav", "RIFF");
+    const ProgramRun run = pivana({"--to", "flac", source});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Output folder is missing. Open Settings to pick a new one.\n");
+    EXPECT_EQ(entries(dir.root()), QStringList{"a.wav"});
+}
+
+TEST_F(CommandLine, HelpVersionAndUsageErrors) {
+    EXPECT_EQ(pivana({"--version"}).out, "pivana " PIVANA_VERSION "\n");
+    const ProgramRun help = pivana({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("pivana --to FORMAT FILE..."));
+    EXPECT_EQ(pivana({"--to", "png"}).status, 2);
+    EXPECT_EQ(pivana({"--bogus"}).status, 2);
+}

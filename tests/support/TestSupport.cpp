@@ -1,0 +1,80 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace pivana::test {
+
+Scratch::Scratch() : m_root(QFileInfo(m_dir.path()).canonicalFilePath()) {}
+
+QString Scratch::path(const QString& name) const {
+    return QDir(m_root).filePath(name);
+}
+
+QString Scratch::write(const QString& name, const QByteArray& bytes) const {
+    const QString target = path(name);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile file(target);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << target.toStdString();
+    file.write(bytes);
+    return target;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+bool exists(const QString& path) {
+    return QFileInfo::exists(path);
+}
+
+QStringList entries(const QString& folder) {
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+std::optional<QString> corpusFile(const QString& relative) {
+    const QString path = QDir(QStringLiteral(PIVANA_SOURCE_DIR "/../shared/corpus")).filePath(relative);
+    if (!QFileInfo(path).isFile()) {
+        return std::nullopt;
+    }
+    return QFileInfo(path).canonicalFilePath();
+}
+
+ProgramRun runBinary(const QString& name, const QStringList& arguments, const QStringList& extraEnvironment) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : extraEnvironment) {
+        const qsizetype eq = entry.indexOf(u'=');
+        environment.insert(entry.left(eq), entry.mid(eq + 1));
+    }
+    process.setProcessEnvironment(environment);
+    process.start(QDir(QStringLiteral(PIVANA_BIN_DIR)).filePath(name), arguments);
+    if (!process.waitForFinished(600'000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}, QStringLiteral("timed out")};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+SettingsSnapshot defaults() {
+    return {};
+}
+
+void useBuildTools() {
+    setToolDirectory(QStringLiteral(PIVANA_BIN_DIR));
+}
+
+}  // namespace pivana::test

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/ToolRunner.h"
+#include "settings/Snapshot.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace pivana::test {
+
+/// A fresh folder for one test, removed afterwards.
+class Scratch {
+public:
+    Scratch();
+    QString path(const QString& name) const;
+    /// Writes `bytes` to `name` (creating folders) and returns the path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+    const QString& root() const { return m_root; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_root;
+};
+
+QByteArray readAll(const QString& path);
+bool exists(const QString& path);
+/// Names in a folder, hidden ones included, sorted.
+QStringList entries(const QString& folder);
+
+/// The shared sample corpus beside the checkout, or none when it is absent.
+std::optional<QString> corpusFile(const QString& relative);
+#define PIVANA_CORPUS_OR_SKIP(var, relative)                                \
+    const auto var##Found = ::pivana::test::corpusFile(relative);            \
+    if (!var##Found) GTEST_SKIP() << "corpus file absent: " << (relative);   \
+    const QString var = *var##Found
+
+/// Runs a program from the build tree's bin folder and collects its output.
+struct ProgramRun {
+    int status;
+    QString out;
+    QString err;
+};
+ProgramRun runBinary(const QString& name, const QStringList& arguments,
+              const QStringList& extraEnvironment = {});
+
+/// Settings with everything at its default.
+SettingsSnapshot defaults();
+
+/// Points the tool lookup at the build tree.
+void useBuildTools();
+
+}  // namespace pivana::test

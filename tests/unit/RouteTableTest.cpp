@@ -1,0 +1,77 @@
+#include "engine/ConversionRouter.h"
+
+#include <gtest/gtest.h>
+
+using namespace pivana;
+
+namespace {
+
+QStringList targets(const QStringList& files) {
+    return ConversionRouter::shared().commonTargets(files);
+}
+
+const QStringList allImageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
+
+}  // namespace
+
+TEST(RouteTable, HasFortyNineSourcesAndNoAliasesBeyondThem) {
+    EXPECT_EQ(ConversionRouter::shared().sourceExtensions().size(), 49);
+    for (const char* unrouted : {"tif", "htm", "doc", "ppt", "zip", ""}) {
+        EXPECT_FALSE(ConversionRouter::shared().category(QStringLiteral("/x/a.") + unrouted))
+            << unrouted;
+    }
+    EXPECT_FALSE(ConversionRouter::shared().category("/x/README"));
+}
+
+TEST(RouteTable, CategoriesOfTrickyExtensions) {
+    const auto& router = ConversionRouter::shared();
+    EXPECT_EQ(router.category("/x/a.pdf"), FileCategory::Pdf);  // not text, although a text target
+    EXPECT_EQ(router.category("/x/a.gif"), FileCategory::Animated);
+    EXPECT_EQ(router.category("/x/a.svg"), FileCategory::Image);
+    EXPECT_EQ(router.category("/x/a.DNG"), FileCategory::Image);
+    EXPECT_EQ(router.category("/x/a.key"), FileCategory::Presentation);
+    EXPECT_EQ(router.category("/x/a.md"), FileCategory::Text);
+    EXPECT_EQ(router.category("/x/archive.tar.mp3"), FileCategory::Audio);
+}
+
+struct TargetsCase {
+    const char* name;
+    QStringList files;
+    QStringList expected;
+};
+
+class CommonTargets : public testing::TestWithParam<TargetsCase> {};
+
+TEST_P(CommonTargets, OffersTheExpectedChipsInOrder) {
+    EXPECT_EQ(targets(GetParam().files), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, CommonTargets,
+    testing::Values(
+        TargetsCase{"empty", {}, {}},
+        TargetsCase{"jpgThenPng", {"/a.jpg", "/b.png"}, {"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"loneJpeg", {"/a.jpeg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"loneJpg", {"/a.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"upperCase", {"/A.PNG"}, {"jpg", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"rawOffersAllNine", {"/a.cr2"}, allImageTargets},
+        TargetsCase{"rawUpperCase", {"/a.DNG"}, allImageTargets},
+        TargetsCase{"rawWithJpg", {"/a.cr2", "/b.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"tiffRemovedForTiff", {"/a.tiff"}, {"jpg", "png", "heic", "avif", "exr", "gif", "bmp", "psd"}},
+        TargetsCase{"mp3", {"/a.mp3"}, {"m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"mixedCaseMp4", {"/a.Mp4"}, {"mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"mp4ThenMov", {"/a.mp4", "/b.mov"}, {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"movThenMp4", {"/a.mov", "/b.mp4"}, {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"mkv", {"/a.mkv"}, {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"gif", {"/a.gif"}, {"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp"}},
+        TargetsCase{"gifWithPng", {"/a.gif", "/b.png"}, {}},
+        TargetsCase{"pdf", {"/a.pdf"}, {"png", "jpg"}},
+        TargetsCase{"pdfWithDocx", {"/a.pdf", "/b.docx"}, {}},
+        TargetsCase{"docx", {"/a.docx"}, {"pdf", "odt", "html", "rtf", "txt", "md"}},
+        TargetsCase{"md", {"/a.md"}, {"pdf", "docx", "odt", "html", "rtf", "txt"}},
+        TargetsCase{"pptxAndKey", {"/a.pptx", "/b.key"}, {"pdf"}},
+        TargetsCase{"unroutedTif", {"/a.tif"}, {}},
+        TargetsCase{"noExtension", {"/Makefile"}, {}},
+        TargetsCase{"oneOfSeveralUnrouted", {"/a.png", "/b.zip", "/c.jpg"}, {}},
+        TargetsCase{"sameFormatTwice", {"/a.wav", "/b.WAV"}, {"m4a", "aiff", "aac", "flac"}}),
+    [](const testing::TestParamInfo<TargetsCase>& row) { return std::string(row.param.name); });

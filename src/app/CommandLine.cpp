@@ -5,10 +5,10 @@
 #include "engine/Converter.h"
 #include "settings/Settings.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
-
-#include <unistd.h>
 
 namespace pivana {
 
@@ -53,7 +53,8 @@ int convertFiles(const QString& format, const QStringList& files, std::FILE* out
     if (settings.outputFolderMode() == OutputFolderMode::Custom) {
         settings.refreshCustomFolderState();
         if (settings.customFolderState().kind == CustomFolderResolution::Kind::Missing) {
-            print(err, QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
+            print(err,
+                  QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
             return 1;
         }
     }
@@ -63,7 +64,10 @@ int convertFiles(const QString& format, const QStringList& files, std::FILE* out
     const bool interactive = ::isatty(fileno(err));
     if (interactive && files.size() > 1) {
         observer.fileStarted = [err](int index, int count, const QString& file) {
-            print(err, QStringLiteral("[%1/%2] %3").arg(index + 1).arg(count).arg(QFileInfo(file).fileName()));
+            print(err, QStringLiteral("[%1/%2] %3")
+                           .arg(index + 1)
+                           .arg(count)
+                           .arg(QFileInfo(file).fileName()));
         };
     }
     const ConversionResult result =

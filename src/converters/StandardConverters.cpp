@@ -1,4 +1,5 @@
 // The converters this build ships, by category.
+#include "converters/ImageConverter.h"
 #include "engine/Converter.h"
 
 namespace pivana {
@@ -6,6 +7,7 @@ namespace pivana {
 const ConverterTable& ConverterTable::standard() {
     static const ConverterTable table = [] {
         ConverterTable converters;
+        converters.image = ImageConverter::convert;
         return converters;
     }();
     return table;

@@ -15,7 +15,10 @@ QString doneTitleLine(const QString& format, int succeeded, int total) {
     if (succeeded == total) {
         return QStringLiteral("Converted to ") + format.toUpper();
     }
-    return QStringLiteral("Converted %1 of %2 to %3").arg(succeeded).arg(total).arg(format.toUpper());
+    return QStringLiteral("Converted %1 of %2 to %3")
+        .arg(succeeded)
+        .arg(total)
+        .arg(format.toUpper());
 }
 
 QString noTargetsMessage(const QStringList& files) {
@@ -23,7 +26,8 @@ QString noTargetsMessage(const QStringList& files) {
                              : QStringLiteral("All files must be the same type.");
 }
 
-Notice notice(const QStringList& files, const ConversionResult& result, const QStringList& outputs) {
+Notice notice(const QStringList& files, const ConversionResult& result,
+              const QStringList& outputs) {
     const int succeeded = static_cast<int>(result.succeeded.size());
     const int failed = static_cast<int>(result.failed.size());
     if (succeeded == 0) {

@@ -30,17 +30,23 @@ void BatchContext::recordOutput(const QString& absolutePath) {
 
 const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QString& target) const {
     switch (category) {
-        case FileCategory::Image: return image;
+        case FileCategory::Image:
+            return image;
         case FileCategory::Animated:
             if (target == u"mp4" || target == u"mov" || target == u"m4v") {
                 return gifToVideo;
             }
             return image;
-        case FileCategory::Audio: return audio;
-        case FileCategory::Video: return video;
-        case FileCategory::Text: return text;
-        case FileCategory::Pdf: return pdf;
-        case FileCategory::Presentation: return presentation;
+        case FileCategory::Audio:
+            return audio;
+        case FileCategory::Video:
+            return video;
+        case FileCategory::Text:
+            return text;
+        case FileCategory::Pdf:
+            return pdf;
+        case FileCategory::Presentation:
+            return presentation;
     }
     return image;
 }
@@ -91,12 +97,12 @@ ConversionResult ConversionRouter::convert(const QStringList& files, const QStri
     return convert(files, target, settings, ConverterTable::standard(), observer);
 }
 
-QFuture<ConversionResult> ConversionRouter::convertInBackground(const QStringList& files,
-                                                                const QString& target,
-                                                                const SettingsSnapshot& settings,
-                                                                const BatchObserver* observer) const {
-    return QtConcurrent::run(
-        [this, files, target, settings, observer] { return convert(files, target, settings, observer); });
+QFuture<ConversionResult> ConversionRouter::convertInBackground(
+    const QStringList& files, const QString& target, const SettingsSnapshot& settings,
+    const BatchObserver* observer) const {
+    return QtConcurrent::run([this, files, target, settings, observer] {
+        return convert(files, target, settings, observer);
+    });
 }
 
 }  // namespace pivana

@@ -10,8 +10,8 @@ namespace pivana {
 
 namespace {
 
-const QStringList imageSources = {"jpg", "jpeg", "png", "webp", "heic", "tiff",
-                                  "bmp", "svg",  "avif", "exr", "psd"};
+const QStringList imageSources = {"jpg", "jpeg", "png",  "webp", "heic", "tiff",
+                                  "bmp", "svg",  "avif", "exr",  "psd"};
 const QStringList imageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
 const QStringList rawSources = {"dng", "cr2", "cr3", "nef", "arw", "raf", "rw2", "orf", "pef",
                                 "erf", "3fr", "dcr", "mrw", "srw", "nrw", "srf", "sr2"};
@@ -45,13 +45,20 @@ QString normalisedFormat(const QString& extension) {
 
 QString categoryName(FileCategory category) {
     switch (category) {
-        case FileCategory::Image: return QStringLiteral("image");
-        case FileCategory::Animated: return QStringLiteral("animated");
-        case FileCategory::Audio: return QStringLiteral("audio");
-        case FileCategory::Video: return QStringLiteral("video");
-        case FileCategory::Text: return QStringLiteral("text");
-        case FileCategory::Pdf: return QStringLiteral("pdf");
-        case FileCategory::Presentation: return QStringLiteral("presentation");
+        case FileCategory::Image:
+            return QStringLiteral("image");
+        case FileCategory::Animated:
+            return QStringLiteral("animated");
+        case FileCategory::Audio:
+            return QStringLiteral("audio");
+        case FileCategory::Video:
+            return QStringLiteral("video");
+        case FileCategory::Text:
+            return QStringLiteral("text");
+        case FileCategory::Pdf:
+            return QStringLiteral("pdf");
+        case FileCategory::Presentation:
+            return QStringLiteral("presentation");
     }
     return {};
 }

@@ -60,9 +60,9 @@ Error Error::fileOperation(const QString& action, const QString& path, const QSt
 }
 
 Error Error::processLaunch(const QString& program, int errnum) {
-    return Error(
-        QStringLiteral("Pivana.Process"), errnum,
-        QStringLiteral("Cannot start %1: %2").arg(QFileInfo(program).fileName(), systemReason(errnum)));
+    return Error(QStringLiteral("Pivana.Process"), errnum,
+                 QStringLiteral("Cannot start %1: %2")
+                     .arg(QFileInfo(program).fileName(), systemReason(errnum)));
 }
 
 ConversionError::ConversionError(Kind kind, const QString& description)

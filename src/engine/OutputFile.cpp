@@ -3,13 +3,13 @@
 #include "engine/Converter.h"
 #include "engine/Error.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QUuid>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
 
 #include <cerrno>
 
@@ -58,8 +58,8 @@ OutputFile::OutputFile(const QString& finalPath, const QString& source, BatchCon
     const QFileInfo info(m_finalPath);
     const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper();
-    m_stagingPath =
-        info.dir().filePath(QStringLiteral(".%1.pivana-%2%3").arg(info.completeBaseName(), id, suffix));
+    m_stagingPath = info.dir().filePath(
+        QStringLiteral(".%1.pivana-%2%3").arg(info.completeBaseName(), id, suffix));
 }
 
 OutputFile::~OutputFile() {
@@ -72,8 +72,8 @@ void OutputFile::commit() {
     const QByteArray staging = QFile::encodeName(m_stagingPath);
     const int fd = ::open(staging.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        throw ConversionError::processFailed(
-            QStringLiteral("The converter wrote no output for %1").arg(QFileInfo(m_finalPath).fileName()));
+        throw ConversionError::processFailed(QStringLiteral("The converter wrote no output for %1")
+                                                 .arg(QFileInfo(m_finalPath).fileName()));
     }
     struct stat info {};
     const bool empty = ::fstat(fd, &info) != 0 || info.st_size == 0;
@@ -83,7 +83,8 @@ void OutputFile::commit() {
     ::close(fd);
     if (empty) {
         throw ConversionError::processFailed(
-            QStringLiteral("The converter wrote an empty output for %1").arg(QFileInfo(m_finalPath).fileName()));
+            QStringLiteral("The converter wrote an empty output for %1")
+                .arg(QFileInfo(m_finalPath).fileName()));
     }
     if (::rename(staging.constData(), QFile::encodeName(m_finalPath).constData()) != 0) {
         throw Error::fileOperation(QStringLiteral("Cannot save"), m_finalPath, errno);

@@ -2,17 +2,17 @@
 
 #include "engine/Error.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QMutex>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 
 #include <cerrno>
 #include <cstring>
@@ -190,11 +190,13 @@ void runTool(const QString& prefix, const QString& program, const QStringList& a
     const QString errorText = QString::fromUtf8(outcome.standardError);
     if (outcome.timedOut) {
         throw ConversionError::processFailed(
-            prefix + QStringLiteral("gave no answer in %1 seconds and was stopped")
-                         .arg(std::chrono::duration_cast<std::chrono::seconds>(options.timeout).count()));
+            prefix +
+            QStringLiteral("gave no answer in %1 seconds and was stopped")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(options.timeout).count()));
     }
     if (outcome.signal != 0) {
-        QString message = prefix + QStringLiteral("crashed with signal %1").arg(signalName(outcome.signal));
+        QString message =
+            prefix + QStringLiteral("crashed with signal %1").arg(signalName(outcome.signal));
         if (!errorText.trimmed().isEmpty()) {
             message += u'\n' + errorText;
         }

@@ -11,10 +11,10 @@ namespace pivana {
 
 /// How a helper process ended.
 struct ProcessOutcome {
-    int exitStatus = -1;      ///< valid when `signal` is 0 and it did not time out
-    int signal = 0;           ///< the signal that ended it, or 0
-    bool timedOut = false;    ///< ended by us after the time limit
-    QByteArray standardError; ///< everything it wrote to standard error
+    int exitStatus = -1;       ///< valid when `signal` is 0 and it did not time out
+    int signal = 0;            ///< the signal that ended it, or 0
+    bool timedOut = false;     ///< ended by us after the time limit
+    QByteArray standardError;  ///< everything it wrote to standard error
 };
 
 struct ProcessOptions {

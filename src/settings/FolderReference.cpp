@@ -1,11 +1,11 @@
 #include "settings/FolderReference.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <sys/stat.h>
 
 namespace pivana {
 
@@ -62,8 +62,8 @@ FolderReference::Resolution FolderReference::resolve() const {
     if (!info || !S_ISDIR(info->st_mode)) {
         return {Resolution::Status::Missing, path, false};
     }
-    const bool stale = static_cast<quint64>(info->st_dev) != device ||
-                       static_cast<quint64>(info->st_ino) != inode;
+    const bool stale =
+        static_cast<quint64>(info->st_dev) != device || static_cast<quint64>(info->st_ino) != inode;
     return {Resolution::Status::Ok, path, stale};
 }
 

@@ -59,7 +59,7 @@ OutputFolderMode Settings::outputFolderMode() const {
 void Settings::setOutputFolderMode(OutputFolderMode mode) {
     m_store->setValue(outputFolderModeKey, outputFolderModeText(mode));
     m_store->sync();
-    emit outputFolderModeChanged();
+    Q_EMIT outputFolderModeChanged();
 }
 
 QByteArray Settings::customOutputFolderBookmark() const {
@@ -69,7 +69,7 @@ QByteArray Settings::customOutputFolderBookmark() const {
 void Settings::setCustomOutputFolderBookmark(const QByteArray& bookmark) {
     m_store->setValue(customOutputFolderKey, bookmark);
     m_store->sync();
-    emit customOutputFolderBookmarkChanged();
+    Q_EMIT customOutputFolderBookmarkChanged();
 }
 
 bool Settings::replaceOriginal() const {
@@ -79,7 +79,7 @@ bool Settings::replaceOriginal() const {
 void Settings::setReplaceOriginal(bool on) {
     m_store->setValue(replaceOriginalKey, on);
     m_store->sync();
-    emit replaceOriginalChanged();
+    Q_EMIT replaceOriginalChanged();
 }
 
 double Settings::jpgQuality() const {
@@ -91,7 +91,7 @@ double Settings::jpgQuality() const {
 void Settings::setJpgQuality(double quality) {
     m_store->setValue(jpgQualityKey, quality);
     m_store->sync();
-    emit jpgQualityChanged();
+    Q_EMIT jpgQualityChanged();
 }
 
 int Settings::audioBitrate() const {
@@ -103,7 +103,7 @@ int Settings::audioBitrate() const {
 void Settings::setAudioBitrate(int kbps) {
     m_store->setValue(audioBitrateKey, kbps);
     m_store->sync();
-    emit audioBitrateChanged();
+    Q_EMIT audioBitrateChanged();
 }
 
 bool Settings::chooseCustomFolder(const QString& folder) {
@@ -142,7 +142,7 @@ void Settings::refreshCustomFolderState() {
     const CustomFolderResolution resolved = resolveCustomOutputFolder();
     if (resolved != m_customFolderState) {
         m_customFolderState = resolved;
-        emit customFolderStateChanged();
+        Q_EMIT customFolderStateChanged();
     }
 }
 

@@ -77,7 +77,7 @@ public:
 
     Snapshot snapshot();
 
-signals:
+Q_SIGNALS:
     void outputFolderModeChanged();
     void customOutputFolderBookmarkChanged();
     void replaceOriginalChanged();

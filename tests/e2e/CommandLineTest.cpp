@@ -2,10 +2,10 @@
 #include "settings/FolderReference.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QSettings>
-
-#include <gtest/gtest.h>
 
 using namespace pivana::test;
 
@@ -15,7 +15,9 @@ struct CommandLine : testing::Test {
     Scratch home;
     QStringList environment = {"XDG_CONFIG_HOME=" + home.path("config")};
 
-    ProgramRun pivana(const QStringList& arguments) { return runBinary("pivana", arguments, environment); }
+    ProgramRun pivana(const QStringList& arguments) {
+        return runBinary("pivana", arguments, environment);
+    }
     QString settingsFile() const { return home.path("config/pivana/pivana.conf"); }
 };
 

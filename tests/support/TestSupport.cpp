@@ -36,21 +36,23 @@ bool exists(const QString& path) {
 }
 
 QStringList entries(const QString& folder) {
-    QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                               QDir::NoDotAndDotDot);
     names.sort();
     return names;
 }
 
 std::optional<QString> corpusFile(const QString& relative) {
-    const QString path = QDir(QStringLiteral(PIVANA_SOURCE_DIR "/../shared/corpus")).filePath(relative);
+    const QString path =
+        QDir(QStringLiteral(PIVANA_SOURCE_DIR "/../shared/corpus")).filePath(relative);
     if (!QFileInfo(path).isFile()) {
         return std::nullopt;
     }
     return QFileInfo(path).canonicalFilePath();
 }
 
-ProgramRun runBinary(const QString& name, const QStringList& arguments, const QStringList& extraEnvironment) {
+ProgramRun runBinary(const QString& name, const QStringList& arguments,
+                     const QStringList& extraEnvironment) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : extraEnvironment) {

@@ -3,12 +3,12 @@
 #include "engine/ToolRunner.h"
 #include "settings/Snapshot.h"
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <optional>
 
@@ -35,9 +35,10 @@ QStringList entries(const QString& folder);
 
 /// The shared sample corpus beside the checkout, or none when it is absent.
 std::optional<QString> corpusFile(const QString& relative);
-#define PIVANA_CORPUS_OR_SKIP(var, relative)                                \
-    const auto var##Found = ::pivana::test::corpusFile(relative);            \
-    if (!var##Found) GTEST_SKIP() << "corpus file absent: " << (relative);   \
+#define PIVANA_CORPUS_OR_SKIP(var, relative)                      \
+    const auto var##Found = ::pivana::test::corpusFile(relative); \
+    if (!var##Found)                                              \
+        GTEST_SKIP() << "corpus file absent: " << (relative);     \
     const QString var = *var##Found
 
 /// Runs a program from the build tree's bin folder and collects its output.
@@ -47,7 +48,7 @@ struct ProgramRun {
     QString err;
 };
 ProgramRun runBinary(const QString& name, const QStringList& arguments,
-              const QStringList& extraEnvironment = {});
+                     const QStringList& extraEnvironment = {});
 
 /// Settings with everything at its default.
 SettingsSnapshot defaults();

@@ -24,25 +24,30 @@ TEST(BatchSummary, TitleLinesAndLabels) {
     EXPECT_EQ(BatchSummary::fileLabel({"/a", "/b", "/c"}), "3 files");
     EXPECT_EQ(BatchSummary::fileLabel({}), "0 files");
     EXPECT_EQ(BatchSummary::noTargetsMessage({"/a.zip"}), "No supported conversion for this file.");
-    EXPECT_EQ(BatchSummary::noTargetsMessage({"/a.gif", "/b.png"}), "All files must be the same type.");
+    EXPECT_EQ(BatchSummary::noTargetsMessage({"/a.gif", "/b.png"}),
+              "All files must be the same type.");
 }
 
 TEST(BatchSummary, NotificationTexts) {
     const QStringList three = {"/p/a.heic", "/p/b.heic", "/p/c.heic"};
-    auto all = BatchSummary::notice(three, outcome(three, {}), {"/p/a.png", "/p/b.png", "/p/c.png"});
+    auto all =
+        BatchSummary::notice(three, outcome(three, {}), {"/p/a.png", "/p/b.png", "/p/c.png"});
     EXPECT_EQ(all.title, "Converted");
     EXPECT_EQ(all.body, QString::fromUtf8("3 files → a.png, b.png, c.png"));
 
-    auto one = BatchSummary::notice({"/p/photo.heic"}, outcome({"/p/photo.heic"}, {}), {"/p/photo.jpg"});
+    auto one =
+        BatchSummary::notice({"/p/photo.heic"}, outcome({"/p/photo.heic"}, {}), {"/p/photo.jpg"});
     EXPECT_EQ(one.body, QString::fromUtf8("photo.heic → photo.jpg"));
 
     const QStringList batch = {"/p/a.png", "/p/b.png", "/p/logo.svg"};
-    auto partial = BatchSummary::notice(batch, outcome({"/p/a.png", "/p/b.png"}, {"/p/logo.svg"}), {});
+    auto partial =
+        BatchSummary::notice(batch, outcome({"/p/a.png", "/p/b.png"}, {"/p/logo.svg"}), {});
     EXPECT_EQ(partial.title, "Partially converted");
     EXPECT_EQ(partial.body, QString::fromUtf8("2 of 3 succeeded · logo.svg: Cannot rasterise SVG"));
 
     const QStringList five = {"/p/1.svg", "/p/2.svg", "/p/3.svg", "/p/4.svg", "/p/5.svg"};
-    auto three_failed = BatchSummary::notice(five, outcome({"/p/1.svg", "/p/2.svg"}, {"/p/3.svg", "/p/4.svg", "/p/5.svg"}), {});
+    auto three_failed = BatchSummary::notice(
+        five, outcome({"/p/1.svg", "/p/2.svg"}, {"/p/3.svg", "/p/4.svg", "/p/5.svg"}), {});
     EXPECT_TRUE(three_failed.body.endsWith(" (+2 more)"));
 
     auto none = BatchSummary::notice({"/p/x.svg"}, outcome({}, {"/p/x.svg"}), {});

@@ -3,10 +3,10 @@
 #include "engine/OutputFile.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -32,8 +32,8 @@ void copyConverter(const QString& source, const QString& target, const SettingsS
 }
 
 // Writes part of its output, then fails, as a crashing encoder would.
-void failingConverter(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                      BatchContext& batch) {
+void failingConverter(const QString& source, const QString& target,
+                      const SettingsSnapshot& settings, BatchContext& batch) {
     OutputFile output(outputPath(source, target, settings), source, batch);
     QFile file(output.stagingPath());
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -58,7 +58,8 @@ QStringList failedPaths(const ConversionResult& result) {
 }
 
 ConversionResult run(const QStringList& files, const QString& target, const ConverterTable& table,
-                     const SettingsSnapshot& settings = {}, const BatchObserver* observer = nullptr) {
+                     const SettingsSnapshot& settings = {},
+                     const BatchObserver* observer = nullptr) {
     return ConversionRouter::shared().convert(files, target, settings, table, observer);
 }
 
@@ -99,12 +100,10 @@ TEST(Driver, ChoosesTheEntryByCategoryAndTarget) {
     const QString gif = dir.write("anim.gif", "G");
     QStringList calls;
     ConverterTable table;
-    table.image = [&](const QString&, const QString& target, const SettingsSnapshot&, BatchContext&) {
-        calls << "image:" + target;
-    };
-    table.gifToVideo = [&](const QString&, const QString& target, const SettingsSnapshot&, BatchContext&) {
-        calls << "gifToVideo:" + target;
-    };
+    table.image = [&](const QString&, const QString& target, const SettingsSnapshot&,
+                      BatchContext&) { calls << "image:" + target; };
+    table.gifToVideo = [&](const QString&, const QString& target, const SettingsSnapshot&,
+                           BatchContext&) { calls << "gifToVideo:" + target; };
     for (const char* target : {"png", "mov", "mp4", "m4v", "jpg"}) {
         run({gif}, target, table);
     }
@@ -122,7 +121,8 @@ TEST(Driver, MissingConverterAndStrayExceptionsFailOnlyTheirFile) {
     };
     const ConversionResult result = run({pdf, mp3}, "png", table);
     ASSERT_EQ(result.failed.size(), 2u);
-    EXPECT_EQ(cleanReason(result.failed[0].error), "Converting pdf files is not available in this build");
+    EXPECT_EQ(cleanReason(result.failed[0].error),
+              "Converting pdf files is not available in this build");
     EXPECT_EQ(cleanReason(result.failed[1].error), "library said no");
 }
 
@@ -132,13 +132,17 @@ TEST(Driver, ReportsEachFileAndItsProgress) {
     QStringList events;
     BatchObserver observer;
     observer.fileStarted = [&](int index, int count, const QString& file) {
-        events << QStringLiteral("start %1/%2 %3").arg(index).arg(count).arg(QFileInfo(file).fileName());
+        events << QStringLiteral("start %1/%2 %3")
+                      .arg(index)
+                      .arg(count)
+                      .arg(QFileInfo(file).fileName());
     };
     observer.fileProgress = [&](int index, double fraction) {
         events << QStringLiteral("progress %1 %2").arg(index).arg(fraction);
     };
     run(files, "md", tableOf(copyConverter), {}, &observer);
-    EXPECT_EQ(events, (QStringList{"start 0/2 a.txt", "progress 0 0.5", "start 1/2 b.txt", "progress 1 0.5"}));
+    EXPECT_EQ(events, (QStringList{"start 0/2 a.txt", "progress 0 0.5", "start 1/2 b.txt",
+                                   "progress 1 0.5"}));
 }
 
 TEST(Driver, RunsOffTheCallingThread) {
@@ -167,7 +171,8 @@ TEST(DriverSafety, SameBaseNameTwiceNeverOverwritesTheEarlierOutput) {
     const ConversionResult result = run({mov, m4v}, "mp4", tableOf(copyConverter), settings);
     EXPECT_EQ(result.succeeded, QStringList{mov});
     ASSERT_EQ(failedPaths(result), QStringList{m4v});
-    EXPECT_EQ(cleanReason(result.failed[0].error), "clip.mp4 was already written by an earlier file of this batch");
+    EXPECT_EQ(cleanReason(result.failed[0].error),
+              "clip.mp4 was already written by an earlier file of this batch");
     EXPECT_EQ(readAll(dir.path("clip.mp4")), "mp4:first");
     EXPECT_TRUE(exists(m4v)) << "the later source must be kept";
     EXPECT_EQ(entries(dir.root()), (QStringList{"clip.m4v", "clip.mp4"}));
@@ -196,7 +201,8 @@ TEST(DriverSafety, OutputThatWouldBeTheSourceIsRefusedAndTouchesNothing) {
     const ConversionResult viaLink = run({alias}, "jpg", tableOf(copyConverter), settings);
     for (const ConversionResult* outcome : {&same, &viaLink}) {
         ASSERT_EQ(outcome->failed.size(), 1u);
-        EXPECT_EQ(cleanReason(outcome->failed[0].error), "The output would overwrite the source file itself");
+        EXPECT_EQ(cleanReason(outcome->failed[0].error),
+                  "The output would overwrite the source file itself");
     }
     EXPECT_EQ(readAll(png), "PIXELS");
     EXPECT_EQ(readAll(jpg), "JPEG");
@@ -213,7 +219,8 @@ TEST(DriverSafety, FailedConversionLeavesNoPartialFileAndKeepsEverything) {
     EXPECT_EQ(cleanReason(result.failed[0].error), "pivana-test: decoder gave up");
     EXPECT_EQ(readAll(source), "PCM");
     EXPECT_EQ(readAll(dir.path("song.flac")), "precious older output");
-    EXPECT_EQ(entries(dir.root()), (QStringList{"song.flac", "song.wav"})) << "no staging file left";
+    EXPECT_EQ(entries(dir.root()), (QStringList{"song.flac", "song.wav"}))
+        << "no staging file left";
 }
 
 TEST(DriverSafety, ReplaceOriginalDeletesOnlyAfterSuccess) {

@@ -18,9 +18,12 @@ TEST(ConversionErrorText, DescribesItsKind) {
 }
 
 TEST(ConversionErrorText, PlatformErrorsNameTheFileAndTheCause) {
-    const Error error = Error::fileOperation("Cannot delete the original", "/x/My Photo.heic", ENOENT);
-    EXPECT_EQ(cleanReason(error),
-              QString::fromUtf8("Cannot delete the original \u201cMy Photo.heic\u201d: No such file or directory"));
+    const Error error =
+        Error::fileOperation("Cannot delete the original", "/x/My Photo.heic", ENOENT);
+    EXPECT_EQ(
+        cleanReason(error),
+        QString::fromUtf8(
+            "Cannot delete the original \u201cMy Photo.heic\u201d: No such file or directory"));
     EXPECT_EQ(cleanReason(Error::processLaunch("/usr/libexec/pivana/pivana-image", EACCES)),
               "Cannot start pivana-image: Permission denied");
 }
@@ -45,31 +48,37 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, CleanReason,
     testing::Values(
         ReasonCase{"underlyingFirst", withUnderlying("outer", "reason", "inner"), "inner"},
-        ReasonCase{"failureReasonBeforeDescription", Error("T", 0, "outer", "the reason"), "the reason"},
+        ReasonCase{"failureReasonBeforeDescription", Error("T", 0, "outer", "the reason"),
+                   "the reason"},
         ReasonCase{"genericSkipped",
                    withUnderlying("File is locked", "", "The operation couldn't be completed. (x)"),
                    "File is locked"},
         ReasonCase{"genericTypographicSkipped",
-                   withUnderlying("Disk full", "", QString::fromUtf8("The operation couldn\u2019t be completed.")),
+                   withUnderlying("Disk full", "",
+                                  QString::fromUtf8("The operation couldn\u2019t be completed.")),
                    "Disk full"},
         ReasonCase{"allGenericTakesFirst",
-                   withUnderlying("The operation could not be completed", "", "The Operation Couldn't Be Completed"),
+                   withUnderlying("The operation could not be completed", "",
+                                  "The Operation Couldn't Be Completed"),
                    "The Operation Couldn't Be Completed"},
         ReasonCase{"blankCandidatesDropped", withUnderlying("real", " \t ", "\t"), "real"},
-        ReasonCase{"firstNonEmptyLine", Error("T", 0, "\n\n  pivana-image: bad file  \nmore detail"),
+        ReasonCase{"firstNonEmptyLine",
+                   Error("T", 0, "\n\n  pivana-image: bad file  \nmore detail"),
                    "pivana-image: bad file"},
-        ReasonCase{"toolPrefixWithTrailingNewline", Error("T", 0, "pivana-image: cannot read x.jpg\n"),
+        ReasonCase{"toolPrefixWithTrailingNewline",
+                   Error("T", 0, "pivana-image: cannot read x.jpg\n"),
                    "pivana-image: cannot read x.jpg"},
         ReasonCase{"noCandidates", Error("T", 0, "  "), ""},
         ReasonCase{"exactly140Kept", Error("T", 0, QString(140, u'a')), QString(140, u'a')},
-        ReasonCase{"141Shortened", Error("T", 0, QString(141, u'a')), QString(140, u'a') + QChar(0x2026)},
+        ReasonCase{"141Shortened", Error("T", 0, QString(141, u'a')),
+                   QString(140, u'a') + QChar(0x2026)},
         ReasonCase{"astralCharactersCountOnce",
                    Error("T", 0, QString::fromUtf8("\U0001F600").repeated(141)),
                    QString::fromUtf8("\U0001F600").repeated(140) + QChar(0x2026)}),
     [](const testing::TestParamInfo<ReasonCase>& row) { return std::string(row.param.name); });
 
 TEST(FailedConversionRecord, UsesFileNameAndReason) {
-    const FailedConversion failure =
-        FailedConversion::from("/home/u/Pictures/logo.svg", ConversionError::processFailed("Cannot rasterise SVG"));
+    const FailedConversion failure = FailedConversion::from(
+        "/home/u/Pictures/logo.svg", ConversionError::processFailed("Cannot rasterise SVG"));
     EXPECT_EQ(failure, (FailedConversion{"logo.svg", "Cannot rasterise SVG"}));
 }

@@ -4,12 +4,11 @@
 #include "engine/TemporaryFile.h"
 #include "support/TestSupport.h"
 
-#include <QFile>
-#include <QRegularExpression>
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <QFile>
+#include <QRegularExpression>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -101,8 +100,9 @@ TEST(SourceRemoval, DeletesOnlyWhenAskedAndReportsFailure) {
         removeSourceIfAsked(source, settings);
         FAIL() << "deleting a vanished source must fail";
     } catch (const Error& error) {
-        EXPECT_EQ(cleanReason(error), QString::fromUtf8(
-                                          "Cannot delete the original \u201ca.wav\u201d: No such file or directory"));
+        EXPECT_EQ(cleanReason(error),
+                  QString::fromUtf8(
+                      "Cannot delete the original \u201ca.wav\u201d: No such file or directory"));
     }
 }
 

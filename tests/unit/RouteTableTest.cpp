@@ -10,7 +10,8 @@ QStringList targets(const QStringList& files) {
     return ConversionRouter::shared().commonTargets(files);
 }
 
-const QStringList allImageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
+const QStringList allImageTargets = {"jpg",  "png", "heic", "avif", "exr",
+                                     "tiff", "gif", "bmp",  "psd"};
 
 }  // namespace
 
@@ -50,19 +51,34 @@ INSTANTIATE_TEST_SUITE_P(
     Batches, CommonTargets,
     testing::Values(
         TargetsCase{"empty", {}, {}},
-        TargetsCase{"jpgThenPng", {"/a.jpg", "/b.png"}, {"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{"loneJpeg", {"/a.jpeg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{"loneJpg", {"/a.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{"upperCase", {"/A.PNG"}, {"jpg", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"jpgThenPng",
+                    {"/a.jpg", "/b.png"},
+                    {"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{
+            "loneJpeg", {"/a.jpeg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{
+            "loneJpg", {"/a.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{
+            "upperCase", {"/A.PNG"}, {"jpg", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
         TargetsCase{"rawOffersAllNine", {"/a.cr2"}, allImageTargets},
         TargetsCase{"rawUpperCase", {"/a.DNG"}, allImageTargets},
-        TargetsCase{"rawWithJpg", {"/a.cr2", "/b.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{"tiffRemovedForTiff", {"/a.tiff"}, {"jpg", "png", "heic", "avif", "exr", "gif", "bmp", "psd"}},
+        TargetsCase{"rawWithJpg",
+                    {"/a.cr2", "/b.jpg"},
+                    {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+        TargetsCase{"tiffRemovedForTiff",
+                    {"/a.tiff"},
+                    {"jpg", "png", "heic", "avif", "exr", "gif", "bmp", "psd"}},
         TargetsCase{"mp3", {"/a.mp3"}, {"m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{"mixedCaseMp4", {"/a.Mp4"}, {"mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{"mp4ThenMov", {"/a.mp4", "/b.mov"}, {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{"movThenMp4", {"/a.mov", "/b.mp4"}, {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{"mkv", {"/a.mkv"}, {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{
+            "mixedCaseMp4", {"/a.Mp4"}, {"mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"mp4ThenMov",
+                    {"/a.mp4", "/b.mov"},
+                    {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{"movThenMp4",
+                    {"/a.mov", "/b.mp4"},
+                    {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+        TargetsCase{
+            "mkv", {"/a.mkv"}, {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
         TargetsCase{"gif", {"/a.gif"}, {"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp"}},
         TargetsCase{"gifWithPng", {"/a.gif", "/b.png"}, {}},
         TargetsCase{"pdf", {"/a.pdf"}, {"png", "jpg"}},
@@ -70,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         TargetsCase{"docx", {"/a.docx"}, {"pdf", "odt", "html", "rtf", "txt", "md"}},
         TargetsCase{"md", {"/a.md"}, {"pdf", "docx", "odt", "html", "rtf", "txt"}},
         TargetsCase{"pptxAndKey", {"/a.pptx", "/b.key"}, {"pdf"}},
-        TargetsCase{"unroutedTif", {"/a.tif"}, {}},
-        TargetsCase{"noExtension", {"/Makefile"}, {}},
+        TargetsCase{"unroutedTif", {"/a.tif"}, {}}, TargetsCase{"noExtension", {"/Makefile"}, {}},
         TargetsCase{"oneOfSeveralUnrouted", {"/a.png", "/b.zip", "/c.jpg"}, {}},
         TargetsCase{"sameFormatTwice", {"/a.wav", "/b.WAV"}, {"m4a", "aiff", "aac", "flac"}}),
     [](const testing::TestParamInfo<TargetsCase>& row) { return std::string(row.param.name); });

@@ -2,10 +2,10 @@
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QSettings>
-
-#include <gtest/gtest.h>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -48,7 +48,8 @@ TEST_F(SettingsFixture, ValuesSurviveARestartWithTheirRawTexts) {
         settings.setJpgQuality(72.9);
         settings.setAudioBitrate(320);
     }
-    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("outputFolderMode").toString(), "Custom folder");
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("outputFolderMode").toString(),
+              "Custom folder");
     Settings reopened(file);
     EXPECT_EQ(reopened.outputFolderMode(), OutputFolderMode::Custom);
     EXPECT_TRUE(reopened.replaceOriginal());

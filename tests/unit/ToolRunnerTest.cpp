@@ -34,8 +34,9 @@ TEST(ToolRunner, PassesEachArgumentUnchangedWithoutAShell) {
 }
 
 TEST(ToolRunner, NonZeroExitFailsWithPrefixAndStandardError) {
-    const QString reason = reasonOf(
-        [] { runTool("pivana-test: ", "/bin/sh", {"-c", "echo 'cannot read x.png' >&2; exit 3"}); });
+    const QString reason = reasonOf([] {
+        runTool("pivana-test: ", "/bin/sh", {"-c", "echo 'cannot read x.png' >&2; exit 3"});
+    });
     EXPECT_EQ(reason, "pivana-test: cannot read x.png");
     EXPECT_EQ(reasonOf([] { runTool("pivana-test: ", "/bin/false", {}); }),
               "pivana-test: exited with status 1");
@@ -43,8 +44,9 @@ TEST(ToolRunner, NonZeroExitFailsWithPrefixAndStandardError) {
 }
 
 TEST(ToolRunner, CrashNamesTheSignal) {
-    const QString reason =
-        reasonOf([] { runTool("pivana-test: ", "/bin/sh", {"-c", "kill -SEGV $$"}); });
+    const QString reason = reasonOf([] {
+        runTool("pivana-test: ", "/bin/sh", {"-c", "kill -SEGV $$"});
+    });
     EXPECT_EQ(reason, "pivana-test: crashed with signal SIGSEGV (Segmentation fault)");
 }
 
@@ -67,6 +69,7 @@ TEST(ToolRunner, LargeStandardErrorDoesNotDeadlock) {
 TEST(ToolRunner, MissingProgramIsALaunchError) {
     EXPECT_EQ(reasonOf([] { runProcess("/nonexistent/pivana-nothing", {}); }),
               "Cannot start pivana-nothing: No such file or directory");
-    EXPECT_EQ(reasonOf([] { toolPath("pivana-nothing"); }),
-              "pivana-nothing is missing: it should be installed beside pivana or in libexec/pivana");
+    EXPECT_EQ(
+        reasonOf([] { toolPath("pivana-nothing"); }),
+        "pivana-nothing is missing: it should be installed beside pivana or in libexec/pivana");
 }

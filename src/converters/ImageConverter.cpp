@@ -1,0 +1,129 @@
+#include "converters/ImageConverter.h"
+
+#include "converters/SvgRasterizer.h"
+#include "converters/VipsSupport.h"
+#include "engine/ConversionRouter.h"
+#include "engine/Error.h"
+#include "engine/OutputFile.h"
+#include "engine/TemporaryFile.h"
+#include "engine/ToolRunner.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cmath>
+
+namespace pivana::ImageConverter {
+
+namespace {
+
+const QString toolPrefix = QStringLiteral("pivana-image: ");
+
+bool isJpeg(const QString& target) {
+    return target == u"jpg" || target == u"jpeg";
+}
+
+vips::VImage toVips(const RgbaImage& raster) {
+    VipsImage* image = vips_image_new_from_memory_copy(
+        raster.pixels.constData(), static_cast<size_t>(raster.pixels.size()), raster.size.width(),
+        raster.size.height(), 4, VIPS_FORMAT_UCHAR);
+    if (!image) {
+        throw ConversionError::processFailed(QStringLiteral("Cannot rasterise SVG"));
+    }
+    return vips::VImage(image).copy(
+        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+vips::VImage onWhite(const vips::VImage& image) {
+    return image.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
+}
+
+// Encodes the targets libvips writes well in process. False for every other target.
+bool encodeDirectly(const vips::VImage& image, const QString& target, double jpgQuality,
+                    const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    if (target == u"png") {
+        image.pngsave(file.constData());
+    } else if (isJpeg(target)) {
+        const int quality = std::clamp(static_cast<int>(std::lround(jpgQuality)), 1, 100);
+        onWhite(image).jpegsave(file.constData(), vips::VImage::option()->set("Q", quality));
+    } else if (target == u"tiff") {
+        image.tiffsave(file.constData());
+    } else if (target == u"bmp") {
+        onWhite(image).magicksave(file.constData(), vips::VImage::option()->set("format", "bmp3"));
+    } else if (target == u"gif") {
+        image.gifsave(file.constData());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QStringList toolArguments(const QString& target, double jpgQuality, const QString& input,
+                          const QString& output) {
+    QStringList arguments = {"-s", "format", target == u"jpg" ? QStringLiteral("jpeg") : target};
+    if (isJpeg(target)) {
+        arguments << "-s"
+                  << "formatOptions"
+                  << QString::number(static_cast<long long>(std::trunc(jpgQuality)));
+    }
+    arguments << input << "--out" << output;
+    return arguments;
+}
+
+void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
+             BatchContext& batch) {
+    if (ConversionRouter::extensionKey(source) == u"svg") {
+        convertFromSvg(source, target, settings, batch);
+    } else {
+        convertViaTool(source, target, settings, batch);
+    }
+}
+
+void convertViaTool(const QString& source, const QString& target, const SettingsSnapshot& settings,
+                    BatchContext& batch) {
+    OutputFile output(outputPath(source, target, settings), source, batch);
+    runTool(toolPrefix, toolPath(QStringLiteral("pivana-image")),
+            toolArguments(target, settings.jpgQuality, source, output.stagingPath()));
+    output.commit();
+    removeSourceIfAsked(source, settings);
+}
+
+void convertFromSvg(const QString& source, const QString& target, const SettingsSnapshot& settings,
+                    BatchContext& batch) {
+    ensureVipsStarted();
+    const vips::VImage image = toVips(rasterizeSvg(source));
+    const QString finalPath = outputPath(source, target, settings);
+    OutputFile output(finalPath, source, batch);
+    bool written = false;
+    try {
+        written = encodeDirectly(image, target, settings.jpgQuality, output.stagingPath());
+    } catch (const vips::VError&) {
+        throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, takeVipsError());
+    }
+
+    if (!written) {
+        // heic, avif, exr and psd: through a temporary PNG and the image tool. Unlike every other
+        // route this one never replaces an existing file.
+        TemporaryFile intermediate(QStringLiteral("png"));
+        try {
+            image.pngsave(QFile::encodeName(intermediate.path()).constData());
+        } catch (const vips::VError&) {
+            takeVipsError();
+            throw ConversionError::processFailed(QStringLiteral("Cannot encode intermediate PNG"));
+        }
+        if (QFileInfo::exists(finalPath)) {
+            throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, EEXIST);
+        }
+        runTool(
+            toolPrefix, toolPath(QStringLiteral("pivana-image")),
+            toolArguments(target, settings.jpgQuality, intermediate.path(), output.stagingPath()));
+    }
+    output.commit();
+    removeSourceIfAsked(source, settings);
+}
+
+}  // namespace pivana::ImageConverter

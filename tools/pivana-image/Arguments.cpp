@@ -1,0 +1,71 @@
+#include "ImageTool.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace pivana::image {
+
+namespace {
+
+constexpr std::array formats = {"jpeg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
+
+}  // namespace
+
+Request parseArguments(int argc, const char* const* argv) {
+    Request request;
+    bool haveFormat = false;
+    int i = 0;
+    auto next = [&](const char* what) -> std::string_view {
+        if (i + 1 >= argc) {
+            throw ToolError(std::string("missing ") + what);
+        }
+        return argv[++i];
+    };
+    for (; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "-s") {
+            const std::string_view key = next("setting name after -s");
+            const std::string_view value = next("setting value");
+            if (key == "format") {
+                bool known = false;
+                for (const char* format : formats) {
+                    known = known || value == format;
+                }
+                if (!known) {
+                    throw ToolError("unknown output format " + std::string(value));
+                }
+                request.format = value;
+                haveFormat = true;
+            } else if (key == "formatOptions") {
+                int quality = 0;
+                const auto [end, error] =
+                    std::from_chars(value.data(), value.data() + value.size(), quality);
+                if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
+                    quality > 100) {
+                    throw ToolError("quality must be a whole number from 1 to 100, not " +
+                                    std::string(value));
+                }
+                request.quality = quality;
+            } else {
+                throw ToolError("unknown setting " + std::string(key));
+            }
+        } else if (argument == "--out") {
+            request.output = next("output path after --out");
+        } else if (request.input.empty()) {
+            request.input = argument;
+        } else {
+            throw ToolError("unexpected argument " + std::string(argument));
+        }
+    }
+    if (!haveFormat) {
+        throw ToolError("no output format given (-s format NAME)");
+    }
+    if (request.input.empty() || request.output.empty()) {
+        throw ToolError(
+            "usage: pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT");
+    }
+    return request;
+}
+
+}  // namespace pivana::image

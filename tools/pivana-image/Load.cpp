@@ -1,0 +1,176 @@
+// Reading images: camera RAW through LibRaw, everything else through libvips.
+#include "ImageTool.h"
+
+#include <libraw/libraw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace pivana::image {
+
+namespace {
+
+constexpr std::array rawExtensions = {"dng", "cr2", "cr3", "nef", "arw", "raf", "rw2", "orf", "pef",
+                                      "erf", "3fr", "dcr", "mrw", "srw", "nrw", "srf", "sr2"};
+
+std::string lowerExtension(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+void checkSize(unsigned long long width, unsigned long long height) {
+    if (width == 0 || height == 0) {
+        throw ToolError("the image has no pixels");
+    }
+    if (width * height > maxPixels) {
+        throw ToolError("the image is too large (" + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels; the limit is " +
+                        std::to_string(maxPixels / 1000000) + " megapixels)");
+    }
+}
+
+void checkReadableFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw ToolError(std::string("cannot open the file: ") + std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw ToolError("it is a folder, not an image file");
+    }
+    if (info.st_size == 0) {
+        throw ToolError("the file is empty");
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        throw ToolError(std::string("cannot open the file: ") + std::strerror(errno));
+    }
+}
+
+struct LibRawDeleter {
+    void operator()(LibRaw* raw) const { delete raw; }
+};
+
+struct ProcessedImageDeleter {
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+
+void checkRaw(int code, const char* stage) {
+    if (code != LIBRAW_SUCCESS) {
+        throw ToolError(std::string(stage) + ": " + libraw_strerror(code));
+    }
+}
+
+vips::VImage loadRaw(const std::string& path) {
+    std::unique_ptr<LibRaw, LibRawDeleter> raw(new LibRaw(0));
+    libraw_output_params_t& params = raw->imgdata.params;
+    params.use_camera_wb = 1;  // the white balance the photographer shot with
+    params.output_color = 1;   // sRGB primaries
+    params.output_bps = 16;    // keep the sensor's depth; the saver reduces it where needed
+    params.use_camera_matrix = 1;
+
+    checkRaw(raw->open_file(path.c_str()), "not a camera RAW file LibRaw can read");
+    checkSize(raw->imgdata.sizes.width, raw->imgdata.sizes.height);
+    checkRaw(raw->unpack(), "cannot read the RAW data");
+    checkRaw(raw->dcraw_process(), "cannot develop the RAW data");
+    int code = LIBRAW_SUCCESS;
+    std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter> image(
+        raw->dcraw_make_mem_image(&code));
+    checkRaw(code, "cannot develop the RAW data");
+    if (!image || image->type != LIBRAW_IMAGE_BITMAP ||
+        (image->colors != 3 && image->colors != 1)) {
+        throw ToolError("LibRaw gave no picture for this file");
+    }
+    const VipsBandFormat format = image->bits == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
+    VipsImage* copy = vips_image_new_from_memory_copy(image->data, image->data_size, image->width,
+                                                      image->height, image->colors, format);
+    if (!copy) {
+        throw ToolError(takeVipsError());
+    }
+    vips::VImage result(copy);
+    const bool deep = format == VIPS_FORMAT_USHORT;
+    return result.copy(vips::VImage::option()->set(
+        "interpretation", image->colors == 3
+                              ? (deep ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB)
+                              : (deep ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)));
+}
+
+int orientationOf(const vips::VImage& image) {
+    if (image.get_typeof(VIPS_META_ORIENTATION) == 0) {
+        return 1;
+    }
+    return image.get_int(VIPS_META_ORIENTATION);
+}
+
+}  // namespace
+
+bool isCameraRaw(const std::string& path) {
+    const std::string extension = lowerExtension(path);
+    return std::find(rawExtensions.begin(), rawExtensions.end(), extension) != rawExtensions.end();
+}
+
+vips::VImage load(const std::string& path) {
+    checkReadableFile(path);
+    // vips would open a DNG as a one-band mosaic TIFF without complaint: RAW never reaches it.
+    if (isCameraRaw(path)) {
+        return loadRaw(path);
+    }
+    if (!vips_foreign_find_load(path.c_str())) {
+        takeVipsError();
+        throw ToolError("not an image file in a format pivana-image can read");
+    }
+    try {
+        // Truncated data is an error, not a picture filled with grey.
+        auto options = [](VipsAccess access) {
+            return vips::VImage::option()
+                ->set("access", access)
+                ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+        };
+        vips::VImage image =
+            vips::VImage::new_from_file(path.c_str(), options(VIPS_ACCESS_SEQUENTIAL));
+        checkSize(image.width(), image.height());
+        // Rotating needs the whole picture; only then is the file opened for random access.
+        if (orientationOf(image) != 1) {
+            image = vips::VImage::new_from_file(path.c_str(), options(VIPS_ACCESS_RANDOM));
+        }
+        return image;
+    } catch (const vips::VError&) {
+        throw ToolError("cannot read the image: " + takeVipsError());
+    }
+}
+
+std::string takeVipsError() {
+    std::string text = vips_error_buffer();
+    vips_error_clear();
+    // Keep the first non-empty line, without the library's class-name prefix.
+    std::string line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        line = text.substr(start, end - start);
+        if (!line.empty()) {
+            break;
+        }
+        start = end + 1;
+    }
+    const auto colon = line.find(": ");
+    if (colon != std::string::npos && colon < 32 && line.find(' ') > colon) {
+        line = line.substr(colon + 2);
+    }
+    return line.empty() ? "unknown libvips error" : line;
+}
+
+}  // namespace pivana::image

@@ -1,0 +1,140 @@
+// Writing images: each target gets the colour space, depth, alpha and orientation it can hold.
+#include "ImageTool.h"
+
+#include <string>
+
+namespace pivana::image {
+
+namespace {
+
+using vips::VImage;
+
+bool isGrey(const VImage& image) {
+    const VipsInterpretation interpretation = image.interpretation();
+    return interpretation == VIPS_INTERPRETATION_B_W ||
+           interpretation == VIPS_INTERPRETATION_GREY16;
+}
+
+bool isDeep(const VImage& image) {
+    return image.format() != VIPS_FORMAT_UCHAR && image.format() != VIPS_FORMAT_CHAR;
+}
+
+bool hasIccProfile(const VImage& image) {
+    return image.get_typeof(VIPS_META_ICC_NAME) != 0;
+}
+
+// CMYK always becomes RGB; a profile-tagged RGB image is moved to sRGB only for targets that
+// cannot carry the profile.
+VImage toRgbFamily(VImage image, bool targetKeepsProfile) {
+    if (image.interpretation() == VIPS_INTERPRETATION_CMYK) {
+        return image.icc_transform("srgb", VImage::option()
+                                               ->set("input_profile", "cmyk")
+                                               ->set("embedded", true)
+                                               ->set("depth", isDeep(image) ? 16 : 8));
+    }
+    if (!targetKeepsProfile && hasIccProfile(image) && !isGrey(image) &&
+        image.interpretation() != VIPS_INTERPRETATION_scRGB) {
+        VImage converted = image.icc_transform(
+            "srgb", VImage::option()->set("embedded", true)->set("depth", isDeep(image) ? 16 : 8));
+        converted.remove(VIPS_META_ICC_NAME);
+        return converted;
+    }
+    return image;
+}
+
+VImage toEightBit(const VImage& image) {
+    return image.colourspace(isGrey(image) ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+}
+
+// PNG and TIFF keep 16 bits per channel when the source has them.
+VImage toTargetDepth(const VImage& image) {
+    if (!isDeep(image)) {
+        return toEightBit(image);
+    }
+    return image.colourspace(isGrey(image) ? VIPS_INTERPRETATION_GREY16
+                                           : VIPS_INTERPRETATION_RGB16);
+}
+
+VImage flattenOntoWhite(const VImage& image) {
+    if (!image.has_alpha()) {
+        return image;
+    }
+    return image.flatten(VImage::option()->set("background", std::vector<double>{255.0}));
+}
+
+// Renderers often write EXR files whose alpha is zero everywhere while the colour carries the
+// picture; honouring such an alpha would turn every output blank.
+VImage withoutEmptyFloatAlpha(const VImage& image) {
+    const bool floating =
+        image.format() == VIPS_FORMAT_FLOAT || image.format() == VIPS_FORMAT_DOUBLE;
+    if (!floating || !image.has_alpha()) {
+        return image;
+    }
+    const VImage alpha = image.extract_band(image.bands() - 1);
+    if (alpha.max() > 0.0) {
+        return image;
+    }
+    return image.extract_band(0, VImage::option()->set("n", image.bands() - 1));
+}
+
+int orientationOf(const VImage& image) {
+    return image.get_typeof(VIPS_META_ORIENTATION) ? image.get_int(VIPS_META_ORIENTATION) : 1;
+}
+
+}  // namespace
+
+void save(VImage image, const Request& request, const std::string& path) {
+    const std::string& format = request.format;
+    // JPEG and TIFF readers honour the EXIF orientation, so the tag stays and the pixels are
+    // left as they are; every other target gets upright pixels.
+    const bool keepsOrientationTag = format == "jpeg" || format == "tiff";
+    if (!keepsOrientationTag && orientationOf(image) != 1) {
+        image = image.autorot();
+        image.remove(VIPS_META_ORIENTATION);
+    }
+    image = withoutEmptyFloatAlpha(image);
+    const bool keepsProfile = format != "gif" && format != "exr";
+    image = toRgbFamily(image, keepsProfile);
+
+    try {
+        if (format == "jpeg") {
+            image = flattenOntoWhite(toEightBit(image));
+            image.jpegsave(path.c_str(), VImage::option()->set("Q", request.quality));
+        } else if (format == "png") {
+            image = toTargetDepth(image);
+            image.pngsave(path.c_str());
+        } else if (format == "tiff") {
+            image = toTargetDepth(image);
+            image.tiffsave(path.c_str());
+        } else if (format == "heic" || format == "avif") {
+            image = toEightBit(image);
+            const bool av1 = format == "avif";
+            image.heifsave(path.c_str(),
+                           VImage::option()
+                               ->set("compression", av1 ? VIPS_FOREIGN_HEIF_COMPRESSION_AV1
+                                                        : VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)
+                               ->set("Q", av1 ? 60 : 70)
+                               // AV1 at its default effort takes seconds per photo.
+                               ->set("effort", av1 ? 2 : 4));
+        } else if (format == "gif") {
+            image = toEightBit(image);
+            image.gifsave(path.c_str());
+        } else if (format == "bmp") {
+            image = flattenOntoWhite(toEightBit(image));
+            image.magicksave(path.c_str(), VImage::option()->set("format", "bmp3"));
+        } else if (format == "psd") {
+            image = toEightBit(image);
+            image.magicksave(path.c_str(), VImage::option()->set("format", "psd"));
+        } else if (format == "exr") {
+            // OpenEXR holds linear light in floating point.
+            image = image.colourspace(VIPS_INTERPRETATION_scRGB);
+            image.magicksave(path.c_str(), VImage::option()->set("format", "exr"));
+        } else {
+            throw ToolError("unknown output format " + format);
+        }
+    } catch (const vips::VError&) {
+        throw ToolError(takeVipsError());
+    }
+}
+
+}  // namespace pivana::image

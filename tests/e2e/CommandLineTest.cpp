@@ -1,10 +1,13 @@
 // The headless command line, run as a user would run it from a terminal.
 #include "settings/FolderReference.h"
+#include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 using namespace pivana::test;
@@ -76,4 +79,29 @@ TEST_F(CommandLine, HelpVersionAndUsageErrors) {
     EXPECT_TRUE(help.out.contains("pivana --to FORMAT FILE..."));
     EXPECT_EQ(pivana({"--to", "png"}).status, 2);
     EXPECT_EQ(pivana({"--bogus"}).status, 2);
+}
+
+TEST_F(CommandLine, ConvertsAFolderOfCameraAndPhoneImages) {
+    Scratch dir;
+    QStringList files;
+    for (const char* name : {"IMG_0001.DNG", "IMG_0002.dng"}) {
+        pivana::test::writeDng(dir.path(name), 128, 96);
+        files << dir.path(name);
+    }
+    if (const auto heic = corpusFile("image/heic-iphone11pro.heic")) {
+        QFile::copy(*heic, dir.path("IMG_0003.HEIC"));
+        files << dir.path("IMG_0003.HEIC");
+    }
+    for (const QString format : {"jpg", "png"}) {
+        const ProgramRun run = pivana(QStringList{"--to", format} + files);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), files.size() + 1) << run.out;
+        for (int i = 0; i < files.size(); ++i) {
+            const QString expected = QFileInfo(files[i]).completeBaseName() + "." + format;
+            EXPECT_EQ(lines[i], dir.path(expected));
+            EXPECT_EQ(pivana::test::probe(dir.path(expected)).bands, 3);
+        }
+        EXPECT_EQ(lines.last(), "Converted to " + format.toUpper());
+    }
 }

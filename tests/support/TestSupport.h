@@ -11,6 +11,21 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline std::ostream& operator<<(std::ostream& stream, const QString& text) {
+    return stream << '"' << text.toStdString() << '"';
+}
+inline std::ostream& operator<<(std::ostream& stream, const QStringList& list) {
+    return stream << '[' << list.join(", ").toStdString() << ']';
+}
+inline void PrintTo(const QString& text, std::ostream* stream) {
+    *stream << text;
+}
+inline void PrintTo(const QStringList& list, std::ostream* stream) {
+    *stream << list;
+}
 
 namespace pivana::test {
 

@@ -28,8 +28,12 @@ Request parseArguments(int argc, const char* const* argv);
 constexpr unsigned long long maxPixels = 16384ULL * 16384ULL;
 
 /// Opens the image for reading: camera RAW files through LibRaw, everything else through
-/// libvips (first page or frame). Throws `ToolError` for unreadable, empty or oversized input.
-vips::VImage load(const std::string& path);
+/// libvips (first page or frame), or through ImageMagick when `viaImageMagick` is set. Throws
+/// `ToolError` for unreadable, empty or oversized input.
+vips::VImage load(const std::string& path, bool viaImageMagick = false);
+
+/// Whether libvips reads this file with its own TIFF loader.
+bool isTiff(const std::string& path);
 
 /// Whether `path` names a camera RAW file (by its extension).
 bool isCameraRaw(const std::string& path);

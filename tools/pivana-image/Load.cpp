@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace pivana::image {
 
@@ -66,6 +67,9 @@ struct ProcessedImageDeleter {
 };
 
 void checkRaw(int code, const char* stage) {
+    if (code == LIBRAW_IO_ERROR) {
+        throw ToolError(std::string(stage) + ": the file is damaged or cut short");
+    }
     if (code != LIBRAW_SUCCESS) {
         throw ToolError(std::string(stage) + ": " + libraw_strerror(code));
     }
@@ -79,9 +83,18 @@ vips::VImage loadRaw(const std::string& path) {
     params.output_bps = 16;    // keep the sensor's depth; the saver reduces it where needed
     params.use_camera_matrix = 1;
 
+    // LibRaw prints damaged-data reports itself and carries on; note them instead, so a RAW
+    // file cut short fails rather than developing into a partly empty picture.
+    bool damaged = false;
+    raw->set_dataerror_handler(
+        [](void* flag, const char*, int) { *static_cast<bool*>(flag) = true; }, &damaged);
+
     checkRaw(raw->open_file(path.c_str()), "not a camera RAW file LibRaw can read");
     checkSize(raw->imgdata.sizes.width, raw->imgdata.sizes.height);
     checkRaw(raw->unpack(), "cannot read the RAW data");
+    if (damaged) {
+        throw ToolError("the RAW data is damaged or cut short");
+    }
     checkRaw(raw->dcraw_process(), "cannot develop the RAW data");
     int code = LIBRAW_SUCCESS;
     std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter> image(
@@ -119,7 +132,13 @@ bool isCameraRaw(const std::string& path) {
     return std::find(rawExtensions.begin(), rawExtensions.end(), extension) != rawExtensions.end();
 }
 
-vips::VImage load(const std::string& path) {
+bool isTiff(const std::string& path) {
+    const char* loader = vips_foreign_find_load(path.c_str());
+    vips_error_clear();
+    return loader && std::string_view(loader).find("Tiff") != std::string_view::npos;
+}
+
+vips::VImage load(const std::string& path, bool viaImageMagick) {
     checkReadableFile(path);
     // vips would open a DNG as a one-band mosaic TIFF without complaint: RAW never reaches it.
     if (isCameraRaw(path)) {
@@ -128,6 +147,15 @@ vips::VImage load(const std::string& path) {
     if (!vips_foreign_find_load(path.c_str())) {
         takeVipsError();
         throw ToolError("not an image file in a format pivana-image can read");
+    }
+    if (viaImageMagick) {
+        try {
+            vips::VImage image = vips::VImage::magickload(path.c_str());
+            checkSize(image.width(), image.height());
+            return image;
+        } catch (const vips::VError&) {
+            throw ToolError("cannot read the image: " + takeVipsError());
+        }
     }
     try {
         // Truncated data is an error, not a picture filled with grey.

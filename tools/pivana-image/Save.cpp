@@ -133,7 +133,8 @@ void save(VImage image, const Request& request, const std::string& path) {
             throw ToolError("unknown output format " + format);
         }
     } catch (const vips::VError&) {
-        throw ToolError(takeVipsError());
+        // Pixels are decoded while the output is written, so this covers damaged input too.
+        throw ToolError("conversion failed: " + takeVipsError());
     }
 }
 

@@ -63,8 +63,18 @@ int main(int argc, char** argv) {
 
     const std::string staging = stagingPathFor(request.output);
     try {
-        vips::VImage image = pivana::image::load(request.input);
-        pivana::image::save(image, request, staging);
+        try {
+            pivana::image::save(pivana::image::load(request.input), request, staging);
+        } catch (const pivana::image::ToolError& error) {
+            // libvips reads most TIFF layouts, not all (tiled with separate planes, for one);
+            // ImageMagick reads those.
+            const bool unsupportedLayout =
+                std::string(error.what()).find("not supported") != std::string::npos;
+            if (!unsupportedLayout || !pivana::image::isTiff(request.input)) {
+                throw;
+            }
+            pivana::image::save(pivana::image::load(request.input, true), request, staging);
+        }
     } catch (const pivana::image::ToolError& error) {
         ::unlink(staging.c_str());
         fail(fileName(request.input), error.what());

@@ -1,0 +1,366 @@
+// Real images through the image converter and pivana-image, every output decoded again.
+#include "converters/ImageConverter.h"
+#include "converters/SvgRasterizer.h"
+#include "engine/ConversionRouter.h"
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace pivana;
+using namespace pivana::test;
+
+namespace {
+
+const QStringList imageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
+
+QString loaderFor(const QString& target) {
+    static const QHash<QString, QString> loaders = {
+        {"jpg", "jpegload"},   {"jpeg", "jpegload"},   {"png", "pngload"},   {"heic", "heifload"},
+        {"avif", "heifload"},  {"exr", "openexrload"}, {"tiff", "tiffload"}, {"gif", "gifload"},
+        {"bmp", "magickload"}, {"psd", "magickload"}};
+    return loaders.value(target);
+}
+
+bool targetHasAlpha(const QString& target) {
+    return target != "jpg" && target != "jpeg" && target != "bmp";
+}
+
+struct ImageConversion : testing::Test {
+    Scratch dir;
+    SettingsSnapshot settings;
+
+    void SetUp() override { useBuildTools(); }
+
+    ConversionResult convert(const QStringList& files, const QString& target) {
+        return ConversionRouter::shared().convert(files, target, settings);
+    }
+
+    // Converts and expects success; returns the output path.
+    QString convertOne(const QString& source, const QString& target) {
+        const ConversionResult result = convert({source}, target);
+        if (!result.failed.empty()) {
+            ADD_FAILURE() << QFileInfo(source).fileName().toStdString() << " -> "
+                          << target.toStdString() << ": "
+                          << cleanReason(result.failed.front().error).toStdString();
+            return {};
+        }
+        return result.outputs.front().front();
+    }
+
+    QString reasonFor(const QString& source, const QString& target) {
+        const ConversionResult result = convert({source}, target);
+        return result.failed.empty() ? QStringLiteral("succeeded")
+                                     : cleanReason(result.failed.front().error);
+    }
+};
+
+}  // namespace
+
+// Every corpus picture to every target it offers: the output decodes, in the right format and
+// size, with alpha only where the target keeps it.
+struct CorpusCase {
+    const char* file;
+    int width;  // upright
+    int height;
+    bool alpha;
+};
+
+class CorpusImages : public ImageConversion, public testing::WithParamInterface<CorpusCase> {};
+
+TEST_P(CorpusImages, ConvertToEveryOfferedTarget) {
+    PIVANA_CORPUS_OR_SKIP(corpus, QString("image/") + GetParam().file);
+    const QString source = dir.path(QFileInfo(corpus).fileName());
+    ASSERT_TRUE(QFile::copy(corpus, source));
+    const QStringList targets = ConversionRouter::shared().route(source)->validTargets;
+    for (const QString& target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        const QString output = convertOne(source, target);
+        if (output.isEmpty()) {
+            continue;
+        }
+        const ImageFacts facts = probe(output);
+        EXPECT_EQ(facts.loader, loaderFor(target));
+        // JPEG and TIFF keep the orientation tag and the stored pixels.
+        const bool stored = (target == "jpg" || target == "tiff") && facts.orientation >= 5;
+        EXPECT_EQ(stored ? facts.height : facts.width, GetParam().width);
+        EXPECT_EQ(stored ? facts.width : facts.height, GetParam().height);
+        if (!targetHasAlpha(target)) {
+            EXPECT_FALSE(facts.alpha);
+        } else if (target != "gif" && target != "exr") {
+            // GIF alpha is one bit, and the EXR writer always stores an (opaque) alpha channel.
+            EXPECT_EQ(facts.alpha, GetParam().alpha);
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(source));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, CorpusImages,
+    testing::Values(CorpusCase{"jpg-exif-orientation-6-landscape.jpg", 1800, 1200, false},
+                    CorpusCase{"jpg-cmyk-adobe.jpg", 100, 100, false},
+                    CorpusCase{"jpg-camera-exif.jpg", 480, 360, false},
+                    CorpusCase{"png-rgba-alpha.png", 200, 150, true},
+                    CorpusCase{"png-16bit-rgb.png", 900, 600, false},
+                    CorpusCase{"png-palette-trns.png", 64, 64, true},
+                    CorpusCase{"webp-alpha.webp", 200, 150, true},
+                    CorpusCase{"webp-animated.webp", 245, 245, true},
+                    CorpusCase{"bmp-pal8-rle.bmp", 127, 64, false},
+                    CorpusCase{"tiff-16bit-rgba.tiff", 100, 40, true},
+                    CorpusCase{"tiff-tiled-planar-lzw.tiff", 278, 374, false},
+                    CorpusCase{"avif-alpha-irot.avif", 256, 512, true},
+                    CorpusCase{"exr-scanline-carrots.exr", 600, 400, false},
+                    CorpusCase{"psd-layered.psd", 128, 128, false},
+                    CorpusCase{"heic-iphone7-orientation6.heic", 3024, 4032, false}),
+    [](const testing::TestParamInfo<CorpusCase>& row) {
+        std::string name = QFileInfo(row.param.file).completeBaseName().toStdString();
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
+
+TEST_F(ImageConversion, GeneratedPicturesKeepWhatTheTargetCanHold) {
+    const QString alpha = dir.path("alpha.png");
+    saveImage(gradient(64, 48, true), alpha);
+    const ImageFacts jpg = probe(convertOne(alpha, "jpg"));
+    EXPECT_FALSE(jpg.alpha);
+    // Transparent pixels land on white, not black.
+    const vips::VImage flattened =
+        vips::VImage::new_from_file(QFile::encodeName(dir.path("alpha.jpg")).constData());
+    EXPECT_GT(flattened.extract_area(0, 20, 1, 1).avg(), 240.0);
+    EXPECT_TRUE(probe(convertOne(alpha, "tiff")).alpha);
+
+    const QString deep = dir.path("deep.png");
+    saveImage(gradient(40, 30, false, true), deep);
+    EXPECT_EQ(probe(convertOne(deep, "tiff")).format, VIPS_FORMAT_USHORT);
+    EXPECT_EQ(probe(convertOne(deep, "jpg")).format, VIPS_FORMAT_UCHAR);
+    EXPECT_EQ(probe(convertOne(deep, "exr")).format, VIPS_FORMAT_FLOAT);
+
+    const QString deepTiff = dir.path("deep16.tiff");
+    saveImage(gradient(40, 30, false, true), deepTiff);
+    EXPECT_EQ(probe(convertOne(deepTiff, "png")).format, VIPS_FORMAT_USHORT);
+
+    const QString cmyk = dir.path("cmyk.jpg");
+    writeCmykJpeg(cmyk, 32, 32);
+    EXPECT_EQ(probe(convertOne(cmyk, "png")).bands, 3);
+
+    const QString rotated = dir.path("rotated.jpg");
+    writeOrientedJpeg(rotated, 60, 20, 6);
+    const ImageFacts upright = probe(convertOne(rotated, "png"));
+    EXPECT_EQ(upright.width, 20);
+    EXPECT_EQ(upright.height, 60);
+    const ImageFacts tagged = probe(convertOne(rotated, "tiff"));
+    EXPECT_EQ(tagged.width, 60);
+    EXPECT_EQ(tagged.orientation, 6);
+
+    for (const auto& [name, w, h] : {std::tuple{"tiny.png", 1, 1}, std::tuple{"odd.png", 3, 5}}) {
+        const QString source = dir.path(name);
+        saveImage(gradient(w, h), source);
+        for (const QString target : {"heic", "avif", "gif", "bmp", "psd", "jpg"}) {
+            SCOPED_TRACE(std::string(name) + " -> " + QString(target).toStdString());
+            const ImageFacts facts = probe(convertOne(source, target));
+            EXPECT_EQ(facts.width, w);
+            EXPECT_EQ(facts.height, h);
+        }
+    }
+}
+
+TEST_F(ImageConversion, CameraRawDevelopsAtFullSize) {
+    const QString dng = dir.path("IMG_0001.DNG");
+    writeDng(dng, 256, 192);
+    for (const QString target : {"jpg", "png", "tiff"}) {
+        const ImageFacts facts = probe(convertOne(dng, target));
+        EXPECT_EQ(facts.width, 256);
+        EXPECT_EQ(facts.height, 192);
+        EXPECT_EQ(facts.bands, 3);
+    }
+    // Colour made it through: red grows to the right.
+    const vips::VImage png =
+        vips::VImage::new_from_file(QFile::encodeName(dir.path("IMG_0001.png")).constData());
+    EXPECT_GT(png.extract_area(240, 96, 8, 8)[0].avg(),
+              png.extract_area(8, 96, 8, 8)[0].avg() + 30);
+}
+
+TEST_F(ImageConversion, JpegQualityChangesTheFileSize) {
+    const QString source = dir.path("photo.png");
+    saveImage(noise(400, 300), source);
+    settings.jpgQuality = 30.9;
+    const qint64 small = QFileInfo(convertOne(source, "jpg")).size();
+    settings.jpgQuality = 95;
+    const qint64 large = QFileInfo(convertOne(source, "jpg")).size();
+    EXPECT_GT(large, small * 2);
+    EXPECT_EQ(ImageConverter::toolArguments("jpg", 72.9, "/in.png", "/out.jpg"),
+              (QStringList{"-s", "format", "jpeg", "-s", "formatOptions", "72", "/in.png", "--out",
+                           "/out.jpg"}));
+    EXPECT_EQ(
+        ImageConverter::toolArguments("jpeg", 85, "/in", "/out"),
+        (QStringList{"-s", "format", "jpeg", "-s", "formatOptions", "85", "/in", "--out", "/out"}));
+    EXPECT_EQ(ImageConverter::toolArguments("heic", 85, "/in", "/out"),
+              (QStringList{"-s", "format", "heic", "/in", "--out", "/out"}));
+}
+
+TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {
+    EXPECT_EQ(svgCanvasSize({40, 40}), QSize(200, 200));
+    EXPECT_EQ(svgCanvasSize({120, 80}), QSize(240, 200));
+    EXPECT_EQ(svgCanvasSize({300, 150}), QSize(600, 300));
+    EXPECT_EQ(svgCanvasSize({50, 300}), QSize(200, 600));
+
+    const QString svg = dir.write("bar.svg",
+                                  "<svg xmlns='http://www.w3.org/2000/svg' width='50' height='300'>"
+                                  "<rect x='0' y='0' width='25' height='300' fill='red'/></svg>");
+    const QString png = convertOne(svg, "png");
+    const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(png).constData());
+    EXPECT_EQ(image.width(), 200);
+    EXPECT_EQ(image.height(), 600);
+    // Stretched: the red left half covers half the widened canvas; the rest stays transparent.
+    EXPECT_GT(image.extract_area(90, 300, 1, 1)[0].avg(), 250.0);
+    EXPECT_EQ(image.extract_area(110, 300, 1, 1)[3].avg(), 0.0);
+
+    const QString viewBoxOnly =
+        dir.write("check.svg",
+                  "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 100 100'>"
+                  "<circle cx='50' cy='50' r='40'/></svg>");
+    EXPECT_EQ(probe(convertOne(viewBoxOnly, "png")).width, 200);
+}
+
+TEST_F(ImageConversion, SvgDirectTargetsNeverStartTheToolAndIndirectOnesCleanUp) {
+    const QString temp = dir.path("tmp");
+    QDir().mkpath(temp);
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const QString svg = dir.write("logo.svg",
+                                  "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='80'>"
+                                  "<rect width='120' height='80' fill='#36c'/></svg>");
+    // With no tool to be found, only the direct encodings can succeed.
+    setToolDirectory(dir.path("no-tools-here"));
+    QStringList direct;
+    for (const QString target : {"png", "jpg", "jpeg", "tiff", "bmp", "gif"}) {
+        const ImageFacts facts = probe(convertOne(svg, target));
+        EXPECT_EQ(facts.width, 240);
+        EXPECT_EQ(facts.height, 200);
+    }
+    EXPECT_TRUE(reasonFor(svg, "heic").startsWith("pivana-image is missing"));
+    useBuildTools();
+    for (const QString target : {"heic", "avif", "exr", "psd"}) {
+        EXPECT_EQ(probe(convertOne(svg, target)).width, 240) << target.toStdString();
+    }
+    EXPECT_EQ(entries(temp), QStringList()) << "intermediate PNGs are removed";
+    // The indirect route does not replace a file that is already there.
+    EXPECT_EQ(reasonFor(svg, "heic"), QString::fromUtf8("Cannot save “logo.heic”: File exists"));
+    qunsetenv("TMPDIR");
+}
+
+TEST_F(ImageConversion, OutputGoesToTheCustomFolderAndOriginalsAreReplacedOnlyOnSuccess) {
+    const QString out = dir.path("Converted");
+    QDir().mkpath(out);
+    const QString svg =
+        dir.write("icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'/>");
+    const QString png = dir.path("photo.PNG");
+    saveImage(gradient(20, 20), png);
+    const QString broken = dir.write("broken.png", "\x89PNG\r\n\x1a\nnot really");
+    settings.outputFolderMode = OutputFolderMode::Custom;
+    settings.customOutputFolder = out;
+    settings.replaceOriginal = true;
+    const ConversionResult result = convert({svg, png, broken}, "jpg");
+    EXPECT_EQ(result.succeeded, (QStringList{svg, png}));
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_TRUE(cleanReason(result.failed[0].error).startsWith("pivana-image: broken.png: "))
+        << cleanReason(result.failed[0].error).toStdString();
+    EXPECT_EQ(entries(out), (QStringList{"icon.jpg", "photo.jpg"}));
+    EXPECT_EQ(entries(dir.root()), (QStringList{"Converted", "broken.png"}));
+}
+
+struct BadInput {
+    const char* name;
+    const char* file;
+    QByteArray bytes;
+    const char* reason;
+};
+
+class BadImages : public ImageConversion, public testing::WithParamInterface<BadInput> {};
+
+TEST_P(BadImages, FailWithAClearReasonAndLeaveNothingBehind) {
+    const QString source = dir.write(GetParam().file, GetParam().bytes);
+    settings.replaceOriginal = true;
+    for (const QString target : {"tiff", "gif"}) {
+        EXPECT_EQ(reasonFor(source, target),
+                  QString("pivana-image: ") + GetParam().file + ": " + GetParam().reason);
+    }
+    EXPECT_EQ(entries(dir.root()), QStringList{GetParam().file});
+    EXPECT_EQ(readAll(source), GetParam().bytes);
+}
+
+QByteArray truncatedJpeg() {
+    VipsBlob* blob = noise(300, 200).jpegsave_buffer();
+    size_t size = 0;
+    const void* data = vips_blob_get(blob, &size);
+    QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(size / 2));
+    vips_area_unref(VIPS_AREA(blob));
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BadImages,
+    testing::Values(
+        BadInput{"empty", "empty.png", {}, "the file is empty"},
+        BadInput{"randomBytes", "noise.jpg", QByteArray(4096, '\x5a'),
+                 "not an image file in a format pivana-image can read"},
+        BadInput{"truncatedJpeg", "cut off.jpg", truncatedJpeg(),
+                 "conversion failed: Premature end of input file"},
+        BadInput{"rawThatIsNot", "fake.cr2", QByteArray(2048, 'x'),
+                 "not a camera RAW file LibRaw can read: Unsupported file format or not RAW file"},
+        BadInput{"rawCutShort", "short.nef", QByteArray("II*\0garbage", 11),
+                 "not a camera RAW file LibRaw can read: the file is damaged or cut short"}),
+    [](const testing::TestParamInfo<BadInput>& row) { return std::string(row.param.name); });
+
+TEST_F(ImageConversion, HugeDimensionsAreRefusedBeforeDecoding) {
+    const QString bomb = dir.path("bomb.png");
+    writeDecompressionBomb(bomb, 100000, 100000);
+    EXPECT_EQ(reasonFor(bomb, "jpg"),
+              "pivana-image: bomb.png: the image is too large (100000 x 100000 pixels; the limit "
+              "is 268 megapixels)");
+}
+
+TEST_F(ImageConversion, OddNamesAndWrongExtensions) {
+    const QString odd = dir.path(QString::fromUtf8("It's \"my\" $HOME; café 東京 (1).png"));
+    saveImage(gradient(16, 16), odd);
+    EXPECT_EQ(probe(convertOne(odd, "heic")).width, 16);
+    // A PNG named .jpg is still read by what it is.
+    const QString mislabelled = dir.path("really-a-png.jpg");
+    saveImage(gradient(16, 8, true), mislabelled.chopped(4) + ".png");
+    QFile::rename(mislabelled.chopped(4) + ".png", mislabelled);
+    EXPECT_EQ(probe(convertOne(mislabelled, "png")).height, 8);
+}
+
+TEST_F(ImageConversion, DamagedCameraFilesFailCleanly) {
+    // The corpus RAW files have their pixel data stripped or cut: each must either develop or
+    // fail with pivana-image's own words, never crash.
+    QStringList tried;
+    // Outputs go to the scratch folder, never beside the read-only corpus.
+    settings.outputFolderMode = OutputFolderMode::Custom;
+    settings.customOutputFolder = dir.root();
+    for (const QString name :
+         {"arw-sony-zv-e10-truncated.arw", "cr2-canon-stripped.cr2", "cr3-canon-m50-stripped.cr3",
+          "dng-canon350d-stripped.dng", "mrw-minolta-a2-stripped.mrw", "nef-nikon-d70-stripped.nef",
+          "raf-fuji-s5pro-stripped.raf", "rw2-panasonic-lx3-stripped.rw2"}) {
+        const auto corpus = corpusFile("raw/" + name);
+        if (!corpus) {
+            continue;
+        }
+        tried << name;
+        const QString reason = reasonFor(*corpus, "jpg");
+        if (reason == "succeeded") {
+            probe(dir.path(QFileInfo(name).completeBaseName() + ".jpg"));
+        } else {
+            EXPECT_TRUE(reason.startsWith("pivana-image: " + name + ": ")) << reason;
+            EXPECT_FALSE(reason.contains("signal")) << reason;
+        }
+    }
+    if (tried.isEmpty()) {
+        GTEST_SKIP() << "corpus absent";
+    }
+}

@@ -17,7 +17,7 @@ test: deps
 	bash scripts/test.sh
 
 bench: build
-	bash bench/run.sh $(BUILD)
+	for b in bench/*.sh; do [ "$$b" = bench/lib.sh ] || bash "$$b" $(BUILD); done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -22,7 +22,7 @@ PACKAGES=(
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst
-  time
+  time libraw-bin librsvg2-bin
 )
 
 missing=()

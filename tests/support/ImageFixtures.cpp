@@ -1,7 +1,8 @@
 #include "support/ImageFixtures.h"
 
+#include "support/DngWriter.h"
+
 #include <gtest/gtest.h>
-#include <tiffio.h>
 #include <zlib.h>
 
 #include <QByteArray>
@@ -67,47 +68,8 @@ void writeCmykJpeg(const QString& path, int width, int height) {
 }
 
 void writeDng(const QString& path, int width, int height) {
-    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    ASSERT_NE(tiff, nullptr);
-    const uint8_t version[4] = {1, 4, 0, 0};
-    const uint16_t repeat[2] = {2, 2};
-    const uint8_t pattern[4] = {0, 1, 1, 2};  // R G / G B
-    const float colorMatrix[9] = {1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 1.0f};
-    const float neutral[3] = {1.0f, 1.0f, 1.0f};
-    TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, 0);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, 32803);  // colour filter array
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, height);
-    TIFFSetField(tiff, TIFFTAG_MAKE, "Pivana");
-    TIFFSetField(tiff, TIFFTAG_MODEL, "Test Camera");
-    TIFFSetField(tiff, TIFFTAG_DNGVERSION, version);
-    TIFFSetField(tiff, TIFFTAG_UNIQUECAMERAMODEL, "Pivana Test Camera");
-    TIFFSetField(tiff, TIFFTAG_CFAREPEATPATTERNDIM, repeat);
-    TIFFSetField(tiff, TIFFTAG_CFAPATTERN, 4, pattern);
-    TIFFSetField(tiff, TIFFTAG_COLORMATRIX1, 9, colorMatrix);
-    TIFFSetField(tiff, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
-    std::vector<uint16_t> row(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            // Red grows to the right, blue downwards, green stays mid-grey.
-            const bool evenRow = y % 2 == 0;
-            const bool evenColumn = x % 2 == 0;
-            int value = 20000;
-            if (evenRow && evenColumn) {
-                value = 2000 + 60000 * x / width;
-            } else if (!evenRow && !evenColumn) {
-                value = 2000 + 60000 * y / height;
-            }
-            row[static_cast<size_t>(x)] = static_cast<uint16_t>(value);
-        }
-        ASSERT_EQ(TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0), 1);
-    }
-    TIFFClose(tiff);
+    ASSERT_TRUE(writeDng(QFile::encodeName(path).toStdString(), width, height))
+        << path.toStdString();
 }
 
 void writeDecompressionBomb(const QString& path, int width, int height) {

@@ -104,18 +104,25 @@ vips::VImage loadRaw(const std::string& path) {
         (image->colors != 3 && image->colors != 1)) {
         throw ToolError("LibRaw gave no picture for this file");
     }
+    // LibRaw's working buffers are no longer needed; the developed picture is handed to libvips
+    // without a copy and freed when libvips closes the image.
+    raw->recycle();
     const VipsBandFormat format = image->bits == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
-    VipsImage* copy = vips_image_new_from_memory_copy(image->data, image->data_size, image->width,
-                                                      image->height, image->colors, format);
-    if (!copy) {
+    VipsImage* wrapped = vips_image_new_from_memory(image->data, image->data_size, image->width,
+                                                    image->height, image->colors, format);
+    if (!wrapped) {
         throw ToolError(takeVipsError());
     }
-    vips::VImage result(copy);
+    const bool colour = image->colors == 3;
+    g_signal_connect(wrapped, "close", G_CALLBACK(+[](VipsImage*, gpointer data) {
+                         LibRaw::dcraw_clear_mem(static_cast<libraw_processed_image_t*>(data));
+                     }),
+                     image.release());
+    vips::VImage result(wrapped);
     const bool deep = format == VIPS_FORMAT_USHORT;
     return result.copy(vips::VImage::option()->set(
-        "interpretation", image->colors == 3
-                              ? (deep ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB)
-                              : (deep ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)));
+        "interpretation", colour ? (deep ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB)
+                                 : (deep ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)));
 }
 
 int orientationOf(const vips::VImage& image) {

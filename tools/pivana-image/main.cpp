@@ -7,7 +7,6 @@
 // when complete.
 #include "ImageTool.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,11 +84,6 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const int fd = ::open(staging.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
     if (std::rename(staging.c_str(), request.output.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         ::unlink(staging.c_str());

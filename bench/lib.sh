@@ -1,0 +1,38 @@
+# Shared helpers for the benchmark scripts: timing with peak memory, medians, table rows.
+
+# measure OUT_VAR CMD...: runs CMD $REPEAT times; sets OUT_VAR to "median_seconds peak_kb".
+measure() {
+    local __out=$1; shift
+    local times=() peak=0 line t m
+    for _ in $(seq "${REPEAT:-3}"); do
+        if ! /usr/bin/time -f "%e %M" -o "$WORK/.time" "$@" >/dev/null 2>"$WORK/.err"; then
+            printf -v "$__out" '%s' "failed"
+            return
+        fi
+        line=$(tail -n 1 "$WORK/.time"); t=${line% *}; m=${line#* }
+        times+=("$t"); [ "$m" -gt "$peak" ] && peak=$m
+    done
+    local median
+    median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    printf -v "$__out" '%s %s' "$median" "$peak"
+}
+
+# row LABEL OURS FLOOR OTHER...: prints a Markdown row with time, memory and ratio to FLOOR.
+row() {
+    local label=$1 ours=$2 floor=$3; shift 3
+    local cells="| $label | $(cell "$ours") | $(cell "$floor")"
+    for other in "$@"; do cells+=" | $(cell "$other")"; done
+    cells+=" | $(ratio "$ours" "$floor") |"
+    for other in "$@"; do cells+=" $(ratio "$ours" "$other") |"; done
+    echo "$cells"
+}
+
+cell() {
+    [ "$1" = failed ] && { echo "failed"; return; }
+    awk -v t="${1% *}" -v m="${1#* }" 'BEGIN { printf "%.2f s, %d MB", t, m / 1024 }'
+}
+
+ratio() {
+    { [ "$1" = failed ] || [ "$2" = failed ]; } && { echo "n/a"; return; }
+    awk -v a="${1% *}" -v b="${2% *}" 'BEGIN { if (b <= 0) print "n/a"; else printf "%.2fx", a / b }'
+}

@@ -1,5 +1,8 @@
 // The converters this build ships, by category.
+#include "converters/AudioConverter.h"
+#include "converters/GifConverter.h"
 #include "converters/ImageConverter.h"
+#include "converters/VideoConverter.h"
 #include "engine/Converter.h"
 
 namespace pivana {
@@ -8,6 +11,9 @@ const ConverterTable& ConverterTable::standard() {
     static const ConverterTable table = [] {
         ConverterTable converters;
         converters.image = ImageConverter::convert;
+        converters.gifToVideo = GIFConverter::gifToVideo;
+        converters.audio = AudioConverter::convert;
+        converters.video = VideoConverter::convert;
         return converters;
     }();
     return table;

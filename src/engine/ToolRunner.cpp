@@ -113,9 +113,31 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
     }
     argv.push_back(nullptr);
 
+    // The inherited environment, with the caller's additions taking precedence.
+    std::vector<QByteArray> environmentStorage;
+    for (const QString& entry : options.environment) {
+        environmentStorage.push_back(entry.toUtf8());
+    }
+    std::vector<char*> environment;
+    for (QByteArray& entry : environmentStorage) {
+        environment.push_back(entry.data());
+    }
+    for (char** inherited = environ; *inherited; ++inherited) {
+        const QByteArray entry(*inherited);
+        const QByteArray name = entry.left(entry.indexOf('=') + 1);
+        bool overridden = false;
+        for (const QByteArray& added : environmentStorage) {
+            overridden = overridden || added.startsWith(name);
+        }
+        if (!overridden) {
+            environment.push_back(*inherited);
+        }
+    }
+    environment.push_back(nullptr);
+
     pid_t pid = 0;
     const int spawnError =
-        posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+        posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {

@@ -20,6 +20,8 @@ struct ProcessOutcome {
 struct ProcessOptions {
     /// 0 waits as long as it takes; otherwise the process is killed after this long.
     std::chrono::milliseconds timeout{0};
+    /// Added to the environment the process inherits ("NAME=value").
+    QStringList environment;
     /// Called with each line the process writes to standard output (without the newline).
     std::function<void(const QByteArray& line)> onOutputLine;
 };

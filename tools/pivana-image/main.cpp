@@ -6,6 +6,7 @@
 // wrong, and OUTPUT is left as it was: the new file is written beside it and renamed over it only
 // when complete.
 #include "ImageTool.h"
+#include "common/StagedOutput.h"
 
 #include <unistd.h>
 
@@ -17,22 +18,7 @@
 
 namespace {
 
-std::string fileName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A hidden name beside the output, keeping its extension.
-std::string stagingPathFor(const std::string& output) {
-    const auto slash = output.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
-    const std::string name = fileName(output);
-    const auto dot = name.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-    std::random_device seed;
-    return folder + "." + name + ".part" + std::to_string(seed() % 1000000) + extension;
-}
+using pivana::tools::fileName;
 
 void fail(const std::string& file, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", file.c_str(), message.c_str());
@@ -60,7 +46,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const std::string staging = stagingPathFor(request.output);
+    pivana::tools::StagedOutput output(request.output);
+    const std::string& staging = output.path();
     try {
         try {
             pivana::image::save(pivana::image::load(request.input), request, staging);
@@ -75,18 +62,14 @@ int main(int argc, char** argv) {
             pivana::image::save(pivana::image::load(request.input, true), request, staging);
         }
     } catch (const pivana::image::ToolError& error) {
-        ::unlink(staging.c_str());
         fail(fileName(request.input), error.what());
         return 1;
     } catch (const vips::VError&) {
-        ::unlink(staging.c_str());
         fail(fileName(request.input), pivana::image::takeVipsError());
         return 1;
     }
 
-    if (std::rename(staging.c_str(), request.output.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::unlink(staging.c_str());
+    if (const std::string reason = output.commit(); !reason.empty()) {
         fail(fileName(request.output), "cannot save the output: " + reason);
         return 1;
     }

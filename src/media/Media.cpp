@@ -1,0 +1,221 @@
+#include "media/Media.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
+}
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+namespace pivana::media {
+
+std::string errorText(int code) {
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return buffer;
+}
+
+int check(int code, const std::string& what) {
+    if (code < 0) {
+        throw MediaError(what + ": " + errorText(code));
+    }
+    return code;
+}
+
+Frame makeFrame() {
+    Frame frame(av_frame_alloc());
+    if (!frame) {
+        throw MediaError("out of memory");
+    }
+    return frame;
+}
+
+Packet makePacket() {
+    Packet packet(av_packet_alloc());
+    if (!packet) {
+        throw MediaError("out of memory");
+    }
+    return packet;
+}
+
+Input openInput(const std::string& path, AVDictionary** options) {
+    // Failures are reported by value; FFmpeg's own chatter would only clutter the terminal.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    AVFormatContext* context = nullptr;
+    const int opened = avformat_open_input(&context, path.c_str(), nullptr, options);
+    if (opened < 0) {
+        throw MediaError("Not a readable media file\n" + errorText(opened));
+    }
+    Input input(context);
+    const int found = avformat_find_stream_info(context, nullptr);
+    if (found < 0 || context->nb_streams == 0) {
+        throw MediaError("Not a readable media file\n" +
+                         (found < 0 ? errorText(found) : "no streams"));
+    }
+    return input;
+}
+
+Codec openDecoder(const AVStream* stream) {
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder) {
+        throw MediaError(std::string("no decoder for ") +
+                         avcodec_get_name(stream->codecpar->codec_id));
+    }
+    Codec context(avcodec_alloc_context3(decoder));
+    if (!context) {
+        throw MediaError("out of memory");
+    }
+    check(avcodec_parameters_to_context(context.get(), stream->codecpar),
+          "cannot set up the decoder");
+    context->pkt_timebase = stream->time_base;
+    check(avcodec_open2(context.get(), decoder, nullptr),
+          std::string("cannot open the ") + decoder->name + " decoder");
+    return context;
+}
+
+int bestStream(AVFormatContext* input, AVMediaType type) {
+    const int index = av_find_best_stream(input, type, -1, -1, nullptr, 0);
+    if (index < 0) {
+        return -1;
+    }
+    // A cover picture is not a video track.
+    if (type == AVMEDIA_TYPE_VIDEO &&
+        (input->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        for (unsigned i = 0; i < input->nb_streams; ++i) {
+            const AVStream* stream = input->streams[i];
+            if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+    return index;
+}
+
+double durationSeconds(const AVFormatContext* input, const AVStream* stream) {
+    if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
+        return static_cast<double>(input->duration) / AV_TIME_BASE;
+    }
+    if (stream && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+int displayRotation(const AVStream* stream) {
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (!matrix) {
+        return 0;
+    }
+    // av_display_rotation_get is counter-clockwise.
+    const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (std::isnan(angle)) {
+        return 0;
+    }
+    const int rounded = static_cast<int>(std::lround(angle / 90.0)) * 90;
+    return ((rounded % 360) + 360) % 360;
+}
+
+namespace {
+
+// The rate the encoder takes closest to the source's, preferring not to go below it.
+int chooseSampleRate(const AVCodec* codec, int source) {
+    if (!codec->supported_samplerates) {
+        return source;
+    }
+    int best = 0;
+    for (const int* rate = codec->supported_samplerates; *rate; ++rate) {
+        if (*rate == source) {
+            return source;
+        }
+        const bool better = best == 0 || (*rate >= source && (best < source || *rate < best)) ||
+                            (*rate < source && best<source&& * rate> best);
+        if (better) {
+            best = *rate;
+        }
+    }
+    return best;
+}
+
+std::string chooseLayout(const AVCodec* codec, const AVCodecContext* decoder) {
+    AVChannelLayout layout{};
+    if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&layout, decoder->ch_layout.nb_channels);
+    } else {
+        av_channel_layout_copy(&layout, &decoder->ch_layout);
+    }
+    bool supported = codec->ch_layouts == nullptr;
+    for (const AVChannelLayout* candidate = codec->ch_layouts; candidate && candidate->nb_channels;
+         ++candidate) {
+        supported = supported || av_channel_layout_compare(candidate, &layout) == 0;
+    }
+    // FLAC and PCM take up to eight channels; AAC only its own layouts: downmix the rest.
+    if (!supported || layout.nb_channels > 8) {
+        av_channel_layout_uninit(&layout);
+        layout = AV_CHANNEL_LAYOUT_STEREO;
+    }
+    char description[256] = {};
+    av_channel_layout_describe(&layout, description, sizeof description);
+    av_channel_layout_uninit(&layout);
+    return description;
+}
+
+}  // namespace
+
+std::string audioFormatFilter(const AVCodec* encoder, const AVCodecContext* decoder,
+                              const char* sampleFormat) {
+    const std::string rate = std::to_string(chooseSampleRate(encoder, decoder->sample_rate));
+    return "aresample=" + rate + ",aformat=sample_fmts=" + sampleFormat + ":sample_rates=" + rate +
+           ":channel_layouts=" + chooseLayout(encoder, decoder);
+}
+
+Output::Output(const std::string& path, const char* muxer) : m_path(path) {
+    check(avformat_alloc_output_context2(&m_context, nullptr, muxer, path.c_str()),
+          std::string("cannot set up the ") + (muxer ? muxer : "output") + " writer");
+}
+
+Output::~Output() {
+    if (m_begun && !m_finished && m_context->pb) {
+        avio_closep(&m_context->pb);
+    }
+    avformat_free_context(m_context);
+}
+
+AVStream* Output::addStream() {
+    AVStream* stream = avformat_new_stream(m_context, nullptr);
+    if (!stream) {
+        throw MediaError("out of memory");
+    }
+    return stream;
+}
+
+bool Output::needsGlobalHeader() const {
+    return (m_context->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+}
+
+void Output::begin(AVDictionary** muxerOptions) {
+    if (!(m_context->oformat->flags & AVFMT_NOFILE)) {
+        check(avio_open(&m_context->pb, m_path.c_str(), AVIO_FLAG_WRITE),
+              "cannot write the output");
+    }
+    m_begun = true;
+    check(avformat_write_header(m_context, muxerOptions), "cannot start the output");
+}
+
+void Output::write(AVPacket* packet) {
+    check(av_interleaved_write_frame(m_context, packet), "cannot write the output");
+}
+
+void Output::finish() {
+    check(av_write_trailer(m_context), "cannot finish the output");
+    m_finished = true;
+    if (m_context->pb) {
+        check(avio_closep(&m_context->pb), "cannot close the output");
+    }
+}
+
+}  // namespace pivana::media

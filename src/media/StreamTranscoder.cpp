@@ -1,0 +1,234 @@
+#include "media/StreamTranscoder.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace pivana::media {
+
+namespace {
+
+struct InOutDeleter {
+    void operator()(AVFilterInOut* inOut) const { avfilter_inout_free(&inOut); }
+};
+
+std::string rational(AVRational value) {
+    return std::to_string(value.num) + "/" + std::to_string(value.den);
+}
+
+}  // namespace
+
+StreamTranscoder::StreamTranscoder(const AVStream* input, const std::string& filters,
+                                   const EncoderSettings& settings, Output& output)
+    : m_input(input), m_inputIndex(input->index), m_output(output), m_decoder(openDecoder(input)) {
+    buildFilters(filters);
+
+    const AVCodec* codec = avcodec_find_encoder_by_name(settings.encoder.c_str());
+    if (!codec) {
+        throw MediaError("this FFmpeg has no " + settings.encoder + " encoder");
+    }
+    m_encoder.reset(avcodec_alloc_context3(codec));
+    if (!m_encoder) {
+        throw MediaError("out of memory");
+    }
+    AVCodecContext* encoder = m_encoder.get();
+    if (codec->type == AVMEDIA_TYPE_VIDEO) {
+        encoder->width = av_buffersink_get_w(m_sink);
+        encoder->height = av_buffersink_get_h(m_sink);
+        encoder->pix_fmt = static_cast<AVPixelFormat>(av_buffersink_get_format(m_sink));
+        encoder->sample_aspect_ratio = av_buffersink_get_sample_aspect_ratio(m_sink);
+        encoder->time_base = av_buffersink_get_time_base(m_sink);
+        encoder->framerate = av_buffersink_get_frame_rate(m_sink);
+    } else {
+        encoder->sample_rate = av_buffersink_get_sample_rate(m_sink);
+        encoder->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(m_sink));
+        check(av_buffersink_get_ch_layout(m_sink, &encoder->ch_layout),
+              "cannot read the channel layout");
+        encoder->time_base = AVRational{1, encoder->sample_rate};
+    }
+    if (output.needsGlobalHeader()) {
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (settings.configure) {
+        settings.configure(encoder);
+    }
+    AVDictionary* options = nullptr;
+    for (const auto& [key, value] : settings.options) {
+        av_dict_set(&options, key.c_str(), value.c_str(), 0);
+    }
+    const int opened = avcodec_open2(encoder, codec, &options);
+    av_dict_free(&options);
+    check(opened, "cannot open the " + settings.encoder + " encoder");
+
+    if (codec->type == AVMEDIA_TYPE_AUDIO &&
+        !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && encoder->frame_size > 0) {
+        av_buffersink_set_frame_size(m_sink, static_cast<unsigned>(encoder->frame_size));
+    }
+
+    m_outputStream = output.addStream();
+    check(avcodec_parameters_from_context(m_outputStream->codecpar, encoder),
+          "cannot describe the output stream");
+    m_outputStream->time_base = encoder->time_base;
+    m_outputStream->avg_frame_rate = encoder->framerate;
+    av_dict_copy(&m_outputStream->metadata, input->metadata, 0);
+}
+
+StreamTranscoder::~StreamTranscoder() {
+    avfilter_graph_free(&m_graph);
+}
+
+void StreamTranscoder::buildFilters(const std::string& filters) {
+    m_graph = avfilter_graph_alloc();
+    if (!m_graph) {
+        throw MediaError("out of memory");
+    }
+    const AVCodecContext* decoder = m_decoder.get();
+    const bool video = decoder->codec_type == AVMEDIA_TYPE_VIDEO;
+    std::string arguments;
+    if (video) {
+        const AVRational aspect =
+            decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{1, 1};
+        arguments =
+            "video_size=" + std::to_string(decoder->width) + "x" + std::to_string(decoder->height) +
+            ":pix_fmt=" + std::to_string(decoder->pix_fmt) +
+            ":time_base=" + rational(m_input->time_base) + ":pixel_aspect=" + rational(aspect);
+        const AVRational rate =
+            av_guess_frame_rate(nullptr, const_cast<AVStream*>(m_input), nullptr);
+        if (rate.num > 0 && rate.den > 0) {
+            arguments += ":frame_rate=" + rational(rate);
+        }
+    } else {
+        AVChannelLayout layout{};
+        if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_default(&layout, decoder->ch_layout.nb_channels);
+        } else {
+            check(av_channel_layout_copy(&layout, &decoder->ch_layout),
+                  "cannot read the channel layout");
+        }
+        char description[256] = {};
+        av_channel_layout_describe(&layout, description, sizeof description);
+        av_channel_layout_uninit(&layout);
+        arguments = "time_base=" + rational(m_input->time_base) +
+                    ":sample_rate=" + std::to_string(decoder->sample_rate) +
+                    ":sample_fmt=" + av_get_sample_fmt_name(decoder->sample_fmt) +
+                    ":channel_layout=" + description;
+    }
+    check(
+        avfilter_graph_create_filter(&m_source, avfilter_get_by_name(video ? "buffer" : "abuffer"),
+                                     "in", arguments.c_str(), nullptr, m_graph),
+        "cannot set up the filters");
+    check(avfilter_graph_create_filter(&m_sink,
+                                       avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
+                                       "out", nullptr, nullptr, m_graph),
+          "cannot set up the filters");
+
+    std::unique_ptr<AVFilterInOut, InOutDeleter> outputs(avfilter_inout_alloc());
+    std::unique_ptr<AVFilterInOut, InOutDeleter> inputs(avfilter_inout_alloc());
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = m_source;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = m_sink;
+    AVFilterInOut* inputsRaw = inputs.release();
+    AVFilterInOut* outputsRaw = outputs.release();
+    const std::string chain = filters.empty() ? (video ? "null" : "anull") : filters;
+    const int parsed =
+        avfilter_graph_parse_ptr(m_graph, chain.c_str(), &inputsRaw, &outputsRaw, nullptr);
+    avfilter_inout_free(&inputsRaw);
+    avfilter_inout_free(&outputsRaw);
+    check(parsed, "cannot set up the filters");
+    check(avfilter_graph_config(m_graph, nullptr), "cannot set up the filters");
+}
+
+void StreamTranscoder::send(const AVPacket* packet) {
+    if (reachedLimit()) {
+        return;
+    }
+    const int sent = avcodec_send_packet(m_decoder.get(), packet);
+    // A damaged packet is skipped, as players do; anything else stops the conversion.
+    if (sent < 0 && sent != AVERROR_INVALIDDATA && sent != AVERROR_EOF) {
+        check(sent, "cannot decode the input");
+    }
+    while (true) {
+        const int received = avcodec_receive_frame(m_decoder.get(), m_decoded.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+            break;
+        }
+        if (received == AVERROR_INVALIDDATA) {
+            continue;
+        }
+        check(received, "cannot decode the input");
+        m_decoded->pts = m_decoded->best_effort_timestamp;
+        if (onProgress && m_decoded->pts != AV_NOPTS_VALUE) {
+            onProgress(static_cast<double>(m_decoded->pts) * av_q2d(m_input->time_base));
+        }
+        if (onDecodedFrame) {
+            onDecodedFrame(m_decoded.get());
+        }
+        check(av_buffersrc_add_frame_flags(m_source, m_decoded.get(), 0),
+              "cannot filter the input");
+        pullFilteredFrames();
+        if (reachedLimit()) {
+            return;
+        }
+    }
+}
+
+void StreamTranscoder::pullFilteredFrames() {
+    while (!reachedLimit()) {
+        const int pulled = av_buffersink_get_frame(m_sink, m_filtered.get());
+        if (pulled == AVERROR(EAGAIN) || pulled == AVERROR_EOF) {
+            return;
+        }
+        check(pulled, "cannot filter the input");
+        if (m_filtered->pts != AV_NOPTS_VALUE) {
+            m_filtered->pts = av_rescale_q(m_filtered->pts, av_buffersink_get_time_base(m_sink),
+                                           m_encoder->time_base);
+        }
+        m_filtered->pict_type = AV_PICTURE_TYPE_NONE;
+        encode(m_filtered.get());
+        av_frame_unref(m_filtered.get());
+        ++m_framesEncoded;
+    }
+}
+
+void StreamTranscoder::encode(AVFrame* frame) {
+    check(avcodec_send_frame(m_encoder.get(), frame), "cannot encode the output");
+    while (true) {
+        const int received = avcodec_receive_packet(m_encoder.get(), m_encoded.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+            return;
+        }
+        check(received, "cannot encode the output");
+        m_encoded->stream_index = m_outputStream->index;
+        av_packet_rescale_ts(m_encoded.get(), m_encoder->time_base, m_outputStream->time_base);
+        m_output.write(m_encoded.get());
+    }
+}
+
+void StreamTranscoder::finish() {
+    if (m_encoderFlushed) {
+        return;
+    }
+    if (!reachedLimit()) {
+        send(nullptr);
+    }
+    if (!reachedLimit()) {
+        check(av_buffersrc_add_frame_flags(m_source, nullptr, 0), "cannot filter the input");
+        pullFilteredFrames();
+    }
+    encode(nullptr);
+    m_encoderFlushed = true;
+}
+
+void copyPacket(AVPacket* packet, const AVStream* input, AVStream* output, Output& file) {
+    av_packet_rescale_ts(packet, input->time_base, output->time_base);
+    packet->stream_index = output->index;
+    packet->pos = -1;
+    file.write(packet);
+}
+
+}  // namespace pivana::media

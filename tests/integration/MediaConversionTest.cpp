@@ -1,0 +1,407 @@
+// Audio, video and GIF conversions on real files and generated clips, outputs probed with
+// ffprobe.
+#include "converters/AudioConverter.h"
+#include "converters/GifConverter.h"
+#include "converters/VideoConverter.h"
+#include "engine/ConversionRouter.h"
+#include "support/MediaFixtures.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+
+using namespace pivana;
+using namespace pivana::test;
+
+namespace {
+
+struct MediaConversion : testing::Test {
+    Scratch dir;
+    SettingsSnapshot settings;
+
+    void SetUp() override { useBuildTools(); }
+
+    QString convertOne(const QString& source, const QString& target) {
+        const ConversionResult result =
+            ConversionRouter::shared().convert({source}, target, settings);
+        if (!result.failed.empty()) {
+            ADD_FAILURE() << QFileInfo(source).fileName() << " -> " << target << ": "
+                          << cleanReason(result.failed.front().error);
+            return {};
+        }
+        return result.outputs.front().front();
+    }
+
+    QString reasonFor(const QString& source, const QString& target) {
+        const ConversionResult result =
+            ConversionRouter::shared().convert({source}, target, settings);
+        return result.failed.empty() ? QStringLiteral("succeeded")
+                                     : cleanReason(result.failed.front().error);
+    }
+
+    QString corpusCopy(const QString& relative) {
+        const auto found = corpusFile(relative);
+        if (!found) {
+            return {};
+        }
+        const QString copy = dir.path(QFileInfo(*found).fileName());
+        QFile::copy(*found, copy);
+        return copy;
+    }
+};
+
+int intOf(const QJsonObject& object, const char* key) {
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString().toInt() : value.toInt();
+}
+
+double doubleOf(const QJsonObject& object, const char* key) {
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString().toDouble() : value.toDouble();
+}
+
+}  // namespace
+
+// Audio
+
+TEST_F(MediaConversion, AudioToEveryTargetKeepsRateChannelsAndTags) {
+    struct Expected {
+        const char* file;
+        int rate;
+        int channels;
+    };
+    const std::vector<Expected> sources = {
+        {"audio/mp3-id3-tags.mp3", 44100, 1},         {"audio/flac-24bit-48k.flac", 48000, 1},
+        {"audio/wav-pcm16-stereo-22k.wav", 22050, 2}, {"audio/m4a-alac-lossless.m4a", 44100, 1},
+        {"audio/aac-adts-he-v2.aac", 44100, 2},       {"audio/aiff-pcm16-tags.aiff", 44100, 1}};
+    int converted = 0;
+    for (const Expected& expected : sources) {
+        const QString source = corpusCopy(expected.file);
+        if (source.isEmpty()) {
+            continue;
+        }
+        const QStringList targets = ConversionRouter::shared().route(source)->validTargets;
+        for (const QString& target : targets) {
+            SCOPED_TRACE(QString("%1 -> %2").arg(expected.file, target).toStdString());
+            const QString output = convertOne(source, target);
+            if (output.isEmpty()) {
+                continue;
+            }
+            const QJsonObject audio = streamOf(probeMedia(output), "audio");
+            EXPECT_EQ(intOf(audio, "sample_rate"), expected.rate);
+            EXPECT_EQ(intOf(audio, "channels"), expected.channels);
+            ++converted;
+        }
+    }
+    if (converted == 0) {
+        GTEST_SKIP() << "corpus absent";
+    }
+
+    const QString tagged = dir.path("mp3-id3-tags.mp3");
+    for (const QString target : {"m4a", "flac", "aiff"}) {
+        const QJsonObject tags = probeMedia(dir.path("mp3-id3-tags." + target))
+                                     .value("format")
+                                     .toObject()
+                                     .value("tags")
+                                     .toObject();
+        EXPECT_EQ(tags.value("title").toString(), "full") << target;
+        EXPECT_EQ(tags.value("artist").toString(), "the artist") << target;
+    }
+    if (const QString cover = corpusCopy("audio/flac-cover-art.flac"); !cover.isEmpty()) {
+        EXPECT_EQ(streamCount(probeMedia(convertOne(cover, "m4a")), "video"), 1)
+            << "cover art kept";
+    }
+    // Deep sources stay deep where the target can hold it.
+    EXPECT_EQ(streamOf(probeMedia(dir.path("flac-24bit-48k.aiff")), "audio")
+                  .value("sample_fmt")
+                  .toString(),
+              "s16");
+}
+
+TEST_F(MediaConversion, BitRateSettingShapesOnlyTheAacTargets) {
+    EXPECT_EQ(AudioConverter::toolArguments("/in.mp3", "m4a", 256000, "/out.m4a"),
+              (QStringList{"/in.mp3", "-f", "m4af", "-d", "aac ", "-b", "256000", "/out.m4a"}));
+    EXPECT_EQ(AudioConverter::toolArguments("/in.mp3", "wav", 256000, "/out.wav"),
+              (QStringList{"/in.mp3", "-f", "WAVE", "-d", "LEI16", "/out.wav"}));
+    EXPECT_EQ(AudioConverter::toolArguments("/in.mp4", "aac", 0, "/out.aac"),
+              (QStringList{"/in.mp4", "-f", "adts", "-d", "aac ", "/out.aac"}));
+
+    const QString source = dir.path("tone.wav");
+    ffmpeg({"-f", "lavfi", "-i", "anoisesrc=duration=5:sample_rate=44100", "-ac", "2", source});
+    settings.audioBitrate = 96;
+    const qint64 small = QFileInfo(convertOne(source, "m4a")).size();
+    settings.audioBitrate = 320;
+    const qint64 large = QFileInfo(convertOne(source, "m4a")).size();
+    EXPECT_GT(large, small * 2);
+}
+
+TEST_F(MediaConversion, AudioTargetsOutsideTheTableAreRefused) {
+    const QString source = dir.write("a.wav", "RIFF");
+    BatchContext batch;
+    try {
+        AudioConverter::convert(source, "mp3", settings, batch);
+        FAIL();
+    } catch (const Error& error) {
+        EXPECT_EQ(
+            cleanReason(error),
+            "Unsupported format: MP3 encoding is not supported. Try WAV, M4A, AAC, AIFF, or FLAC.");
+    }
+    try {
+        AudioConverter::convertFile(source, dir.path("a.ogg"), "ogg");
+        FAIL();
+    } catch (const Error& error) {
+        EXPECT_EQ(cleanReason(error), "Unsupported format: ogg");
+    }
+    EXPECT_EQ(entries(dir.root()), QStringList{"a.wav"});
+}
+
+struct BadMedia {
+    const char* name;
+    const char* file;
+    const char* target;
+    const char* reason;
+};
+
+class BadMediaInput : public MediaConversion, public testing::WithParamInterface<BadMedia> {};
+
+TEST_P(BadMediaInput, FailsClearlyAndLeavesNothingBehind) {
+    QByteArray bytes;
+    const QString file = GetParam().file;
+    if (file.startsWith("noise")) {
+        bytes = QByteArray(30000, '\x37');
+    } else if (file.startsWith("cut")) {
+        const QString whole = dir.path("whole.flac");
+        ffmpeg({"-f", "lavfi", "-i", "sine=duration=3", whole});
+        bytes = readAll(whole).left(40);
+        QFile::remove(whole);
+    }
+    const QString source = dir.write(file, bytes);
+    settings.replaceOriginal = true;
+    EXPECT_TRUE(reasonFor(source, GetParam().target).startsWith(GetParam().reason))
+        << reasonFor(source, GetParam().target);
+    EXPECT_EQ(entries(dir.root()), QStringList{file});
+    EXPECT_EQ(readAll(source), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BadMediaInput,
+    testing::Values(BadMedia{"emptyAudio", "empty.wav", "flac",
+                             "pivana-audio: empty.wav: not a readable media file"},
+                    BadMedia{"noiseAudio", "noise.mp3", "wav",
+                             "pivana-audio: noise.mp3: not a readable media file"},
+                    BadMedia{"cutAudio", "cut.flac", "m4a",
+                             "pivana-audio: cut.flac: not a readable media file"},
+                    BadMedia{"emptyVideo", "empty.mp4", "mov", "Not a readable media file"},
+                    BadMedia{"noiseVideo", "noise.mkv", "gif", "Not a readable media file"},
+                    BadMedia{"noiseVideoSoundtrack", "noise.mov", "m4a",
+                             "Not a readable media file"},
+                    BadMedia{"noiseGif", "noise.gif", "mp4", "Cannot open GIF"}),
+    [](const testing::TestParamInfo<BadMedia>& row) { return std::string(row.param.name); });
+
+// Video
+
+TEST_F(MediaConversion, VideoToGifSamplesTenFramesASecondForAtMostThirtySeconds) {
+    struct Case {
+        double seconds;
+        int width, height;
+        int frames;
+        int gifWidth, gifHeight;
+    };
+    for (const Case& c : {Case{45, 64, 48, 300, 64, 48}, Case{2.37, 1920, 1080, 23, 640, 360},
+                          Case{0.05, 320, 240, 1, 320, 240}}) {
+        SCOPED_TRACE(c.seconds);
+        const QString clip = dir.path(QString("clip%1.mp4").arg(c.width));
+        makeClip(clip, c.seconds, c.width, c.height, 100, {});
+        const QString gif = convertOne(clip, "gif");
+        const QJsonObject video = streamOf(probeMedia(gif), "video");
+        EXPECT_EQ(intOf(video, "nb_read_packets"), c.frames);
+        EXPECT_EQ(intOf(video, "width"), c.gifWidth);
+        EXPECT_EQ(intOf(video, "height"), c.gifHeight);
+        for (double delay : videoDurations(gif)) {
+            EXPECT_DOUBLE_EQ(delay, 0.1);
+        }
+        EXPECT_TRUE(readAll(gif).contains(QByteArray("NETSCAPE2.0\x03\x01\x00\x00", 15)))
+            << "loops forever";
+    }
+    EXPECT_EQ(GIFConverter::gifFrameCount(45), 300);
+    EXPECT_EQ(GIFConverter::gifFrameCount(2.37), 23);
+    EXPECT_EQ(GIFConverter::gifFrameSize(1080, 1920), std::make_pair(360, 640));
+}
+
+TEST_F(MediaConversion, VideoToGifIsUpright) {
+    const QString clip = dir.path("phone.mov");
+    makeClip(clip, 1, 320, 240, 10, {}, 90);
+    const QJsonObject video = streamOf(probeMedia(convertOne(clip, "gif")), "video");
+    EXPECT_EQ(intOf(video, "width"), 240);
+    EXPECT_EQ(intOf(video, "height"), 320);
+}
+
+TEST_F(MediaConversion, ContainerChangeCopiesStreamsThatFit) {
+    const QString clip = dir.path("holiday.mov");
+    makeClip(clip, 2, 320, 240, 25, {"aac", "aac"}, 90);
+    const QByteArray before = readAll(clip);
+    const int rotation = intOf(
+        streamOf(probeMedia(clip), "video").value("side_data_list").toArray().at(0).toObject(),
+        "rotation");
+    EXPECT_NE(rotation, 0);
+    for (const QString target : {"mp4", "m4v"}) {
+        const QJsonObject probe = probeMedia(convertOne(clip, target));
+        const QJsonObject video = streamOf(probe, "video");
+        EXPECT_EQ(video.value("codec_name").toString(), "h264");
+        EXPECT_EQ(intOf(video, "nb_read_packets"), 50) << target;
+        EXPECT_EQ(streamCount(probe, "audio"), 2) << "every soundtrack kept in " << target;
+        EXPECT_EQ(intOf(video.value("side_data_list").toArray().at(0).toObject(), "rotation"),
+                  rotation)
+            << "rotation kept in " << target;
+    }
+    EXPECT_EQ(readAll(clip), before);
+    const QString matroska = dir.path("trip.mkv");
+    makeClip(matroska, 2, 320, 240, 25, {"aac"});
+    const QJsonObject mov = probeMedia(convertOne(matroska, "mov"));
+    EXPECT_EQ(intOf(streamOf(mov, "video"), "nb_read_packets"), 50);
+    EXPECT_EQ(streamOf(mov, "audio").value("codec_name").toString(), "aac");
+    // The container tells players what it is.
+    EXPECT_EQ(probeMedia(dir.path("trip.mov"))
+                  .value("format")
+                  .toObject()
+                  .value("tags")
+                  .toObject()
+                  .value("major_brand")
+                  .toString(),
+              "qt  ");
+    EXPECT_EQ(probeMedia(dir.path("holiday.m4v"))
+                  .value("format")
+                  .toObject()
+                  .value("tags")
+                  .toObject()
+                  .value("major_brand")
+                  .toString(),
+              "M4V ");
+}
+
+TEST_F(MediaConversion, StreamsThatDoNotFitAreReencodedAtFullSizeAndRate) {
+    const QString clip = dir.path("camera.avi");
+    makeClip(clip, 2, 321, 241, 15, {"pcm_s16le"}, 0, "mjpeg");
+    const QJsonObject probe = probeMedia(convertOne(clip, "mp4"));
+    const QJsonObject video = streamOf(probe, "video");
+    EXPECT_EQ(video.value("codec_name").toString(), "h264");
+    EXPECT_EQ(intOf(video, "width"), 322) << "odd sides padded to even";
+    EXPECT_EQ(intOf(video, "height"), 242);
+    EXPECT_EQ(intOf(video, "nb_read_packets"), 30);
+    EXPECT_EQ(video.value("avg_frame_rate").toString(), "15/1");
+    const QJsonObject audio = streamOf(probe, "audio");
+    EXPECT_EQ(audio.value("codec_name").toString(), "aac");
+    EXPECT_EQ(intOf(audio, "sample_rate"), 48000);
+    EXPECT_NEAR(doubleOf(probe.value("format").toObject(), "duration"), 2.0, 0.1);
+}
+
+TEST_F(MediaConversion, SoundtracksComeOutInEveryAudioFormat) {
+    const QString clip = dir.path("talk.mp4");
+    makeClip(clip, 2, 160, 120, 10, {"aac"});
+    for (const QString target : {"m4a", "wav", "aiff", "aac", "flac"}) {
+        const QJsonObject probe = probeMedia(convertOne(clip, target));
+        EXPECT_EQ(streamCount(probe, "video"), 0) << target;
+        const QJsonObject audio = streamOf(probe, "audio");
+        EXPECT_EQ(intOf(audio, "sample_rate"), 48000) << target;
+        EXPECT_EQ(intOf(audio, "channels"), 2) << target;
+        EXPECT_NEAR(doubleOf(probe.value("format").toObject(), "duration"), 2.0, 0.1) << target;
+    }
+    // AAC soundtracks are copied into the M4A as they are.
+    EXPECT_EQ(readAll(dir.path("talk.m4a")).size() > 0, true);
+    const QString silent = dir.path("silent.mov");
+    makeClip(silent, 1, 160, 120, 10, {});
+    settings.replaceOriginal = true;
+    for (const QString target : {"m4a", "flac"}) {
+        EXPECT_EQ(reasonFor(silent, target), "The video has no soundtrack");
+    }
+    EXPECT_TRUE(exists(silent));
+    const QString audioOnly = dir.path("song.mp4");
+    ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", audioOnly});
+    EXPECT_EQ(reasonFor(audioOnly, "gif"), "The file has no video track");
+}
+
+TEST_F(MediaConversion, ProgressIsReportedForLongWork) {
+    const QString clip = dir.path("long.mkv");
+    makeClip(clip, 6, 320, 240, 25, {"pcm_s16le"}, 0, "mjpeg");
+    std::vector<double> fractions;
+    BatchObserver observer;
+    observer.fileProgress = [&](int, double fraction) { fractions.push_back(fraction); };
+    ConversionRouter::shared().convert({clip}, "mp4", settings, &observer);
+    ConversionRouter::shared().convert({clip}, "wav", settings, &observer);
+    ASSERT_GT(fractions.size(), 10u);
+    EXPECT_GT(*std::max_element(fractions.begin(), fractions.end()), 0.9);
+}
+
+TEST_F(MediaConversion, CorpusVideosConvert) {
+    int tried = 0;
+    for (const char* file : {"video/mov-iphone-rotated-gps.mov", "video/avi-mjpeg-pcm-camera.AVI",
+                             "video/mkv-h264-aac-4s.mkv", "video/m4v-ipod-h264-aac.m4v"}) {
+        const QString source = corpusCopy(file);
+        if (source.isEmpty()) {
+            continue;
+        }
+        ++tried;
+        for (const QString target : {"mp4", "gif", "wav"}) {
+            if (ConversionRouter::extensionKey(source) == target) {
+                continue;
+            }
+            const QString output = convertOne(source, target);
+            if (!output.isEmpty()) {
+                EXPECT_GT(streamCount(probeMedia(output), target == "wav" ? "audio" : "video"), 0)
+                    << file;
+            }
+            QFile::remove(output);
+        }
+    }
+    if (tried == 0) {
+        GTEST_SKIP() << "corpus absent";
+    }
+}
+
+// GIF to video
+
+TEST_F(MediaConversion, GifFramesAreTimedByTheirDelays) {
+    const QString gif = dir.path("five.gif");
+    makeGif(gif, {50, 10, 10, 10, 10});
+    const std::vector<double> times = videoTimes(convertOne(gif, "mp4"));
+    ASSERT_EQ(times.size(), 5u);
+    const std::vector<double> expected = {0.0, 0.5, 0.6, 0.7, 0.8};
+    for (size_t i = 0; i < times.size(); ++i) {
+        EXPECT_NEAR(times[i], expected[i], 0.002) << i;
+    }
+
+    const QString quick = dir.path("quick.gif");
+    makeGif(quick, {1, 0, -1, 3});  // 0.01 and 0 become 0.02; none declared is 0.1
+    const std::vector<double> quickTimes = videoTimes(convertOne(quick, "mov"));
+    ASSERT_EQ(quickTimes.size(), 4u);
+    EXPECT_NEAR(quickTimes[1], 0.02, 0.002);
+    EXPECT_NEAR(quickTimes[2], 0.04, 0.002);
+    EXPECT_NEAR(quickTimes[3], 0.14, 0.002);
+    EXPECT_EQ(GIFConverter::frameDelay(1), 2);
+    EXPECT_EQ(GIFConverter::frameDelay(7), 7);
+}
+
+TEST_F(MediaConversion, GifBecomesH264InTheChosenContainer) {
+    const QString single = dir.path("still.gif");
+    makeGif(single, {20}, 33, 17);
+    const QJsonObject probe = probeMedia(convertOne(single, "m4v"));
+    const QJsonObject video = streamOf(probe, "video");
+    EXPECT_EQ(video.value("codec_name").toString(), "h264");
+    EXPECT_EQ(intOf(video, "nb_read_packets"), 1);
+    EXPECT_EQ(intOf(video, "width"), 34) << "odd sizes padded by one pixel";
+    EXPECT_EQ(intOf(video, "height"), 18);
+    EXPECT_EQ(
+        probe.value("format").toObject().value("tags").toObject().value("major_brand").toString(),
+        "M4V ");
+
+    if (const QString corpus = corpusCopy("gif/gif-animated-rotating-squares.gif");
+        !corpus.isEmpty()) {
+        const QJsonObject squares = streamOf(probeMedia(convertOne(corpus, "mp4")), "video");
+        EXPECT_EQ(intOf(squares, "nb_read_packets"), 30);
+        EXPECT_EQ(intOf(squares, "width"), 80);
+    }
+}

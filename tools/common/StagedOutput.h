@@ -1,0 +1,60 @@
+#pragma once
+
+// How the helper tools write their output: to a hidden file beside it, renamed over it only when
+// complete, so a failed run never leaves a partial file or destroys an existing one.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace pivana::tools {
+
+/// The last component of a path, for messages.
+inline std::string fileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+class StagedOutput {
+public:
+    explicit StagedOutput(std::string output) : m_output(std::move(output)) {
+        const auto slash = m_output.find_last_of('/');
+        const std::string folder =
+            slash == std::string::npos ? std::string() : m_output.substr(0, slash + 1);
+        const std::string name = fileName(m_output);
+        const auto dot = name.find_last_of('.');
+        // Same extension, so libraries that look at it choose the same format.
+        const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+        std::random_device seed;
+        m_staging = folder + "." + name + ".part" + std::to_string(seed() % 1000000) + extension;
+    }
+    ~StagedOutput() {
+        if (!m_committed) {
+            ::unlink(m_staging.c_str());
+        }
+    }
+    StagedOutput(const StagedOutput&) = delete;
+    StagedOutput& operator=(const StagedOutput&) = delete;
+
+    const std::string& path() const { return m_staging; }
+
+    /// Renames the staged file over the output; returns the system's reason on failure.
+    std::string commit() {
+        if (std::rename(m_staging.c_str(), m_output.c_str()) != 0) {
+            return std::strerror(errno);
+        }
+        m_committed = true;
+        return {};
+    }
+
+private:
+    std::string m_output;
+    std::string m_staging;
+    bool m_committed = false;
+};
+
+}  // namespace pivana::tools

@@ -253,9 +253,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (const std::string reason = output.commit(); !reason.empty()) {
-        std::fprintf(stderr,
-                     "%s: cannot save the output: %s
-                     ", fileName(request.output).c_str(),
+        std::fprintf(stderr, "%s: cannot save the output: %s\n", fileName(request.output).c_str(),
                      reason.c_str());
         return 1;
     }

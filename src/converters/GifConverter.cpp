@@ -71,10 +71,10 @@ void gifToVideo(const QString& source, const QString& target, const SettingsSnap
 
         Output movie(QFile::encodeName(output.stagingPath()).toStdString(),
                      VideoConverter::movieMuxer(target));
-        // Transparent pixels over black, as the frames are drawn into opaque video; H.264 in
-        // 4:2:0 needs even sides, so an odd frame gets one more row or column.
-        const std::string filters =
-            "premultiply=inplace=1,pad=ceil(iw/2)*2:ceil(ih/2)*2,format=yuv420p";
+        // The decoder composites every frame onto the canvas, transparent parts black, and the
+        // video keeps only the colour. H.264 in 4:2:0 needs even sides, so an odd frame gets one
+        // more row or column.
+        const std::string filters = "pad=ceil(iw/2)*2:ceil(ih/2)*2,format=yuv420p";
         StreamTranscoder video(gif, filters,
                                {"libx264", {{"crf", "18"}, {"preset", "medium"}}, nullptr}, movie);
         // The GIF decoder gives one frame per packet, so the packet's duration is the delay of

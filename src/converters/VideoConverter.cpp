@@ -32,7 +32,10 @@ std::string path(const QString& file) {
 EncoderSettings h264() {
     return {"libx264", {{"crf", "18"}, {"preset", "medium"}}, nullptr};
 }
-const char* const h264Filters = "pad=ceil(iw/2)*2:ceil(ih/2)*2,format=yuv420p";
+std::string h264Filters(const AVStream* stream) {
+    const bool odd = (stream->codecpar->width | stream->codecpar->height) & 1;
+    return odd ? "pad=ceil(iw/2)*2:ceil(ih/2)*2,format=yuv420p" : "format=yuv420p";
+}
 
 EncoderSettings aac() {
     return {"aac", {}, [](AVCodecContext* encoder) {
@@ -108,7 +111,7 @@ void exportMovie(const QString& source, const QString& target, const SettingsSna
                 copyStreamSideData(stream, track.copyTo);
             } else if (video) {
                 track.transcoder =
-                    std::make_unique<StreamTranscoder>(stream, h264Filters, h264(), movie);
+                    std::make_unique<StreamTranscoder>(stream, h264Filters(stream), h264(), movie);
                 // Rotation stays a display instruction, as in the source.
                 copyStreamSideData(stream, track.transcoder->outputStream());
             } else {

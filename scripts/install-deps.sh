@@ -19,7 +19,7 @@ PACKAGES=(
   libpoppler-qt6-dev
   # documents and presentations
   libreoffice-writer-nogui libreoffice-impress-nogui
-  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst
   time libraw-bin librsvg2-bin

@@ -2,6 +2,9 @@
 #include "converters/AudioConverter.h"
 #include "converters/GifConverter.h"
 #include "converters/ImageConverter.h"
+#include "converters/PdfConverter.h"
+#include "converters/PresentationConverter.h"
+#include "converters/TextConverter.h"
 #include "converters/VideoConverter.h"
 #include "engine/Converter.h"
 
@@ -14,6 +17,9 @@ const ConverterTable& ConverterTable::standard() {
         converters.gifToVideo = GIFConverter::gifToVideo;
         converters.audio = AudioConverter::convert;
         converters.video = VideoConverter::convert;
+        converters.text = TextConverter::convert;
+        converters.pdf = PDFConverter::convert;
+        converters.presentation = PresentationConverter::convert;
         return converters;
     }();
     return table;

@@ -98,7 +98,10 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
     sigemptyset(&empty);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &empty);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // Its own process group, so a tool that stops answering is ended with everything it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
     const QByteArray path = QFile::encodeName(program);
     std::vector<QByteArray> storage;
@@ -166,7 +169,7 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
         }
         if (ready == 0) {
             outcome.timedOut = true;
-            ::kill(pid, SIGKILL);
+            ::kill(-pid, SIGKILL);
             break;
         }
         char buffer[16384];

@@ -1,0 +1,89 @@
+#include "converters/PdfConverter.h"
+
+#include "engine/Error.h"
+#include "engine/OutputFile.h"
+
+#include <poppler-qt6.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+
+#include <cmath>
+#include <mutex>
+
+namespace pivana::PDFConverter {
+
+namespace {
+
+// 72 points to the inch, drawn at twice that.
+constexpr double renderDpi = 144.0;
+
+void silencePoppler() {
+    static std::once_flag once;
+    // Damaged files make poppler report every problem on standard error; failures are reported
+    // by value instead.
+    std::call_once(
+        once, [] { Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, {}); });
+}
+
+}  // namespace
+
+void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
+             BatchContext& batch) {
+    const bool jpeg = target == u"jpg" || target == u"jpeg";
+    if (!jpeg && target != u"png") {
+        throw ConversionError::unsupportedFormat(target);
+    }
+    silencePoppler();
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(source);
+    if (!document) {
+        throw ConversionError::processFailed(QStringLiteral("Cannot open PDF"));
+    }
+    if (document->isLocked()) {
+        throw ConversionError::processFailed(QStringLiteral("The PDF is protected by a password"));
+    }
+    const int pages = document->numPages();
+    // A document without pages would give no image at all: that is a failure, and the source
+    // stays even under "Replace original".
+    if (pages < 1) {
+        throw ConversionError::processFailed(QStringLiteral("The PDF has no pages"));
+    }
+    document->setPaperColor(Qt::white);
+    document->setRenderHint(Poppler::Document::Antialiasing);
+    document->setRenderHint(Poppler::Document::TextAntialiasing);
+
+    const QString folder = outputFolder(source, settings);
+    const QString base = QFileInfo(source).completeBaseName();
+    const int quality = std::clamp(static_cast<int>(std::lround(settings.jpgQuality)), 1, 100);
+    for (int index = 0; index < pages; ++index) {
+        batch.reportProgress(static_cast<double>(index) / pages);
+        const std::unique_ptr<Poppler::Page> page = document->page(index);
+        if (!page) {
+            continue;
+        }
+        const QString name =
+            pages > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
+                      : QStringLiteral("%1.%2").arg(base, target);
+        OutputFile output(QDir(folder).filePath(name), source, batch);
+        QImage image = page->renderToImage(renderDpi, renderDpi);
+        if (image.isNull()) {
+            throw ConversionError::processFailed(
+                QStringLiteral("Cannot render page %1").arg(index + 1));
+        }
+        // Keep the page opaque: transparent areas are white, as on paper.
+        image = image.convertToFormat(QImage::Format_RGB32);
+        QImageWriter writer(output.stagingPath(), jpeg ? "jpeg" : "png");
+        if (jpeg) {
+            writer.setQuality(quality);
+        }
+        if (!writer.write(image)) {
+            throw ConversionError::processFailed(
+                QStringLiteral("Cannot encode image for page %1").arg(index + 1));
+        }
+        output.commit();
+    }
+    removeSourceIfAsked(source, settings);
+}
+
+}  // namespace pivana::PDFConverter

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "engine/Converter.h"
+
+class QTextDocument;
+
+namespace pivana::TextConverter {
+
+/// Converts a text document to another text format through pivana-office, or typesets it as a
+/// PDF. Markdown is never interpreted: it is plain text everywhere.
+void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
+             BatchContext& batch);
+
+/// pivana-office's format name for a text target ("md" is "txt"); empty when there is none.
+QString officeFormat(const QString& target);
+
+/// Lays the document out on 468 x 648 point text areas and draws them at (72, 72) on US Letter
+/// pages of a PDF at `path`. An empty document gives one blank page.
+void renderPdf(QTextDocument& document, const QString& path);
+
+}  // namespace pivana::TextConverter

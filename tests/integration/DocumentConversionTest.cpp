@@ -51,32 +51,7 @@ QString pdfText(const QString& path) {
     return capture("/usr/bin/pdftotext", {"-layout", path, "-"});
 }
 
-struct DocumentConversion : testing::Test {
-    Scratch dir;
-    SettingsSnapshot settings;
-
-    void SetUp() override { useBuildTools(); }
-
-    ConversionResult run(const QStringList& files, const QString& target) {
-        return ConversionRouter::shared().convert(files, target, settings);
-    }
-
-    QString convertOne(const QString& source, const QString& target) {
-        const ConversionResult result = run({source}, target);
-        if (!result.failed.empty()) {
-            ADD_FAILURE() << QFileInfo(source).fileName() << " -> " << target << ": "
-                          << cleanReason(result.failed.front().error);
-            return {};
-        }
-        return result.outputs.front().front();
-    }
-
-    QString reasonFor(const QString& source, const QString& target) {
-        const ConversionResult result = run({source}, target);
-        return result.failed.empty() ? QStringLiteral("succeeded")
-                                     : cleanReason(result.failed.front().error);
-    }
-
+struct DocumentConversion : ConversionTest {
     // The text of any document, read back through the office tool or pdftotext.
     QString textOf(const QString& path) {
         if (path.endsWith(".pdf")) {

@@ -30,34 +30,7 @@ bool targetHasAlpha(const QString& target) {
     return target != "jpg" && target != "jpeg" && target != "bmp";
 }
 
-struct ImageConversion : testing::Test {
-    Scratch dir;
-    SettingsSnapshot settings;
-
-    void SetUp() override { useBuildTools(); }
-
-    ConversionResult convert(const QStringList& files, const QString& target) {
-        return ConversionRouter::shared().convert(files, target, settings);
-    }
-
-    // Converts and expects success; returns the output path.
-    QString convertOne(const QString& source, const QString& target) {
-        const ConversionResult result = convert({source}, target);
-        if (!result.failed.empty()) {
-            ADD_FAILURE() << QFileInfo(source).fileName().toStdString() << " -> "
-                          << target.toStdString() << ": "
-                          << cleanReason(result.failed.front().error).toStdString();
-            return {};
-        }
-        return result.outputs.front().front();
-    }
-
-    QString reasonFor(const QString& source, const QString& target) {
-        const ConversionResult result = convert({source}, target);
-        return result.failed.empty() ? QStringLiteral("succeeded")
-                                     : cleanReason(result.failed.front().error);
-    }
-};
+using ImageConversion = ConversionTest;
 
 }  // namespace
 
@@ -265,7 +238,7 @@ TEST_F(ImageConversion, OutputGoesToTheCustomFolderAndOriginalsAreReplacedOnlyOn
     settings.outputFolderMode = OutputFolderMode::Custom;
     settings.customOutputFolder = out;
     settings.replaceOriginal = true;
-    const ConversionResult result = convert({svg, png, broken}, "jpg");
+    const ConversionResult result = run({svg, png, broken}, "jpg");
     EXPECT_EQ(result.succeeded, (QStringList{svg, png}));
     ASSERT_EQ(result.failed.size(), 1u);
     EXPECT_TRUE(cleanReason(result.failed[0].error).startsWith("pivana-image: broken.png: "))

@@ -19,40 +19,7 @@ using namespace pivana::test;
 
 namespace {
 
-struct MediaConversion : testing::Test {
-    Scratch dir;
-    SettingsSnapshot settings;
-
-    void SetUp() override { useBuildTools(); }
-
-    QString convertOne(const QString& source, const QString& target) {
-        const ConversionResult result =
-            ConversionRouter::shared().convert({source}, target, settings);
-        if (!result.failed.empty()) {
-            ADD_FAILURE() << QFileInfo(source).fileName() << " -> " << target << ": "
-                          << cleanReason(result.failed.front().error);
-            return {};
-        }
-        return result.outputs.front().front();
-    }
-
-    QString reasonFor(const QString& source, const QString& target) {
-        const ConversionResult result =
-            ConversionRouter::shared().convert({source}, target, settings);
-        return result.failed.empty() ? QStringLiteral("succeeded")
-                                     : cleanReason(result.failed.front().error);
-    }
-
-    QString corpusCopy(const QString& relative) {
-        const auto found = corpusFile(relative);
-        if (!found) {
-            return {};
-        }
-        const QString copy = dir.path(QFileInfo(*found).fileName());
-        QFile::copy(*found, copy);
-        return copy;
-    }
-};
+using MediaConversion = ConversionTest;
 
 int intOf(const QJsonObject& object, const char* key) {
     const QJsonValue value = object.value(key);

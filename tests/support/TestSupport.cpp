@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "engine/ConversionRouter.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +79,35 @@ SettingsSnapshot defaults() {
 
 void useBuildTools() {
     setToolDirectory(QStringLiteral(PIVANA_BIN_DIR));
+}
+
+ConversionResult ConversionTest::run(const QStringList& files, const QString& target) const {
+    return ConversionRouter::shared().convert(files, target, settings);
+}
+
+QString ConversionTest::convertOne(const QString& source, const QString& target) const {
+    const ConversionResult result = run({source}, target);
+    if (!result.failed.empty()) {
+        ADD_FAILURE() << QFileInfo(source).fileName() << " -> " << target << ": "
+                      << cleanReason(result.failed.front().error);
+        return {};
+    }
+    return result.outputs.front().front();
+}
+
+QString ConversionTest::reasonFor(const QString& source, const QString& target) const {
+    const ConversionResult result = run({source}, target);
+    return result.failed.empty() ? QStringLiteral("succeeded") : cleanReason(result.failed.front().error);
+}
+
+QString ConversionTest::corpusCopy(const QString& relative) const {
+    const auto found = corpusFile(relative);
+    if (!found) {
+        return {};
+    }
+    const QString copy = dir.path(QFileInfo(*found).fileName());
+    QFile::copy(*found, copy);
+    return copy;
 }
 
 }  // namespace pivana::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ConversionResult.h"
 #include "engine/ToolRunner.h"
 #include "settings/Snapshot.h"
 
@@ -70,5 +71,22 @@ SettingsSnapshot defaults();
 
 /// Points the tool lookup at the build tree.
 void useBuildTools();
+
+/// A scratch folder, settings, and the real converters of the build, for conversion tests.
+struct ConversionTest : testing::Test {
+    Scratch dir;
+    SettingsSnapshot settings;
+
+    void SetUp() override { useBuildTools(); }
+
+    /// The whole batch through the driver and the standard converters.
+    ConversionResult run(const QStringList& files, const QString& target) const;
+    /// Converts one file, failing the test when it does not convert; returns the first output.
+    QString convertOne(const QString& source, const QString& target) const;
+    /// The reason text of one file's failure, or "succeeded".
+    QString reasonFor(const QString& source, const QString& target) const;
+    /// A copy of a corpus file in the scratch folder, or empty when the corpus is absent.
+    QString corpusCopy(const QString& relative) const;
+};
 
 }  // namespace pivana::test

@@ -16,6 +16,7 @@ namespace {
 
 const char* const usage =
     "Usage:\n"
+    "  pivana [FILE...]             start in the tray (or show the running one) with the files\n"
     "  pivana --to FORMAT FILE...   convert the files to FORMAT with the stored settings\n"
     "  pivana --targets FILE...     list the formats the files can all be converted to\n"
     "  pivana --help                show this help\n"

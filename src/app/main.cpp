@@ -1,6 +1,14 @@
+#include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/FreedesktopServices.h"
+#include "app/SingleInstance.h"
+#include "app/StatusBarController.h"
+#include "settings/Settings.h"
 
+#include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,9 +24,15 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
     }
 }
 
-}  // namespace
+QStringList rawArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
 
-int main(int argc, char* argv[]) {
+int runHeadless(int argc, char* argv[], const QStringList& arguments) {
     qInstallMessageHandler(quietMessages);
     // Typesetting documents needs fonts, so even the command line is a GUI application; without
     // a display it draws off screen.
@@ -29,10 +43,59 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pivana"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
-    QStringList arguments = QCoreApplication::arguments();
-    if (!pivana::isCommandLineRequest(arguments)) {
-        // Until the tray app lands, plain `pivana` explains the headless commands.
-        arguments = {arguments.value(0), QStringLiteral("--help")};
-    }
     return pivana::runCommandLine(arguments, stdout, stderr);
+}
+
+int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
+    // A Wayland client cannot place its own panel under the tray icon; XWayland can.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qgetenv("XDG_SESSION_TYPE") == "wayland") {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pivana"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pivana"));
+    QApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("io.pivana.Pivana"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Pivana/icons/pivana.svg")));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QStringList files;
+    for (const QString& file : arguments.mid(1)) {
+        files << QFileInfo(file).absoluteFilePath();
+    }
+    // One Pivana a user: hand the files to the running one.
+    if (pivana::SingleInstance::handOff(files)) {
+        return 0;
+    }
+    pivana::SingleInstance instance;
+    instance.listen();
+
+    pivana::FreedesktopServices services;
+    pivana::AppState appState(services);
+    pivana::StatusBarController controller(appState, pivana::Settings::shared());
+    QObject::connect(&instance, &pivana::SingleInstance::received, &controller,
+                     [&controller](const QStringList& received) {
+                         if (received.isEmpty()) {
+                             controller.showPanel();
+                         } else {
+                             controller.takeFiles(received);
+                         }
+                     });
+    if (!files.isEmpty()) {
+        controller.takeFiles(files);
+    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        controller.showPanel();  // without a tray the panel is the only way in
+    }
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const QStringList arguments = rawArguments(argc, argv);
+    if (pivana::isCommandLineRequest(arguments)) {
+        return runHeadless(argc, argv, arguments);
+    }
+    return runTrayApp(argc, argv, arguments);
 }

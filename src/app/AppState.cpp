@@ -1,0 +1,39 @@
+#include "app/AppState.h"
+
+namespace pivana {
+
+AppState::AppState(DesktopServices& services, QObject* parent)
+    : QObject(parent), m_services(services) {}
+
+void AppState::setConverting(bool converting) {
+    if (m_converting != converting) {
+        m_converting = converting;
+        Q_EMIT isConvertingChanged();
+    }
+}
+
+void AppState::setPanelVisible(bool visible) {
+    if (m_panelVisible != visible) {
+        m_panelVisible = visible;
+        Q_EMIT panelVisibleChanged();
+    }
+}
+
+void AppState::dropFiles(const QStringList& files) {
+    Q_EMIT filesDropped(files);
+}
+
+void AppState::notify(const QString& title, const QString& body) {
+    m_services.postNotification(title, body);
+}
+
+void AppState::notifyOrReveal(const QString& title, const QString& body,
+                              const QStringList& fallbackFiles, bool revealAllowed) {
+    if (m_services.notificationsAuthorized()) {
+        notify(title, body);
+    } else if (revealAllowed && !fallbackFiles.isEmpty()) {
+        m_services.revealFiles(fallbackFiles);
+    }
+}
+
+}  // namespace pivana

@@ -1,0 +1,27 @@
+#include "ui/PickerRules.h"
+
+#include "engine/ConversionRouter.h"
+
+#include <QStringList>
+
+namespace pivana::PickerRules {
+
+bool shouldEnable(const QString& path, bool isFolder, std::optional<FileCategory> first) {
+    if (isFolder) {
+        return true;
+    }
+    const auto category = ConversionRouter::shared().category(path);
+    if (!category) {
+        return false;
+    }
+    return !first || *category == *first;
+}
+
+std::optional<FileCategory> firstCategory(const QStringList& selection) {
+    if (selection.isEmpty()) {
+        return std::nullopt;
+    }
+    return ConversionRouter::shared().category(selection.first());
+}
+
+}  // namespace pivana::PickerRules

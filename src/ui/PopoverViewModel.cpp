@@ -1,0 +1,309 @@
+#include "ui/PopoverViewModel.h"
+
+#include "app/AppState.h"
+#include "engine/BatchSummary.h"
+#include "engine/ConversionRouter.h"
+#include "settings/Settings.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace pivana {
+
+PopoverViewModel::PopoverViewModel(AppState& appState, Settings& settings, BatchRunner& runner,
+                                   Scheduler& scheduler, PanelHooks hooks, QObject* parent)
+    : QObject(parent),
+      m_appState(appState),
+      m_settings(settings),
+      m_runner(runner),
+      m_scheduler(scheduler),
+      m_hooks(std::move(hooks)) {
+    connect(&m_appState, &AppState::filesDropped, this, &PopoverViewModel::handleFiles);
+    connect(&m_appState, &AppState::isConvertingChanged, this, &PopoverViewModel::changed);
+    // Hidden while idle work is not running: the next opening starts afresh.
+    connect(&m_appState, &AppState::panelVisibleChanged, this, [this] {
+        if (!m_appState.panelVisible() && !m_appState.isConverting()) {
+            setState(State::Idle);
+        }
+    });
+}
+
+QString PopoverViewModel::stateName() const {
+    switch (m_state) {
+        case State::Idle:
+            return QStringLiteral("idle");
+        case State::PickFormat:
+            return QStringLiteral("pickFormat");
+        case State::Done:
+            return QStringLiteral("done");
+    }
+    return {};
+}
+
+bool PopoverViewModel::isConverting() const {
+    return m_appState.isConverting();
+}
+
+QString PopoverViewModel::fileLabel() const {
+    return BatchSummary::fileLabel(m_files);
+}
+
+QString PopoverViewModel::doneTitle() const {
+    return BatchSummary::doneTitleLine(m_format, m_succeeded, m_total);
+}
+
+QString PopoverViewModel::savedLine() const {
+    return QStringLiteral("saved to ") + m_saved;
+}
+
+QString PopoverViewModel::failureHeadline() const {
+    if (m_failures.empty()) {
+        return {};
+    }
+    if (m_failures.size() == 1) {
+        return QStringLiteral("couldn't convert ") + m_failures.front().name;
+    }
+    return QStringLiteral("%1 files couldn't convert").arg(m_failures.size());
+}
+
+QString PopoverViewModel::failureDetail() const {
+    return m_failures.empty() ? QString() : m_failures.front().reason;
+}
+
+QString PopoverViewModel::progressText() const {
+    if (!isConverting() || m_fileCount == 0) {
+        return {};
+    }
+    if (m_fileCount == 1) {
+        return QStringLiteral("Converting %1").arg(m_currentFile);
+    }
+    return QStringLiteral("Converting %1 of %2 \u00b7 %3")
+        .arg(m_fileIndex + 1)
+        .arg(m_fileCount)
+        .arg(m_currentFile);
+}
+
+void PopoverViewModel::setState(State state) {
+    if (m_state != state) {
+        m_state = state;
+        Q_EMIT changed();
+    }
+}
+
+void PopoverViewModel::handleFiles(const QStringList& files) {
+    if (files.isEmpty()) {
+        return;
+    }
+    const QStringList targets = ConversionRouter::shared().commonTargets(files);
+    if (targets.isEmpty()) {
+        const QString message = BatchSummary::noTargetsMessage(files);
+        m_appState.notify(QStringLiteral("Pivana"), message);
+        showTransientError(message);
+        return;
+    }
+    m_isDropping = true;
+    m_files = files;
+    m_targets = targets;
+    m_state = State::PickFormat;
+    Q_EMIT changed();
+    const std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.after(chipFadeDelayMs, [this, alive] {
+        if (alive.lock()) {
+            m_isDropping = false;
+            Q_EMIT changed();
+        }
+    });
+}
+
+void PopoverViewModel::showTransientError(const QString& message) {
+    m_transientError = message;
+    Q_EMIT changed();
+    // Every message schedules its own clearing, which removes whatever shows at that moment.
+    const std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.after(transientErrorMs, [this, alive] {
+        if (alive.lock()) {
+            m_transientError.clear();
+            Q_EMIT changed();
+        }
+    });
+}
+
+void PopoverViewModel::tapChip(const QString& format) {
+    if (isConverting() || m_state != State::PickFormat) {
+        return;
+    }
+    runConversion(format);
+}
+
+void PopoverViewModel::runConversion(const QString& format) {
+    if (m_settings.outputFolderMode() == OutputFolderMode::Custom) {
+        m_settings.refreshCustomFolderState();
+        if (m_settings.customFolderState().kind == CustomFolderResolution::Kind::Missing) {
+            showTransientError(
+                QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
+            return;
+        }
+    }
+    const SettingsSnapshot snapshot = m_settings.snapshot();
+    const QStringList files = m_files;
+    m_inFlightFormat = format;
+    m_fileIndex = 0;
+    m_fileCount = static_cast<int>(files.size());
+    m_currentFile = QFileInfo(files.value(0)).fileName();
+    m_progress = 0;
+    m_appState.setConverting(true);
+    Q_EMIT changed();
+
+    const std::weak_ptr<bool> alive = m_alive;
+    BatchRunner::Callbacks callbacks;
+    callbacks.fileStarted = [this, alive](int index, int count, const QString& file) {
+        if (alive.lock()) {
+            m_fileIndex = index;
+            m_fileCount = count;
+            m_currentFile = QFileInfo(file).fileName();
+            m_progress = 0;
+            Q_EMIT changed();
+        }
+    };
+    callbacks.fileProgress = [this, alive](double fraction) {
+        if (alive.lock()) {
+            m_progress = fraction;
+            Q_EMIT changed();
+        }
+    };
+    callbacks.finished = [this, alive, files, format, snapshot](const ConversionResult& result) {
+        if (alive.lock()) {
+            finishConversion(files, format, snapshot, result);
+        }
+    };
+    m_runner.start(files, format, snapshot, std::move(callbacks));
+}
+
+void PopoverViewModel::finishConversion(const QStringList& files, const QString& format,
+                                        const SettingsSnapshot& snapshot,
+                                        const ConversionResult& result) {
+    if (!result.succeeded.isEmpty()) {
+        m_saved = BatchSummary::savedFolder(result, snapshot);
+        m_format = format;
+        m_succeeded = static_cast<int>(result.succeeded.size());
+        m_total = static_cast<int>(files.size());
+        m_failures.clear();
+        for (const FailedFile& failure : result.failed) {
+            m_failures.push_back(FailedConversion::from(failure.path, failure.error));
+        }
+        m_state = State::Done;
+        QStringList outputs;
+        for (const QStringList& written : result.outputs) {
+            outputs << written;
+        }
+        const BatchSummary::Notice notice = BatchSummary::notice(files, result, outputs);
+        m_appState.notifyOrReveal(notice.title, notice.body, outputs, !m_appState.panelVisible());
+    } else {
+        const BatchSummary::Notice notice = BatchSummary::notice(files, result, {});
+        m_appState.notify(notice.title, notice.body);
+        showTransientError(QStringLiteral("Conversion failed. ") + notice.body);
+        m_state = State::Idle;
+    }
+    m_inFlightFormat.clear();
+    m_appState.setConverting(false);
+    Q_EMIT changed();
+}
+
+void PopoverViewModel::tapDropZone() {
+    if (!m_transientError.isEmpty()) {
+        m_transientError.clear();
+        Q_EMIT changed();
+        return;
+    }
+    if (m_state == State::Idle) {
+        if (!m_hooks.browseForFiles) {
+            return;
+        }
+        if (m_hooks.setDismissSuppressed) {
+            m_hooks.setDismissSuppressed(true);
+        }
+        const QStringList chosen = m_hooks.browseForFiles();
+        if (m_hooks.setDismissSuppressed) {
+            m_hooks.setDismissSuppressed(false);
+        }
+        handleFiles(chosen);
+    } else if (m_state == State::Done) {
+        setState(State::Idle);
+    }
+}
+
+void PopoverViewModel::pressEscape() {
+    if (m_showSettings) {
+        closeSettings();
+    } else if (m_state == State::Idle) {
+        m_appState.setPanelVisible(false);
+        if (m_hooks.close) {
+            m_hooks.close();
+        }
+    } else {
+        setState(State::Idle);
+    }
+}
+
+void PopoverViewModel::convertMore() {
+    setState(State::Idle);
+}
+
+void PopoverViewModel::close() {
+    setState(State::Idle);
+    m_appState.setPanelVisible(false);
+    if (m_hooks.close) {
+        m_hooks.close();
+    }
+}
+
+void PopoverViewModel::openSettings() {
+    m_showSettings = true;
+    Q_EMIT changed();
+}
+
+void PopoverViewModel::closeSettings() {
+    m_showSettings = false;
+    Q_EMIT changed();
+}
+
+void PopoverViewModel::quit() {
+    if (m_hooks.quit) {
+        m_hooks.quit();
+    }
+}
+
+QStringList PopoverViewModel::localFiles(const QVariantList& urls) const {
+    QStringList files;
+    for (const QVariant& value : urls) {
+        const QUrl url = value.toUrl();
+        if (!url.isLocalFile()) {
+            return {};  // only file locations count, as the drop rule says
+        }
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+}  // namespace pivana
+
+namespace pivana {
+
+bool PopoverViewModel::acceptsDrop(const QVariantList& urls) const {
+    return !isConverting() && !localFiles(urls).isEmpty();
+}
+
+bool PopoverViewModel::drop(const QVariantList& urls) {
+    if (!acceptsDrop(urls)) {
+        return false;
+    }
+    const QStringList files = localFiles(urls);
+    if (m_hooks.dropped) {
+        m_hooks.dropped(files);
+    } else {
+        handleFiles(files);
+    }
+    return true;
+}
+
+}  // namespace pivana

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "engine/ConversionResult.h"
+#include "engine/Error.h"
+#include "settings/Snapshot.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+
+namespace pivana {
+
+class AppState;
+class Settings;
+
+/// Runs something later on the main thread; tests substitute a clock they control.
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    virtual void after(int milliseconds, std::function<void()> work) = 0;
+};
+
+/// Starts a batch off the main thread and reports back on it.
+class BatchRunner {
+public:
+    virtual ~BatchRunner() = default;
+    struct Callbacks {
+        std::function<void(int index, int count, const QString& file)> fileStarted;
+        std::function<void(double fraction)> fileProgress;
+        std::function<void(const ConversionResult&)> finished;
+    };
+    virtual void start(const QStringList& files, const QString& format,
+                       const SettingsSnapshot& settings, Callbacks callbacks) = 0;
+};
+
+/// What the popover needs from the panel around it.
+struct PanelHooks {
+    std::function<void()> close;                      ///< hide the panel
+    std::function<void(bool)> setDismissSuppressed;   ///< keep it open while a dialog runs
+    std::function<QStringList()> browseForFiles;      ///< the browse dialog; empty when cancelled
+    std::function<void(const QStringList&)> dropped;  ///< files dropped on the panel
+    std::function<void()> quit;
+};
+
+/// Everything the panel's content shows and does: the flow from waiting, to choosing a format,
+/// to converting and done, with its texts and timers. The QML view only draws it.
+class PopoverViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString state READ stateName NOTIFY changed)
+    Q_PROPERTY(bool isConverting READ isConverting NOTIFY changed)
+    Q_PROPERTY(bool isDropping READ isDropping NOTIFY changed)
+    Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
+    Q_PROPERTY(QString transientError READ transientError NOTIFY changed)
+    Q_PROPERTY(QString fileLabel READ fileLabel NOTIFY changed)
+    Q_PROPERTY(QStringList targets READ targets NOTIFY changed)
+    Q_PROPERTY(QString inFlightFormat READ inFlightFormat NOTIFY changed)
+    Q_PROPERTY(QString doneTitle READ doneTitle NOTIFY changed)
+    Q_PROPERTY(QString savedLine READ savedLine NOTIFY changed)
+    Q_PROPERTY(QString failureHeadline READ failureHeadline NOTIFY changed)
+    Q_PROPERTY(QString failureDetail READ failureDetail NOTIFY changed)
+    Q_PROPERTY(QString progressText READ progressText NOTIFY changed)
+    Q_PROPERTY(double progress READ progress NOTIFY changed)
+
+public:
+    enum class State { Idle, PickFormat, Done };
+
+    static constexpr int chipFadeDelayMs = 450;
+    static constexpr int transientErrorMs = 4000;
+
+    PopoverViewModel(AppState& appState, Settings& settings, BatchRunner& runner,
+                     Scheduler& scheduler, PanelHooks hooks, QObject* parent = nullptr);
+
+    State state() const { return m_state; }
+    QString stateName() const;
+    bool isConverting() const;
+    bool isDropping() const { return m_isDropping; }
+    bool showSettings() const { return m_showSettings; }
+    QString transientError() const { return m_transientError; }
+    QString fileLabel() const;
+    QStringList targets() const { return m_targets; }
+    QString inFlightFormat() const { return m_inFlightFormat; }
+    QString doneTitle() const;
+    QString savedLine() const;
+    QString failureHeadline() const;
+    QString failureDetail() const;
+    QString progressText() const;
+    double progress() const { return m_progress; }
+    const QStringList& files() const { return m_files; }
+    const std::vector<FailedConversion>& failures() const { return m_failures; }
+
+    /// A new batch, dropped or chosen.
+    Q_INVOKABLE void handleFiles(const QStringList& files);
+    Q_INVOKABLE void tapChip(const QString& format);
+    Q_INVOKABLE void tapDropZone();
+    Q_INVOKABLE void pressEscape();
+    Q_INVOKABLE void convertMore();
+    Q_INVOKABLE void close();
+    Q_INVOKABLE void openSettings();
+    Q_INVOKABLE void closeSettings();
+    Q_INVOKABLE void quit();
+    /// The dropped URLs as local files, in order; empty unless every one is a local file.
+    Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
+    /// Whether a drag of these URLs would be taken: files only, and not while converting.
+    Q_INVOKABLE bool acceptsDrop(const QVariantList& urls) const;
+    /// Takes a drop; false when it is refused.
+    Q_INVOKABLE bool drop(const QVariantList& urls);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    void showTransientError(const QString& message);
+    void runConversion(const QString& format);
+    void finishConversion(const QStringList& files, const QString& format,
+                          const SettingsSnapshot& snapshot, const ConversionResult& result);
+    void setState(State state);
+
+    AppState& m_appState;
+    Settings& m_settings;
+    BatchRunner& m_runner;
+    Scheduler& m_scheduler;
+    PanelHooks m_hooks;
+
+    State m_state = State::Idle;
+    QStringList m_files;
+    QStringList m_targets;
+    bool m_isDropping = false;
+    bool m_showSettings = false;
+    QString m_transientError;
+    QString m_inFlightFormat;
+    // done
+    QString m_saved;
+    QString m_format;
+    int m_succeeded = 0;
+    int m_total = 0;
+    std::vector<FailedConversion> m_failures;
+    // progress of the running batch
+    int m_fileIndex = 0;
+    int m_fileCount = 0;
+    QString m_currentFile;
+    double m_progress = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace pivana

@@ -1,0 +1,242 @@
+import QtQuick
+import Pivana
+
+// The panel's content: drop zone, format chips and footer, drawn from the popover view-model.
+Item {
+    id: root
+    required property var model
+    property bool translucent: true
+    readonly property string state: model.state
+
+    width: 300
+    height: Math.max(10, (model.showSettings ? settingsView.implicitHeight : main.implicitHeight) + 14)
+    focus: true
+    Keys.onEscapePressed: model.pressEscape()
+
+    Rectangle {
+        id: background
+        anchors.fill: parent
+        radius: root.translucent ? 16 : 0
+        color: root.translucent ? Theme.panel : Theme.panelOpaque
+        border.width: 0.5
+        border.color: Theme.outline
+    }
+
+    DropArea {
+        anchors.fill: parent
+        onEntered: (drag) => { drag.accepted = root.model.acceptsDrop(drag.urls) }
+        onDropped: (drop) => { drop.accepted = root.model.drop(drop.urls) }
+    }
+
+    Column {
+        id: main
+        visible: !root.model.showSettings
+        x: 6
+        y: 6
+        width: parent.width - 12
+        spacing: 0
+
+        // Drop zone: the whole area is a button.
+        Item {
+            id: dropZone
+            width: parent.width
+            height: zoneColumn.implicitHeight + 40
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: root.state === "idle" ? Qt.PointingHandCursor : Qt.ArrowCursor
+                onClicked: root.model.tapDropZone()
+            }
+            Column {
+                id: zoneColumn
+                anchors.centerIn: parent
+                width: parent.width - 40
+                spacing: 8
+
+                Text {
+                    visible: root.model.transientError !== ""
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: root.model.transientError
+                    font.pixelSize: 13
+                    font.weight: Font.Medium
+                    color: Theme.primary
+                }
+
+                Item {
+                    visible: root.model.transientError === ""
+                    width: 28
+                    height: 28
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    LoadingCircle {
+                        anchors.fill: parent
+                        visible: root.model.isConverting
+                    }
+                    CircleIcon {
+                        anchors.fill: parent
+                        visible: !root.model.isConverting
+                        Icon {
+                            anchors.centerIn: parent
+                            width: 14
+                            height: 14
+                            path: root.state === "done" ? Icons.checkmark : Icons.arrowDown
+                            rotation: root.state === "pickFormat" ? -90 : 0
+                            color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.75)
+                            Behavior on rotation { NumberAnimation { duration: 300; easing.type: Easing.OutBack } }
+                        }
+                    }
+                }
+
+                Column {
+                    visible: root.model.transientError === ""
+                    width: parent.width
+                    spacing: 2
+                    Text {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        elide: Text.ElideMiddle
+                        text: root.state === "idle" ? "Click to browse files"
+                            : root.state === "pickFormat" ? root.model.fileLabel : root.model.doneTitle
+                        font.pixelSize: 13
+                        font.weight: Font.Medium
+                        font.letterSpacing: root.state === "idle" ? -0.14 : 0
+                        color: Theme.primary
+                    }
+                    Text {
+                        visible: root.state === "idle"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: "images \u00b7 audio \u00b7 video \u00b7 docs"
+                        font.pixelSize: 11
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
+                    }
+                    Text {
+                        visible: root.state === "done"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        elide: Text.ElideMiddle
+                        text: root.model.savedLine
+                        font.pixelSize: 11
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.65)
+                    }
+                    // What a running batch is doing.
+                    Text {
+                        visible: root.model.isConverting && root.model.progressText !== ""
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        elide: Text.ElideMiddle
+                        text: root.model.progressText
+                        font.pixelSize: 11
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.6)
+                    }
+                    Rectangle {
+                        visible: root.model.isConverting && root.model.progress > 0
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: 160
+                        height: 3
+                        radius: 1.5
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.12)
+                        Rectangle {
+                            width: parent.width * root.model.progress
+                            height: parent.height
+                            radius: parent.radius
+                            color: Theme.accent
+                        }
+                    }
+                    // Failure summary of a finished batch.
+                    Item { visible: root.state === "done" && root.model.failureHeadline !== ""; width: 1; height: 6 }
+                    Text {
+                        visible: root.state === "done" && root.model.failureHeadline !== ""
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        elide: Text.ElideMiddle
+                        text: root.model.failureHeadline
+                        font.pixelSize: 11
+                        font.weight: Font.Medium
+                        color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.9)
+                    }
+                    Text {
+                        visible: root.state === "done" && root.model.failureDetail !== ""
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.Wrap
+                        maximumLineCount: 2
+                        elide: Text.ElideRight
+                        text: root.model.failureDetail
+                        font.pixelSize: 10
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
+                    }
+                }
+            }
+        }
+
+        // Chips, one per target, fading in just after a batch arrives.
+        Item {
+            visible: root.state === "pickFormat"
+            width: parent.width
+            height: chips.implicitHeight + 30
+            opacity: root.model.isDropping ? 0 : 1
+            Behavior on opacity { NumberAnimation { duration: 350; easing.type: Easing.InQuad } }
+            ChipFlow {
+                id: chips
+                x: 26
+                y: 20
+                width: parent.width - 52
+                spacing: 5
+                Repeater {
+                    model: root.model.targets
+                    FormatChip {
+                        required property string modelData
+                        label: modelData.toUpperCase()
+                        selected: root.model.inFlightFormat === modelData
+                        onClicked: root.model.tapChip(modelData)
+                    }
+                }
+            }
+        }
+
+        Column {
+            visible: root.state !== "pickFormat"
+            width: parent.width
+            bottomPadding: 8
+            FooterRow {
+                width: parent.width
+                icon: root.state === "done" ? Icons.clockwise : Icons.gear
+                label: root.state === "done" ? "Convert More" : "Settings"
+                onClicked: root.state === "done" ? root.model.convertMore() : root.model.openSettings()
+            }
+            FooterRow {
+                width: parent.width
+                icon: root.state === "done" ? Icons.xmark : Icons.power
+                label: root.state === "done" ? "Close" : "Quit"
+                onClicked: root.state === "done" ? root.model.close() : root.model.quit()
+            }
+        }
+    }
+
+    // The settings screen takes the whole panel.
+    Column {
+        id: settingsView
+        visible: root.model.showSettings
+        x: 6
+        y: 6
+        width: parent.width - 12
+        bottomPadding: 8
+        FooterRow {
+            width: parent.width
+            icon: Icons.back
+            label: "Settings"
+            onClicked: root.model.closeSettings()
+        }
+        Text {
+            width: parent.width - 32
+            x: 16
+            topPadding: 8
+            bottomPadding: 16
+            wrapMode: Text.WordWrap
+            text: "Output folder, JPEG quality and audio bit rate are kept in ~/.config/pivana/pivana.conf."
+            font.pixelSize: 12
+            color: Theme.secondary
+        }
+    }
+}

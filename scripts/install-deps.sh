@@ -21,7 +21,7 @@ PACKAGES=(
   libreoffice-writer-nogui libreoffice-impress-nogui
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
   # tests and benchmarks
-  libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst
+  libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
   time libraw-bin librsvg2-bin
 )
 

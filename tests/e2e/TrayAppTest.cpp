@@ -1,0 +1,355 @@
+// The tray app as a user meets it: a real X server, tray host, window manager and notification
+// daemon on a private session bus; real clicks; outputs checked on disk and notifications read
+// back from the daemon. Screenshots of each state land in the build tree's screenshots folder.
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace pivana::test;
+
+namespace {
+
+const QString screenshots = QStringLiteral(PIVANA_BIN_DIR "/../screenshots");
+
+// Polls until the condition holds or the time is up; no fixed sleeps.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (condition()) {
+            return true;
+        }
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+class Desktop {
+public:
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString home;
+
+    bool start(const QString& scratch) {
+        home = scratch;
+        int display = 100 + ::getpid() % 100;
+        while (QFile::exists(QString("/tmp/.X%1-lock").arg(display))) {
+            ++display;
+        }
+        const QString name = QString(":%1").arg(display);
+        if (!launch("/usr/bin/Xvfb", {name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}) ||
+            !waitUntil(
+                [display] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display)); })) {
+            return false;
+        }
+        environment.insert("DISPLAY", name);
+        environment.insert("XDG_CONFIG_HOME", home + "/config");
+        environment.insert("XDG_RUNTIME_DIR", home + "/runtime");
+        QDir().mkpath(home + "/runtime");
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("WAYLAND_DISPLAY");
+
+        auto bus = std::make_unique<QProcess>();
+        bus->setProcessEnvironment(environment);
+        bus->start("/usr/bin/dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!bus->waitForReadyRead(10000)) {
+            return false;
+        }
+        environment.insert("DBUS_SESSION_BUS_ADDRESS",
+                           QString::fromUtf8(bus->readLine()).trimmed());
+        m_processes.push_back(std::move(bus));
+
+        return launch("/usr/bin/openbox", {}) &&
+               launch("/usr/bin/trayer",
+                      {"--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                       "28", "--tint", "0x303030", "--transparent", "false"}) &&
+               launch("/usr/bin/dunst", {}) &&
+               waitUntil([this] { return run("/usr/bin/dunstctl", {"is-paused"}).status == 0; });
+    }
+
+    bool launch(const QString& program, const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->start(program, arguments);
+        const bool started = process->waitForStarted(10000);
+        m_processes.push_back(std::move(process));
+        return started;
+    }
+
+    struct Result {
+        int status;
+        QString out;
+    };
+    Result run(const QString& program, const QStringList& arguments, int timeoutMs = 20000) const {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return {-1, {}};
+        }
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    }
+
+    void stop() {
+        for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+            (*it)->terminate();
+            if (!(*it)->waitForFinished(3000)) {
+                (*it)->kill();
+                (*it)->waitForFinished();
+            }
+        }
+        m_processes.clear();
+    }
+
+    // The panel's window while it is on screen.
+    QRect panel() const {
+        const Result found =
+            run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Pivana$"});
+        const QString id = found.out.section('\n', 0, 0).trimmed();
+        if (found.status != 0 || id.isEmpty()) {
+            return {};
+        }
+        const QString shell = run("/usr/bin/xdotool", {"getwindowgeometry", "--shell", id}).out;
+        auto value = [&shell](const char* key) {
+            return shell.section(QString(key) + "=", 1).section('\n', 0, 0).toInt();
+        };
+        return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    }
+
+    void click(QPoint point) const {
+        run("/usr/bin/xdotool",
+            {"mousemove", QString::number(point.x()), QString::number(point.y()), "click", "1"});
+    }
+
+    QString screenshot(const QString& name) const {
+        QDir().mkpath(screenshots);
+        const QString path = QDir(screenshots).filePath(name + ".png");
+        run("/usr/bin/import", {"-window", "root", path});
+        return path;
+    }
+
+    // Summaries and bodies the notification daemon has shown, newest first. Shown ones move to
+    // the history when they close, so they are closed first.
+    QStringList notifications() const {
+        run("/usr/bin/dunstctl", {"close-all"});
+        const QJsonObject history =
+            QJsonDocument::fromJson(run("/usr/bin/dunstctl", {"history"}).out.toUtf8()).object();
+        QStringList shown;
+        for (const QJsonValue& group : history.value("data").toArray()) {
+            for (const QJsonValue& entry : group.toArray()) {
+                const QJsonObject notification = entry.toObject();
+                shown << notification.value("summary").toObject().value("data").toString() + " | " +
+                             notification.value("body").toObject().value("data").toString();
+            }
+        }
+        return shown;
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// An 8-second 1080p clip that has to be re-encoded: long enough to watch it convert.
+void ffmpegClip(const QString& path) {
+    QProcess process;
+    process.start("/usr/bin/ffmpeg", {"-v", "error", "-y", "-nostdin", "-f", "lavfi", "-i",
+                                      "testsrc2=size=1920x1080:rate=30:duration=8", "-c:v", "mpeg4",
+                                      "-q:v", "4", path});
+    process.waitForFinished(60000);
+}
+
+// The first format chip of the panel, found in a screenshot: below the state icon and the
+// batch's name, the first line of text is the chips'.
+QPoint firstChip(const Desktop& desktop, const QRect& panel) {
+    startVips();
+    const QString shot = desktop.screenshot("locate-chips");
+    // Inside the panel's edge, which is drawn against whatever lies behind it.
+    const QRect inside = panel.adjusted(4, 4, -4, -4);
+    const vips::VImage image =
+        vips::VImage::new_from_file(QFile::encodeName(shot).constData())
+            .extract_area(inside.x(), inside.y(), inside.width(), inside.height())
+            .colourspace(VIPS_INTERPRETATION_B_W)
+            .cast(VIPS_FORMAT_UCHAR)[0];
+    const vips::VImage dark = (image < 160).cast(VIPS_FORMAT_UCHAR);
+    std::vector<std::pair<int, int>> bands;
+    bool inBand = false;
+    for (int y = 0; y < inside.height(); ++y) {
+        const bool ink = dark.extract_area(0, y, inside.width(), 1).max() > 0;
+        if (ink && !inBand) {
+            bands.emplace_back(y, y);
+        }
+        if (ink) {
+            bands.back().second = y;
+        }
+        inBand = ink;
+    }
+    if (bands.size() < 3) {
+        return {};
+    }
+    const auto [top, bottom] = bands[2];
+    const vips::VImage row = dark.extract_area(0, top, inside.width(), bottom - top + 1);
+    int left = 0;
+    while (left < inside.width() && row.extract_area(left, 0, 1, row.height()).max() == 0) {
+        ++left;
+    }
+    return {inside.x() + left + 8, inside.y() + (top + bottom) / 2};
+}
+
+class TrayApp : public testing::Test {
+protected:
+    static inline Desktop* desktop = nullptr;
+    static inline QTemporaryDir* scratch = nullptr;
+
+    static void SetUpTestSuite() {
+        scratch = new QTemporaryDir;
+        desktop = new Desktop;
+        if (!desktop->start(scratch->path())) {
+            return;
+        }
+        desktop->launch(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
+        // Its windows exist once it answers later instances.
+        waitUntil([] {
+            return desktop->run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status == 0;
+        });
+    }
+
+    static void TearDownTestSuite() {
+        desktop->stop();
+        delete desktop;
+        delete scratch;
+    }
+
+    void SetUp() override {
+        if (desktop->environment.value("DBUS_SESSION_BUS_ADDRESS").isEmpty()) {
+            GTEST_SKIP() << "no desktop session could be started";
+        }
+    }
+
+    QString folder(const QString& name) const {
+        const QString path = scratch->filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+
+    bool panelShown() const { return desktop->panel().isValid(); }
+
+    void openWith(const QStringList& files) {
+        EXPECT_EQ(desktop->run(QStringLiteral(PIVANA_BIN_DIR "/pivana"), files).status, 0);
+        ASSERT_TRUE(waitUntil([this] { return panelShown(); }));
+    }
+
+    // The chips fade in just after a batch arrives: wait until they can be seen.
+    QPoint waitForChip() const {
+        QPoint chip;
+        waitUntil(
+            [&] {
+                const QRect panel = desktop->panel();
+                chip = panel.isValid() ? firstChip(*desktop, panel) : QPoint();
+                return !chip.isNull();
+            },
+            10000);
+        return chip;
+    }
+
+    void closePanel() {
+        desktop->click({300, 500});
+        EXPECT_TRUE(waitUntil([this] { return !panelShown(); }))
+            << "a click elsewhere closes the panel";
+    }
+};
+
+}  // namespace
+
+TEST_F(TrayApp, TrayIconTogglesThePanel) {
+    // trayer sits at the top right, 28 points high, with our icon as its only one.
+    const QPoint icon(1280 - 14, 14);
+    ASSERT_TRUE(waitUntil([&] {
+        desktop->click(icon);
+        return waitUntil([this] { return panelShown(); }, 1500);
+    }));
+    const QRect panel = desktop->panel();
+    EXPECT_EQ(panel.width(), 300);
+    EXPECT_GE(panel.top(), 28) << "below the tray";
+    EXPECT_LE(panel.right(), 1279) << "kept on screen";
+    desktop->screenshot("idle");
+    desktop->click(icon);
+    EXPECT_TRUE(waitUntil([this] { return !panelShown(); }));
+}
+
+TEST_F(TrayApp, FilesFromTheCommandLineConvertWithOneClick) {
+    const QString dir = folder("photos");
+    saveImage(gradient(320, 200), dir + "/a.png");
+    saveImage(gradient(200, 320, true), dir + "/b.png");
+    openWith({dir + "/a.png", dir + "/b.png"});
+    const QPoint chip = waitForChip();
+    desktop->screenshot("pick-format");
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // JPG, the first target of a PNG
+    EXPECT_TRUE(waitUntil([&] { return exists(dir + "/a.jpg") && exists(dir + "/b.jpg"); }));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0) ==
+               QString::fromUtf8("Converted | 2 files → a.jpg, b.jpg");
+    })) << desktop->notifications().join('\n');
+    EXPECT_EQ(probe(dir + "/b.jpg").width, 200);
+    desktop->screenshot("done");
+    closePanel();
+}
+
+TEST_F(TrayApp, LongConversionShowsItsProgress) {
+    const QString dir = folder("movies");
+    ffmpegClip(dir + "/holiday.avi");
+    openWith({dir + "/holiday.avi"});
+    const QPoint chip = waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // MP4
+    // While the staged output grows, the panel shows the spinner and how far it is.
+    ASSERT_TRUE(waitUntil([&] {
+        return !QDir(dir).entryList({".holiday.pivana-*"}, QDir::Hidden | QDir::Files).isEmpty();
+    }));
+    desktop->screenshot("converting");
+    EXPECT_TRUE(waitUntil([&] { return exists(dir + "/holiday.mp4"); }, 120000));
+    EXPECT_TRUE(waitUntil(
+        [] { return desktop->notifications().value(0).startsWith("Converted | holiday.avi"); }));
+    closePanel();
+}
+
+TEST_F(TrayApp, FailedBatchSaysConversionFailed) {
+    const QString dir = folder("broken");
+    const QString broken = dir + "/scan.png";
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\nthis is not a picture");
+    file.close();
+    openWith({broken});
+    const QPoint chip = waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0).startsWith(
+            "Conversion failed | scan.png: pivana-image: ");
+    })) << desktop->notifications().join('\n');
+    desktop->screenshot("failed");
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"scan.png"});
+    closePanel();
+}

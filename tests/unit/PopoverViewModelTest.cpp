@@ -1,0 +1,281 @@
+#include "app/AppState.h"
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+#include "ui/PopoverViewModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <map>
+
+using namespace pivana;
+using namespace pivana::test;
+
+namespace {
+
+// A clock the test moves by hand.
+class ManualScheduler : public Scheduler {
+public:
+    void after(int milliseconds, std::function<void()> work) override {
+        m_tasks.emplace(m_now + milliseconds, std::move(work));
+    }
+    void advance(int milliseconds) {
+        m_now += milliseconds;
+        while (!m_tasks.empty() && m_tasks.begin()->first <= m_now) {
+            auto work = std::move(m_tasks.begin()->second);
+            m_tasks.erase(m_tasks.begin());
+            work();
+        }
+    }
+
+private:
+    long m_now = 0;
+    std::multimap<long, std::function<void()>> m_tasks;
+};
+
+// Holds each batch until the test finishes it.
+class HeldRunner : public BatchRunner {
+public:
+    struct Call {
+        QStringList files;
+        QString format;
+        SettingsSnapshot settings;
+        Callbacks callbacks;
+    };
+    std::vector<Call> calls;
+    void start(const QStringList& files, const QString& format, const SettingsSnapshot& settings,
+               Callbacks callbacks) override {
+        calls.push_back({files, format, settings, std::move(callbacks)});
+    }
+    void finish(const QStringList& succeeded, const QStringList& failed,
+                const QString& reason = "Cannot rasterise SVG") {
+        ConversionResult result;
+        result.succeeded = succeeded;
+        for (const QString& source : succeeded) {
+            result.outputs.push_back({QFileInfo(source).path() + "/" +
+                                      QFileInfo(source).completeBaseName() + "." +
+                                      calls.back().format});
+        }
+        for (const QString& source : failed) {
+            result.failed.push_back({source, ConversionError::processFailed(reason)});
+        }
+        calls.back().callbacks.finished(result);
+    }
+};
+
+class RecordingServices : public DesktopServices {
+public:
+    bool authorized = true;
+    QStringList posted;
+    QStringList revealed;
+    bool notificationsAuthorized() override { return authorized; }
+    void postNotification(const QString& title, const QString& body) override {
+        posted << title + " | " + body;
+    }
+    void revealFiles(const QStringList& files) override { revealed << files; }
+};
+
+struct Popover : testing::Test {
+    Scratch dir;
+    RecordingServices services;
+    AppState appState{services};
+    Settings settings{dir.path("pivana.conf")};
+    ManualScheduler clock;
+    HeldRunner runner;
+    QStringList hooks;
+    QStringList browseAnswer;
+    PopoverViewModel model{appState, settings, runner, clock, makeHooks()};
+
+    PanelHooks makeHooks() {
+        PanelHooks panel;
+        panel.close = [this] { hooks << "close"; };
+        panel.setDismissSuppressed = [this](bool on) { hooks << (on ? "suppress" : "release"); };
+        panel.browseForFiles = [this] {
+            hooks << "browse";
+            return browseAnswer;
+        };
+        panel.quit = [this] { hooks << "quit"; };
+        return panel;
+    }
+
+    void pick(const QStringList& files) {
+        model.handleFiles(files);
+        clock.advance(PopoverViewModel::chipFadeDelayMs);
+    }
+};
+
+}  // namespace
+
+TEST_F(Popover, BatchWithTargetsOffersChipsThatFadeIn) {
+    model.handleFiles({});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+
+    model.handleFiles({"/p/a.jpg", "/p/b.png"});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
+    EXPECT_EQ(model.targets(), (QStringList{"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}));
+    EXPECT_EQ(model.fileLabel(), "2 files");
+    EXPECT_TRUE(model.isDropping());
+    clock.advance(449);
+    EXPECT_TRUE(model.isDropping());
+    clock.advance(1);
+    EXPECT_FALSE(model.isDropping());
+}
+
+TEST_F(Popover, BatchWithoutTargetsShowsAMessageForFourSeconds) {
+    pick({"/p/a.png"});
+    model.handleFiles({"/p/notes.zip"});
+    EXPECT_EQ(model.transientError(), "No supported conversion for this file.");
+    EXPECT_EQ(services.posted, QStringList{"Pivana | No supported conversion for this file."});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat) << "the earlier batch stays";
+
+    clock.advance(2000);
+    model.handleFiles({"/p/a.gif", "/p/b.png"});
+    EXPECT_EQ(model.transientError(), "All files must be the same type.");
+    // The first message's clearing removes the second one too, 2 s after it appeared.
+    clock.advance(2000);
+    EXPECT_EQ(model.transientError(), "");
+}
+
+TEST_F(Popover, TappingTheDropZoneFirstOnlyDismissesTheMessage) {
+    model.handleFiles({"/p/notes.zip"});
+    browseAnswer = {"/p/x.heic"};
+    model.tapDropZone();
+    EXPECT_EQ(model.transientError(), "");
+    EXPECT_TRUE(hooks.isEmpty());
+    model.tapDropZone();
+    EXPECT_EQ(hooks, (QStringList{"suppress", "browse", "release"}));
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
+    EXPECT_EQ(model.fileLabel(), "x.heic");
+}
+
+TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
+    appState.setPanelVisible(true);
+    pick({"/p/a.heic", "/p/b.heic", "/p/c.heic"});
+    model.tapChip("png");
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0].format, "png");
+    EXPECT_TRUE(model.isConverting());
+    EXPECT_EQ(model.inFlightFormat(), "png");
+    model.tapChip("jpg");
+    EXPECT_EQ(runner.calls.size(), 1u) << "chips are ignored while converting";
+
+    runner.calls[0].callbacks.fileStarted(1, 3, "/p/b.heic");
+    EXPECT_EQ(model.progressText(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+
+    runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Done);
+    EXPECT_FALSE(model.isConverting());
+    EXPECT_EQ(model.inFlightFormat(), "");
+    EXPECT_EQ(model.doneTitle(), "Converted to PNG");
+    EXPECT_EQ(model.savedLine(), "saved to p");
+    EXPECT_EQ(model.failureHeadline(), "");
+    EXPECT_EQ(services.posted,
+              QStringList{QString::fromUtf8("Converted | 3 files → a.png, b.png, c.png")});
+}
+
+TEST_F(Popover, PartialBatchSummarisesItsFailures) {
+    pick({"/p/a.png", "/p/b.png", "/p/logo.svg", "/p/d.png", "/p/e.png"});
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png", "/p/b.png"}, {"/p/logo.svg", "/p/d.png", "/p/e.png"});
+    EXPECT_EQ(model.doneTitle(), "Converted 2 of 5 to JPG");
+    EXPECT_EQ(model.failureHeadline(), "3 files couldn't convert");
+    EXPECT_EQ(model.failureDetail(), "Cannot rasterise SVG");
+    EXPECT_EQ(
+        services.posted,
+        QStringList{QString::fromUtf8(
+            "Partially converted | 2 of 5 succeeded · logo.svg: Cannot rasterise SVG (+2 more)")});
+
+    pick({"/p/a.png", "/p/logo.svg"});
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {"/p/logo.svg"});
+    EXPECT_EQ(model.failureHeadline(), "couldn't convert logo.svg");
+}
+
+TEST_F(Popover, BatchThatFailsEntirelyGoesBackToIdle) {
+    appState.setPanelVisible(true);
+    pick({"/p/x.svg"});
+    model.tapChip("png");
+    runner.finish({}, {"/p/x.svg"});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_EQ(model.transientError(), "Conversion failed. x.svg: Cannot rasterise SVG");
+    EXPECT_EQ(services.posted, QStringList{"Conversion failed | x.svg: Cannot rasterise SVG"});
+    EXPECT_FALSE(model.isConverting());
+}
+
+TEST_F(Popover, WithoutNotificationsOutputsAreShownOnlyWhenThePanelIsClosed) {
+    services.authorized = false;
+    pick({"/p/a.png", "/p/b.png"});
+    model.tapChip("jpg");
+    appState.setPanelVisible(false);
+    runner.finish({"/p/a.png", "/p/b.png"}, {});
+    EXPECT_TRUE(services.posted.isEmpty());
+    EXPECT_EQ(services.revealed, (QStringList{"/p/a.jpg", "/p/b.jpg"}));
+
+    services.revealed.clear();
+    appState.setPanelVisible(true);
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {});
+    EXPECT_TRUE(services.revealed.isEmpty());
+    EXPECT_TRUE(services.posted.isEmpty());
+}
+
+TEST_F(Popover, MissingCustomFolderStopsBeforeConverting) {
+    QDir().mkpath(dir.path("Out"));
+    ASSERT_TRUE(settings.chooseCustomFolder(dir.path("Out")));
+    QDir(dir.path("Out")).removeRecursively();
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_FALSE(model.isConverting());
+    EXPECT_EQ(model.transientError(), "Output folder is missing. Open Settings to pick a new one.");
+    EXPECT_TRUE(services.posted.isEmpty());
+}
+
+TEST_F(Popover, EscapeAndFooterActions) {
+    model.openSettings();
+    model.pressEscape();
+    EXPECT_FALSE(model.showSettings());
+    EXPECT_TRUE(hooks.isEmpty()) << "escape only closed the settings";
+
+    pick({"/p/a.png"});
+    model.pressEscape();
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    appState.setPanelVisible(true);
+    model.pressEscape();
+    EXPECT_FALSE(appState.panelVisible());
+    EXPECT_EQ(hooks, QStringList{"close"});
+
+    model.quit();
+    EXPECT_EQ(hooks.last(), "quit");
+}
+
+TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {
+    appState.setPanelVisible(true);
+    pick({"/p/a.png"});
+    appState.setPanelVisible(false);
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+
+    appState.setPanelVisible(true);
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    appState.setPanelVisible(false);
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
+    runner.finish({"/p/a.png"}, {});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Done) << "the result lands while hidden";
+    appState.setPanelVisible(true);
+    appState.setPanelVisible(false);
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+}
+
+TEST_F(Popover, DropsTakeLocalFilesOnlyAndNotWhileConverting) {
+    EXPECT_FALSE(model.drop({QUrl("https://example.org/a.png")}));
+    EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl("https://example.org/b.png")}));
+    EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/folder")}));
+    EXPECT_EQ(model.transientError(), "All files must be the same type.")
+        << "folders are passed on as they are";
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    EXPECT_FALSE(model.acceptsDrop({QUrl::fromLocalFile("/p/c.png")}));
+}

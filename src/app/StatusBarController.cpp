@@ -7,8 +7,11 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
@@ -65,14 +68,43 @@ StatusBarController::StatusBarController(AppState& appState, Settings& settings,
     m_popover = std::make_unique<PopoverViewModel>(appState, settings, m_runner, m_scheduler,
                                                    std::move(hooks));
 
+    SettingsHooks settingsHooks;
+    settingsHooks.program = QCoreApplication::applicationFilePath();
+    settingsHooks.chooseFolder = [this] {
+        return whileDialogOpen([] {
+            return QFileDialog::getExistingDirectory(
+                nullptr, QStringLiteral("Choose an output folder"), QString(),
+                QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        });
+    };
+    settingsHooks.confirmReplace = [this] {
+        return whileDialogOpen([] {
+            QMessageBox alert(QMessageBox::Warning, QStringLiteral("Pivana"),
+                              QStringLiteral("Replace original files?"));
+            alert.setInformativeText(
+                QStringLiteral("Pivana will permanently delete the source file after each "
+                               "successful conversion. You can disable "
+                               "this anytime in Settings."));
+            QPushButton* enable =
+                alert.addButton(QStringLiteral("Enable"), QMessageBox::AcceptRole);
+            alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+            alert.setDefaultButton(enable);
+            alert.exec();
+            return alert.clickedButton() == enable;
+        });
+    };
+    m_settingsView = std::make_unique<SettingsViewModel>(settings, m_autostart, m_scheduler,
+                                                         std::move(settingsHooks));
+
     m_compositing = desktopComposites();
     m_panel = std::make_unique<QQuickView>();
     m_panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_panel->setColor(Qt::transparent);
     m_panel->setResizeMode(QQuickView::SizeViewToRootObject);
     m_panel->setTitle(QStringLiteral("Pivana"));
-    m_panel->setInitialProperties(
-        {{"model", QVariant::fromValue(m_popover.get())}, {"translucent", m_compositing}});
+    m_panel->setInitialProperties({{"model", QVariant::fromValue(m_popover.get())},
+                                   {"settingsModel", QVariant::fromValue(m_settingsView.get())},
+                                   {"translucent", m_compositing}});
     m_panel->setSource(QUrl(QStringLiteral("qrc:/Pivana/Popover.qml")));
     if (QQuickItem* root = m_panel->rootObject()) {
         // The panel follows the popover's height and stays under the icon.

@@ -2,15 +2,17 @@
 
 #include "app/AppState.h"
 #include "app/BackgroundBatchRunner.h"
+#include "settings/LaunchAtLogin.h"
 #include "ui/PopoverViewModel.h"
+#include "ui/SettingsViewModel.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QQuickView>
 #include <QSystemTrayIcon>
 
 #include <memory>
 
-class QQuickView;
 class QMenu;
 
 namespace pivana {
@@ -34,6 +36,15 @@ public:
     void takeFiles(const QStringList& files);
 
     PopoverViewModel& popover() { return *m_popover; }
+    /// Runs a modal dialog with the panel kept open behind it.
+    template <typename Dialog>
+    auto whileDialogOpen(Dialog&& dialog) {
+        m_dismissSuppressedForDialog = true;
+        auto result = dialog();
+        m_dismissSuppressedForDialog = false;
+        m_panel->requestActivate();
+        return result;
+    }
     QQuickView& panel() { return *m_panel; }
 
 private:
@@ -48,6 +59,8 @@ private:
     TimerScheduler m_scheduler{this};
     BackgroundBatchRunner m_runner;
     std::unique_ptr<PopoverViewModel> m_popover;
+    LaunchAtLogin m_autostart;
+    std::unique_ptr<SettingsViewModel> m_settingsView;
     std::unique_ptr<QQuickView> m_panel;
     QDateTime m_dismissSuppressedUntil;
     bool m_dismissSuppressedForDialog = false;

@@ -3,6 +3,7 @@
 #include "engine/ConversionResult.h"
 #include "engine/Error.h"
 #include "settings/Snapshot.h"
+#include "ui/Scheduler.h"
 
 #include <QObject>
 #include <QStringList>
@@ -15,13 +16,6 @@ namespace pivana {
 
 class AppState;
 class Settings;
-
-/// Runs something later on the main thread; tests substitute a clock they control.
-class Scheduler {
-public:
-    virtual ~Scheduler() = default;
-    virtual void after(int milliseconds, std::function<void()> work) = 0;
-};
 
 /// Starts a batch off the main thread and reports back on it.
 class BatchRunner {

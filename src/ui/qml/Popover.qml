@@ -5,11 +5,13 @@ import Pivana
 Item {
     id: root
     required property var model
+    required property var settingsModel
     property bool translucent: true
     readonly property string state: model.state
 
     width: 300
-    height: Math.max(10, (model.showSettings ? settingsView.implicitHeight : main.implicitHeight) + 14)
+    height: Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
+                                                                  : main.implicitHeight + 14)
     focus: true
     Keys.onEscapePressed: model.pressEscape()
 
@@ -215,28 +217,15 @@ Item {
     }
 
     // The settings screen takes the whole panel.
-    Column {
+    // Made afresh each time it opens, so it reads the folder state and login entry anew.
+    Loader {
         id: settingsView
-        visible: root.model.showSettings
-        x: 6
-        y: 6
-        width: parent.width - 12
-        bottomPadding: 8
-        FooterRow {
-            width: parent.width
-            icon: Icons.back
-            label: "Settings"
-            onClicked: root.model.closeSettings()
-        }
-        Text {
-            width: parent.width - 32
-            x: 16
-            topPadding: 8
-            bottomPadding: 16
-            wrapMode: Text.WordWrap
-            text: "Output folder, JPEG quality and audio bit rate are kept in ~/.config/pivana/pivana.conf."
-            font.pixelSize: 12
-            color: Theme.secondary
+        active: root.model.showSettings
+        width: parent.width
+        sourceComponent: InlineSettingsView {
+            width: settingsView.width
+            model: root.settingsModel
+            onDismiss: root.model.closeSettings()
         }
     }
 }

@@ -53,6 +53,36 @@ bool desktopComposites() {
     return owned;
 }
 
+// Asks the window manager to activate the panel as a pager would. Opened by "Open With" or a
+// terminal, the app has no recent input of its own, and focus-stealing prevention would leave
+// the panel unfocused, so it would never learn of a click elsewhere.
+void activateOnX11(QWindow& window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    const QByteArray name = "_NET_ACTIVE_WINDOW";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
+    if (!atom) {
+        return;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = static_cast<xcb_window_t>(window.winId());
+    event.type = atom->atom;
+    event.data.data32[0] = 2;  // source: a pager
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+    free(atom);
+}
+
 }  // namespace
 
 StatusBarController::StatusBarController(AppState& appState, Settings& settings, QObject* parent)
@@ -180,6 +210,9 @@ void StatusBarController::showPanel() {
     m_panel->show();
     m_panel->raise();
     m_panel->requestActivate();
+    if (QGuiApplication::platformName() == u"xcb") {
+        activateOnX11(*m_panel);
+    }
     m_appState.setPanelVisible(true);
 }
 

@@ -16,6 +16,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -179,11 +180,11 @@ void ffmpegClip(const QString& path) {
     process.waitForFinished(60000);
 }
 
-// The first format chip of the panel, found in a screenshot: below the state icon and the
-// batch's name, the first line of text is the chips'.
-QPoint firstChip(const Desktop& desktop, const QRect& panel) {
+// Lines of text on the panel, found in a screenshot: each band of rows with dark pixels, as the
+// point where its ink starts (left) in the middle of the band.
+std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel) {
     startVips();
-    const QString shot = desktop.screenshot("locate-chips");
+    const QString shot = desktop.screenshot("locate");
     // Inside the panel's edge, which is drawn against whatever lies behind it.
     const QRect inside = panel.adjusted(4, 4, -4, -4);
     const vips::VImage image =
@@ -204,22 +205,29 @@ QPoint firstChip(const Desktop& desktop, const QRect& panel) {
         }
         inBand = ink;
     }
-    if (bands.size() < 3) {
-        return {};
+    std::vector<QPoint> lines;
+    for (const auto& [top, bottom] : bands) {
+        const vips::VImage row = dark.extract_area(0, top, inside.width(), bottom - top + 1);
+        int left = 0;
+        while (left < inside.width() && row.extract_area(left, 0, 1, row.height()).max() == 0) {
+            ++left;
+        }
+        lines.emplace_back(inside.x() + left, inside.y() + (top + bottom) / 2);
     }
-    const auto [top, bottom] = bands[2];
-    const vips::VImage row = dark.extract_area(0, top, inside.width(), bottom - top + 1);
-    int left = 0;
-    while (left < inside.width() && row.extract_area(left, 0, 1, row.height()).max() == 0) {
-        ++left;
-    }
-    return {inside.x() + left + 8, inside.y() + (top + bottom) / 2};
+    return lines;
+}
+
+// The first format chip: below the state icon and the batch's name, the first line of text.
+QPoint firstChip(const Desktop& desktop, const QRect& panel) {
+    const std::vector<QPoint> lines = inkLines(desktop, panel);
+    return lines.size() < 3 ? QPoint() : lines[2] + QPoint(8, 0);
 }
 
 class TrayApp : public testing::Test {
 protected:
     static inline Desktop* desktop = nullptr;
     static inline QTemporaryDir* scratch = nullptr;
+    static inline std::unique_ptr<QProcess> pivana;
 
     static void SetUpTestSuite() {
         scratch = new QTemporaryDir;
@@ -227,14 +235,38 @@ protected:
         if (!desktop->start(scratch->path())) {
             return;
         }
-        desktop->launch(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
+        startPivana();
+    }
+
+    static void startPivana() {
+        pivana = std::make_unique<QProcess>();
+        pivana->setProcessEnvironment(desktop->environment);
+        pivana->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        pivana->start(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
+        pivana->waitForStarted();
         // Its windows exist once it answers later instances.
         waitUntil([] {
             return desktop->run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status == 0;
         });
     }
 
+    static void stopPivana() {
+        pivana->terminate();
+        if (!pivana->waitForFinished(5000)) {
+            pivana->kill();
+            pivana->waitForFinished();
+        }
+        // The old windows are gone before a new instance starts.
+        waitUntil([] {
+            return desktop->run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status != 0;
+        });
+    }
+
     static void TearDownTestSuite() {
+        if (pivana) {
+            stopPivana();
+            pivana.reset();
+        }
         desktop->stop();
         delete desktop;
         delete scratch;
@@ -272,10 +304,52 @@ protected:
         return chip;
     }
 
-    void closePanel() {
+    QRect openPanelFromTray() const {
+        const QPoint icon(1280 - 14, 14);
+        waitUntil([&] {
+            desktop->click(icon);
+            return waitUntil([this] { return panelShown(); }, 1500);
+        });
+        return desktop->panel();
+    }
+
+    // Where things are on the panel, from its top-left corner, as laid out in this session's
+    // fonts.
+    static QPoint at(const QRect& panel, int x, int y) { return panel.topLeft() + QPoint(x, y); }
+
+    // The footer's Settings row: in the idle panel, the last line but one.
+    QPoint settingsRow(const QRect& panel) const {
+        QPoint row;
+        waitUntil(
+            [&] {
+                const std::vector<QPoint> lines = inkLines(*desktop, panel);
+                row = lines.size() >= 4 ? lines[lines.size() - 2] + QPoint(40, 0) : QPoint();
+                return !row.isNull();
+            },
+            10000);
+        return row;
+    }
+
+    QString storedSetting(const QString& key) const {
+        return QSettings(scratch->filePath("config/pivana/pivana.conf"), QSettings::IniFormat)
+            .value(key)
+            .toString();
+    }
+
+    void closePanel(const char* where = "") {
+        SCOPED_TRACE(where);
+        // The panel closes when it loses the focus; a window manager that withheld the focus
+        // from it gives it on a click, here on the panel's bare top edge.
+        const QRect panel = desktop->panel();
+        if (panel.isValid()) {
+            desktop->click(panel.topLeft() + QPoint(panel.width() / 2, 2));
+        }
         desktop->click({300, 500});
-        EXPECT_TRUE(waitUntil([this] { return !panelShown(); }))
-            << "a click elsewhere closes the panel";
+        const bool closed = waitUntil([this] { return !panelShown(); });
+        if (!closed) {
+            desktop->screenshot("panel-stayed-open");
+        }
+        EXPECT_TRUE(closed) << "a click elsewhere closes the panel";
     }
 };
 
@@ -351,5 +425,78 @@ TEST_F(TrayApp, FailedBatchSaysConversionFailed) {
     })) << desktop->notifications().join('\n');
     desktop->screenshot("failed");
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"scan.png"});
+    closePanel();
+}
+
+TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
+    const QString output = folder("Converted");
+    QRect panel = openPanelFromTray();
+    desktop->click(settingsRow(panel));
+    ASSERT_TRUE(waitUntil([&] { return desktop->panel().height() > 400; }))
+        << "the settings screen is taller";
+    panel = desktop->panel();
+    desktop->screenshot("settings");
+
+    // Replace original asks first; Enter takes the default answer, "Enable".
+    desktop->click(at(panel, 242, 143));
+    ASSERT_TRUE(waitUntil([] {
+        return desktop->run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Pivana$"})
+                   .out.count('\n') == 2;
+    }));
+    desktop->screenshot("settings-confirm");
+    desktop->run("/usr/bin/xdotool", {"key", "Return"});
+    EXPECT_TRUE(waitUntil([this] { return storedSetting("replaceOriginal") == "true"; }));
+
+    desktop->click(at(panel, 25 + 248 * 3 / 10, 253));  // the quality slider, near a third
+    EXPECT_TRUE(waitUntil([this] {
+        return storedSetting("jpgQuality").toDouble() > 20 &&
+               storedSetting("jpgQuality").toDouble() < 50;
+    })) << storedSetting("jpgQuality").toStdString();
+
+    desktop->click(at(panel, 227, 333));  // bit rate: 192, two down is 320
+    QThread::msleep(300);
+    desktop->run("/usr/bin/xdotool", {"key", "Down", "Down", "Return"});
+    EXPECT_TRUE(waitUntil([this] { return storedSetting("audioBitrate") == "320"; }));
+
+    desktop->click(at(panel, 227, 99));  // output folder menu: the second item chooses a folder
+    QThread::msleep(300);
+    desktop->run("/usr/bin/xdotool", {"key", "Down", "Down", "Return"});
+    ASSERT_TRUE(waitUntil([] {
+        return desktop
+                   ->run("/usr/bin/xdotool",
+                         {"search", "--onlyvisible", "--name", "Choose an output folder"})
+                   .status == 0;
+    }));
+    desktop->run("/usr/bin/xdotool", {"type", "--delay", "5", output});
+    desktop->run("/usr/bin/xdotool", {"key", "Return"});
+    EXPECT_TRUE(waitUntil([this] { return storedSetting("outputFolderMode") == "Custom folder"; }));
+    desktop->screenshot("settings-changed");
+    desktop->click(at(panel, 149, 437));  // Done
+    closePanel("after choosing the settings");
+
+    // Every value is still there after a restart.
+    stopPivana();
+    startPivana();
+    panel = openPanelFromTray();
+    desktop->click(settingsRow(panel));
+    ASSERT_TRUE(waitUntil([&] { return desktop->panel().height() > 400; }));
+    desktop->screenshot("settings-after-restart");
+    EXPECT_EQ(storedSetting("replaceOriginal"), "true");
+    EXPECT_EQ(storedSetting("audioBitrate"), "320");
+    EXPECT_EQ(storedSetting("outputFolderMode"), "Custom folder");
+    desktop->click(at(desktop->panel(), 149, 437));
+    closePanel("after the restart");
+
+    // A conversion lands in the chosen folder and the source is gone.
+    const QString dir = folder("originals");
+    saveImage(gradient(120, 90), dir + "/photo.png");
+    openWith({dir + "/photo.png"});
+    const QPoint chip = waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);
+    EXPECT_TRUE(waitUntil([&] { return exists(output + "/photo.jpg"); }));
+    EXPECT_TRUE(waitUntil([&] { return !exists(dir + "/photo.png"); }))
+        << "Replace original deletes the source";
+    EXPECT_EQ(probe(output + "/photo.jpg").width, 120);
     closePanel();
 }

@@ -97,7 +97,8 @@ QString ConversionTest::convertOne(const QString& source, const QString& target)
 
 QString ConversionTest::reasonFor(const QString& source, const QString& target) const {
     const ConversionResult result = run({source}, target);
-    return result.failed.empty() ? QStringLiteral("succeeded") : cleanReason(result.failed.front().error);
+    return result.failed.empty() ? QStringLiteral("succeeded")
+                                 : cleanReason(result.failed.front().error);
 }
 
 QString ConversionTest::corpusCopy(const QString& relative) const {

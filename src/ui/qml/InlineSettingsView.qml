@@ -115,8 +115,10 @@ Column {
                     scale: 0.8
                     checked: view.model.replaceOriginal
                     onToggled: {
-                        view.model.requestReplaceOriginal(checked)
+                        // Show the stored value again at once: switching on waits for the answer.
+                        const wanted = checked
                         checked = Qt.binding(() => view.model.replaceOriginal)
+                        view.model.requestReplaceOriginal(wanted)
                     }
                 }
                 Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.outline }
@@ -190,8 +192,9 @@ Column {
                     enabled: !view.model.launchBusy
                     checked: view.model.launchAtLogin
                     onToggled: {
-                        view.model.requestLaunchAtLogin(checked)
+                        const wanted = checked
                         checked = Qt.binding(() => view.model.launchAtLogin)
+                        view.model.requestLaunchAtLogin(wanted)
                     }
                 }
             }

@@ -18,7 +18,7 @@ PACKAGES=(
   # PDF pages
   libpoppler-qt6-dev
   # documents and presentations
-  libreoffice-writer-nogui libreoffice-impress-nogui
+  libreoffice-writer-nogui libreoffice-impress-nogui python3-uno
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox

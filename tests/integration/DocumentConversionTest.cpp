@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextDocument>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <thread>
@@ -339,6 +340,44 @@ TEST_F(DocumentConversion, TwoConversionsAtOnceBothSucceed) {
     EXPECT_EQ(second.exitStatus, 0) << second.standardError.toStdString();
     EXPECT_TRUE(textOf(dir.path("a.odt")).contains("first document"));
     EXPECT_TRUE(textOf(dir.path("b.odt")).contains("second document"));
+}
+
+namespace {
+
+// The office processes running on a profile.
+int officesOn(const QString& profile) {
+    int count = 0;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile cmdline("/proc/" + pid + "/cmdline");
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(profile.toUtf8()) &&
+            QFile::symLinkTarget("/proc/" + pid + "/exe").endsWith("soffice.bin")) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(DocumentConversion, OneOfficeServesABatchAndEndsWhenIdle) {
+    const QString cache = dir.path("cache");
+    const QString profile = cache + "/pivana/libreoffice";
+    ProcessOptions options;
+    options.environment = {"XDG_CACHE_HOME=" + cache, "PIVANA_OFFICE_IDLE_SECONDS=2"};
+    const QString tool = QString(PIVANA_BIN_DIR) + "/pivana-office";
+    for (int i = 0; i < 3; ++i) {
+        const QString source = dir.write(QString("note%1.txt").arg(i), QString("note %1\n").arg(i).toUtf8());
+        const ProcessOutcome outcome = runProcess(tool, {"-convert", "docx", source, "-output", dir.path(QString("note%1.docx").arg(i))}, options);
+        EXPECT_EQ(outcome.exitStatus, 0) << outcome.standardError.toStdString();
+        EXPECT_EQ(officesOn(profile), 1) << "the same office stays for the next document";
+    }
+    // Left idle, it goes away by itself.
+    QElapsedTimer timer;
+    timer.start();
+    while (officesOn(profile) > 0 && timer.elapsed() < 30000) {
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(officesOn(profile), 0);
 }
 
 int main(int argc, char** argv) {

@@ -29,6 +29,8 @@ using namespace std::chrono_literals;
 // Generous: a long document on a slow machine takes a minute; a hung office never ends.
 constexpr auto timeLimit = 180s;
 const QString officeProgram = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
+// The system's Python, which has LibreOffice's UNO bindings.
+const QString pythonProgram = QStringLiteral("/usr/bin/python3");
 
 struct Source {
     QString importFilter;
@@ -149,8 +151,9 @@ QString firstLine(const QByteArray& text) {
     return {};
 }
 
-// Runs LibreOffice on `input` (in `work`) and returns the file it wrote there.
-QString runOffice(const QString& input, const QString& importFilter, const Target& target,
+// Runs a LibreOffice of its own on `input` and returns the file it wrote into `work`: slower
+// (a cold start every time), for documents that stop the long-running office.
+QString runOfficeOnce(const QString& input, const QString& importFilter, const Target& target,
                   bool presentation, const QString& work) {
     if (!QFileInfo(officeProgram).isExecutable()) {
         throw OfficeError(QStringLiteral("LibreOffice is not installed"));
@@ -176,7 +179,7 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
         work,
         input};
 
-    ProfileLock lock(profile);
+    // The caller holds the profile's lock.
     ProcessOptions options;
     options.timeout = timeLimit;
     // On a new profile the office sets it up, exits with this status and wants to be started
@@ -204,6 +207,49 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
         throw OfficeError(
             QStringLiteral("LibreOffice could not convert it to %1%2")
                 .arg(target.extension.toUpper(), said.isEmpty() ? QString() : " (" + said + ")"));
+    }
+    return written;
+}
+
+// Hands `input` to the office kept running on the private profile (started on first use,
+// ended after a short idle time) and returns the file it wrote into `work`.
+QString runOffice(const QString& input, const QString& importFilter, const Target& target,
+                  bool presentation, const QString& work) {
+    if (!QFileInfo(officeProgram).isExecutable()) {
+        throw OfficeError(QStringLiteral("LibreOffice is not installed"));
+    }
+    QString exportFilter = target.filter.section(u':', 0, 0);
+    const QString filterOptions = target.filter.section(u':', 1);
+    if (target.extension == u"pdf") {
+        exportFilter = presentation ? QStringLiteral("impress_pdf_Export") : QStringLiteral("writer_pdf_Export");
+    }
+    const QString written = QDir(work).filePath(QStringLiteral("converted.") + target.extension);
+    QStringList arguments = {toolPath(QStringLiteral("office-bridge.py")), QStringLiteral("convert"), profileDirectory(),
+                             input, importFilter, written, exportFilter};
+    if (!filterOptions.isEmpty()) {
+        arguments << filterOptions;
+    }
+
+    ProfileLock lock(profileDirectory());
+    ProcessOptions options;
+    options.timeout = timeLimit;
+    const ProcessOutcome outcome = runProcess(pythonProgram, arguments, options);
+    if (outcome.timedOut) {
+        throw OfficeError(QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
+                              .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
+    }
+    // The long-running office crashed on this document: once more, in an office of its own.
+    constexpr int officeStopped = 3;
+    if (outcome.exitStatus == officeStopped) {
+        return runOfficeOnce(input, importFilter, target, presentation, work);
+    }
+    const QString said = firstLine(outcome.standardError);
+    if (outcome.exitStatus != 0 || !QFileInfo(written).isFile() || QFileInfo(written).size() == 0) {
+        if (said.startsWith(u"LibreOffice could not read")) {
+            throw OfficeError(said);
+        }
+        throw OfficeError(QStringLiteral("LibreOffice could not convert it to %1%2")
+                              .arg(target.extension.toUpper(), said.isEmpty() ? QString() : " (" + said + ")"));
     }
     return written;
 }

@@ -94,10 +94,11 @@ TEST_F(SettingsFixture, StaleReferenceResolvesAndIsRewritten) {
     ASSERT_TRUE(settings.chooseCustomFolder(folder));
     const QByteArray before = settings.customOutputFolderBookmark();
 
-    // The folder is replaced by a new one of the same name (restored from a backup, say).
-    QDir(folder).removeRecursively();
-    QDir().mkpath(dir.path("placeholder"));  // keeps the old inode number from being reused
+    // The folder is replaced by a new one of the same name (restored from a backup, say). The
+    // old one lives on elsewhere until then, so the new one cannot get its inode.
+    ASSERT_TRUE(QDir().rename(folder, dir.path("Out.old")));
     QDir().mkpath(folder);
+    QDir(dir.path("Out.old")).removeRecursively();
 
     EXPECT_EQ(settings.resolveCustomOutputFolder(), CustomFolderResolution::ok(folder));
     const QByteArray after = settings.customOutputFolderBookmark();

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -34,13 +35,19 @@ QStringList rawArguments(int argc, char* argv[]) {
 
 int runHeadless(int argc, char* argv[], const QStringList& arguments) {
     qInstallMessageHandler(quietMessages);
-    // Typesetting documents needs fonts, so even the command line is a GUI application; without
-    // a display it draws off screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Typesetting a PDF needs fonts, and so a GUI application (drawing off screen without a
+    // display); everything else starts faster without one.
+    std::unique_ptr<QCoreApplication> app;
+    const bool typesetting = arguments.value(1) == u"--to" && arguments.value(2).toLower() == u"pdf";
+    if (typesetting) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pivana"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
     return pivana::runCommandLine(arguments, stdout, stderr);

@@ -12,7 +12,7 @@ source "$ROOT/bench/lib.sh"
 FF=(ffmpeg -v error -y -nostdin)
 
 # Inputs: a minute of stereo music-like sound, a 10-second 1080p clip that needs re-encoding
-# (MPEG-4 Part 2 with PCM sound in AVI), the same clip as H.264/AAC in Matroska (a container
+# (MPEG-4 Visual with PCM sound in AVI), the same clip as H.264/AAC in Matroska (a container
 # change that can be copied), and a 200-frame 480x360 GIF.
 "${FF[@]}" -f lavfi -i "sine=frequency=220:duration=60,aeval=0.5*val(0)+0.2*sin(2*PI*330*t)|0.5*val(0)+0.2*sin(2*PI*440*t):c=stereo" \
     -ar 44100 -c:a flac "$WORK/music.flac"

@@ -56,6 +56,10 @@ OutputFile::OutputFile(const QString& finalPath, const QString& source, BatchCon
                 .arg(QFileInfo(m_finalPath).fileName()));
     }
     const QFileInfo info(m_finalPath);
+    // A folder that cannot take the output fails here, in plain words, before any work.
+    if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0) {
+        throw Error::fileOperation(QStringLiteral("Cannot save"), m_finalPath, errno);
+    }
     const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper();
     m_stagingPath = info.dir().filePath(

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -104,4 +105,36 @@ TEST_F(CommandLine, ConvertsAFolderOfCameraAndPhoneImages) {
         }
         EXPECT_EQ(lines.last(), "Converted to " + format.toUpper());
     }
+}
+
+// Permissions mean nothing to root, so these run the command line as an ordinary user.
+TEST_F(CommandLine, UnreadableFilesAndReadOnlyFoldersFailInPlainWords) {
+    if (::geteuid() != 0 || !QFileInfo::exists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "needs root to switch to another user";
+    }
+    Scratch dir;
+    // Anyone may write beside the unreadable file; nobody may write in the shelf.
+    QFile::setPermissions(dir.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    pivana::test::saveImage(pivana::test::gradient(20, 20), dir.path("secret.png"));
+    QFile::setPermissions(dir.path("secret.png"), QFileDevice::Permissions());
+    QDir().mkpath(dir.path("shelf"));
+    pivana::test::saveImage(pivana::test::gradient(20, 20), dir.path("shelf/photo.png"));
+    QFile::setPermissions(dir.path("shelf/photo.png"), QFile::ReadOwner | QFile::ReadOther);
+    QFile::setPermissions(dir.path("shelf"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+
+    const ProgramRun run = runBinary("/usr/bin/setpriv",
+                                     {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                      QStringLiteral(PIVANA_BIN_DIR "/pivana"), "--to", "jpg",
+                                      dir.path("secret.png"), dir.path("shelf/photo.png")},
+                                     {"HOME=/tmp", "XDG_CONFIG_HOME=" + dir.path("config")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.contains(
+        "secret.png: pivana-image: secret.png: cannot open the file: Permission denied"))
+        << run.out;
+    EXPECT_TRUE(run.out.contains(
+        QString::fromUtf8("photo.png: Cannot save “photo.jpg”: Permission denied")))
+        << run.out;
+    EXPECT_EQ(entries(dir.path("shelf")), QStringList{"photo.png"});
 }

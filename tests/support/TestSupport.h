@@ -57,7 +57,8 @@ std::optional<QString> corpusFile(const QString& relative);
         GTEST_SKIP() << "corpus file absent: " << (relative);     \
     const QString var = *var##Found
 
-/// Runs a program from the build tree's bin folder and collects its output.
+/// Runs a program from the build tree's bin folder (or at an absolute path) and collects its
+/// output.
 struct ProgramRun {
     int status;
     QString out;

@@ -105,6 +105,7 @@ void PopoverViewModel::handleFiles(const QStringList& files) {
     m_files = files;
     m_targets = targets;
     m_state = State::PickFormat;
+    Q_EMIT targetsChanged();
     Q_EMIT changed();
     const std::weak_ptr<bool> alive = m_alive;
     m_scheduler.after(chipFadeDelayMs, [this, alive] {

@@ -49,7 +49,7 @@ class PopoverViewModel : public QObject {
     Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
     Q_PROPERTY(QString transientError READ transientError NOTIFY changed)
     Q_PROPERTY(QString fileLabel READ fileLabel NOTIFY changed)
-    Q_PROPERTY(QStringList targets READ targets NOTIFY changed)
+    Q_PROPERTY(QStringList targets READ targets NOTIFY targetsChanged)
     Q_PROPERTY(QString inFlightFormat READ inFlightFormat NOTIFY changed)
     Q_PROPERTY(QString doneTitle READ doneTitle NOTIFY changed)
     Q_PROPERTY(QString savedLine READ savedLine NOTIFY changed)
@@ -104,6 +104,9 @@ public:
 
 Q_SIGNALS:
     void changed();
+    /// Separate from `changed`, which fires on every progress report: a new list would make the
+    /// view build its chips again.
+    void targetsChanged();
 
 private:
     void showTransientError(const QString& message);

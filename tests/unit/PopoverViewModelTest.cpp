@@ -160,7 +160,11 @@ TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
     model.tapChip("jpg");
     EXPECT_EQ(runner.calls.size(), 1u) << "chips are ignored while converting";
 
+    int targetLists = 0;
+    QObject::connect(&model, &PopoverViewModel::targetsChanged, [&] { ++targetLists; });
     runner.calls[0].callbacks.fileStarted(1, 3, "/p/b.heic");
+    runner.calls[0].callbacks.fileProgress(0.5);
+    EXPECT_EQ(targetLists, 0) << "progress must not hand the view a new chip list";
     EXPECT_EQ(model.progressText(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
 
     runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});

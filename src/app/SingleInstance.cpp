@@ -5,13 +5,17 @@
 #include <QDataStream>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRegularExpression>
 
 namespace pivana {
 
 namespace {
 
+// One instance per user and display: a second X server (a nested or test session) gets its own.
 QString serverName() {
-    return QStringLiteral("pivana-%1").arg(::getuid());
+    QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
+    return QStringLiteral("pivana-%1-%2").arg(::getuid()).arg(display);
 }
 
 constexpr int timeoutMs = 3000;

@@ -7,7 +7,7 @@ class QLocalServer;
 
 namespace pivana {
 
-/// One Pivana a user: a second `pivana FILE...` hands its files to the running one.
+/// One Pivana a user and display: a second `pivana FILE...` hands its files to the running one.
 class SingleInstance : public QObject {
     Q_OBJECT
 

@@ -154,7 +154,7 @@ QString firstLine(const QByteArray& text) {
 // Runs a LibreOffice of its own on `input` and returns the file it wrote into `work`: slower
 // (a cold start every time), for documents that stop the long-running office.
 QString runOfficeOnce(const QString& input, const QString& importFilter, const Target& target,
-                  bool presentation, const QString& work) {
+                      bool presentation, const QString& work) {
     if (!QFileInfo(officeProgram).isExecutable()) {
         throw OfficeError(QStringLiteral("LibreOffice is not installed"));
     }
@@ -163,7 +163,8 @@ QString runOfficeOnce(const QString& input, const QString& importFilter, const T
         exportFilter = presentation ? QStringLiteral("impress_pdf_Export")
                                     : QStringLiteral("writer_pdf_Export");
     }
-    const QString profile = profileDirectory();
+    // A profile of its own: the shared one may still belong to an office on its way out.
+    const QString profile = QDir(work).filePath(QStringLiteral("profile"));
     const QStringList arguments = {
         QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
         "--headless",
@@ -221,11 +222,17 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
     QString exportFilter = target.filter.section(u':', 0, 0);
     const QString filterOptions = target.filter.section(u':', 1);
     if (target.extension == u"pdf") {
-        exportFilter = presentation ? QStringLiteral("impress_pdf_Export") : QStringLiteral("writer_pdf_Export");
+        exportFilter = presentation ? QStringLiteral("impress_pdf_Export")
+                                    : QStringLiteral("writer_pdf_Export");
     }
     const QString written = QDir(work).filePath(QStringLiteral("converted.") + target.extension);
-    QStringList arguments = {toolPath(QStringLiteral("office-bridge.py")), QStringLiteral("convert"), profileDirectory(),
-                             input, importFilter, written, exportFilter};
+    QStringList arguments = {toolPath(QStringLiteral("office-bridge.py")),
+                             QStringLiteral("convert"),
+                             profileDirectory(),
+                             input,
+                             importFilter,
+                             written,
+                             exportFilter};
     if (!filterOptions.isEmpty()) {
         arguments << filterOptions;
     }
@@ -235,21 +242,18 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
     options.timeout = timeLimit;
     const ProcessOutcome outcome = runProcess(pythonProgram, arguments, options);
     if (outcome.timedOut) {
-        throw OfficeError(QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
-                              .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
-    }
-    // The long-running office crashed on this document: once more, in an office of its own.
-    constexpr int officeStopped = 3;
-    if (outcome.exitStatus == officeStopped) {
-        return runOfficeOnce(input, importFilter, target, presentation, work);
+        throw OfficeError(
+            QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
     }
     const QString said = firstLine(outcome.standardError);
     if (outcome.exitStatus != 0 || !QFileInfo(written).isFile() || QFileInfo(written).size() == 0) {
         if (said.startsWith(u"LibreOffice could not read")) {
             throw OfficeError(said);
         }
-        throw OfficeError(QStringLiteral("LibreOffice could not convert it to %1%2")
-                              .arg(target.extension.toUpper(), said.isEmpty() ? QString() : " (" + said + ")"));
+        // The long-running office failed on a document it could read (it may have crashed on
+        // it): once more, in an office of its own.
+        return runOfficeOnce(input, importFilter, target, presentation, work);
     }
     return written;
 }

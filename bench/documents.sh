@@ -4,12 +4,7 @@
 # Markdown tables: median wall time and peak memory over REPEAT runs, and the ratio of Pivana's
 # time to the other's (below 1 is faster).
 set -euo pipefail
-BUILD=${1:-build}
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BIN="$ROOT/$BUILD/bin"
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/pivana-bench.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh" "$@"
 
 mkdir -p "$WORK/docs" "$WORK/out"
 for i in $(seq 1 10); do
@@ -22,7 +17,6 @@ done
 profile="file://$WORK/profile"
 soffice -env:UserInstallation="$profile" --headless --terminate_after_init >/dev/null 2>&1 || true
 
-row2() { echo "| $1 | $(cell "$2") | $(cell "$3") | $(ratio "$2" "$3") |"; }
 
 # PDF pages: a 12-page document made by LibreOffice from the reports.
 cat "$WORK"/docs/report*.html > "$WORK/long.html"

@@ -3,13 +3,7 @@
 # on the same inputs. Prints a Markdown table: median wall time and peak memory over REPEAT runs,
 # and pivana's time as a ratio to each of the others (below 1 is faster).
 set -euo pipefail
-BUILD=${1:-build}
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BIN="$ROOT/$BUILD/bin"
-CORPUS="$ROOT/../shared/corpus"
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/pivana-bench.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh" "$@"
 CONVERT=/usr/bin/convert
 
 # Inputs: a 12-megapixel photo-like picture, its PNG, a HEIC (the corpus iPhone photo when

@@ -1,4 +1,12 @@
-# Shared helpers for the benchmark scripts: timing with peak memory, medians, table rows.
+# Shared set-up and helpers for the benchmark scripts: timing with peak memory, medians, table
+# rows. Sourced with the script's arguments: the first names the build folder (default build).
+
+BUILD=${1:-build}
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BIN="$ROOT/$BUILD/bin"
+CORPUS="$ROOT/../shared/corpus"
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/pivana-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
 
 # measure OUT_VAR CMD...: runs CMD $REPEAT times; sets OUT_VAR to "median_seconds peak_kb".
 measure() {
@@ -36,3 +44,6 @@ ratio() {
     { [ "$1" = failed ] || [ "$2" = failed ]; } && { echo "n/a"; return; }
     awk -v a="${1% *}" -v b="${2% *}" 'BEGIN { if (b <= 0) print "n/a"; else printf "%.2fx", a / b }'
 }
+
+# row2 LABEL OURS OTHER: a row with both cells and Pivana's ratio to the other.
+row2() { echo "| $1 | $(cell "$2") | $(cell "$3") | $(ratio "$2" "$3") |"; }

@@ -3,12 +3,7 @@
 # same work with equivalent settings. Prints a Markdown table: median wall time and peak memory
 # over REPEAT runs, and Pivana's time as a ratio to ffmpeg's (below 1 is faster).
 set -euo pipefail
-BUILD=${1:-build}
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BIN="$ROOT/$BUILD/bin"
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/pivana-bench.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh" "$@"
 FF=(ffmpeg -v error -y -nostdin)
 
 # Inputs: a minute of stereo music-like sound, a 10-second 1080p clip that needs re-encoding
@@ -24,7 +19,6 @@ FF=(ffmpeg -v error -y -nostdin)
 
 echo "| conversion | pivana | ffmpeg | pivana / ffmpeg |"
 echo "|---|---|---|---|"
-row2() { echo "| $1 | $(cell "$2") | $(cell "$3") | $(ratio "$2" "$3") |"; }
 # Audio rows time pivana-audio itself, as the app runs it, with the arguments it gets.
 "${FF[@]}" -i "$WORK/music.flac" "$WORK/music.wav"
 ff_audio=(

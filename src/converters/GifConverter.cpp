@@ -92,21 +92,17 @@ void gifToVideo(const QString& source, const QString& target, const SettingsSnap
             }
         };
         movie.begin();
-        Packet packet = makePacket();
-        while (true) {
-            const int read = av_read_frame(input.get(), packet.get());
-            if (read == AVERROR_EOF) {
-                break;
-            }
-            if (read < 0) {
-                break;  // a damaged tail ends the animation, as in a browser
-            }
-            if (packet->stream_index == videoIndex) {
-                declaredDelay = static_cast<int>(packet->duration);
-                video.send(packet.get());
-            }
-            av_packet_unref(packet.get());
-        }
+        // A damaged tail ends the animation, as in a browser.
+        readPackets(
+            input.get(),
+            [&](AVPacket* packet) {
+                if (packet->stream_index == videoIndex) {
+                    declaredDelay = static_cast<int>(packet->duration);
+                    video.send(packet);
+                }
+                return true;
+            },
+            ReadErrors::End);
         video.finish();
         if (video.framesEncoded() == 0) {
             throw MediaError("GIF has no readable frames");
@@ -160,13 +156,12 @@ void videoToGIF(const QString& source, const SettingsSnapshot& settings, BatchCo
         av_dict_set(&options, "final_delay", "10", 0);
         gif.begin(&options);
         av_dict_free(&options);
-        Packet packet = makePacket();
-        while (!pastEnd && av_read_frame(input.get(), packet.get()) >= 0) {
+        readPackets(input.get(), [&](AVPacket* packet) {
             if (packet->stream_index == videoIndex) {
-                video.send(packet.get());
+                video.send(packet);
             }
-            av_packet_unref(packet.get());
-        }
+            return !pastEnd;
+        });
         video.finish();
         if (video.framesEncoded() == 0) {
             throw MediaError("Failed to write GIF");

@@ -123,13 +123,7 @@ void exportMovie(const QString& source, const QString& target, const SettingsSna
         movie.begin();
 
         const double duration = durationSeconds(input.get());
-        Packet packet = makePacket();
-        while (true) {
-            const int read = av_read_frame(input.get(), packet.get());
-            if (read == AVERROR_EOF) {
-                break;
-            }
-            check(read, "cannot read the video");
+        readPackets(input.get(), [&](AVPacket* packet) {
             Track& track = tracks[static_cast<size_t>(packet->stream_index)];
             if (track.input && std::isfinite(duration) && duration > 0 &&
                 packet->pts != AV_NOPTS_VALUE) {
@@ -137,12 +131,12 @@ void exportMovie(const QString& source, const QString& target, const SettingsSna
                                      av_q2d(track.input->time_base) / duration);
             }
             if (track.copyTo) {
-                copyPacket(packet.get(), track.input, track.copyTo, movie);
+                copyPacket(packet, track.input, track.copyTo, movie);
             } else if (track.transcoder) {
-                track.transcoder->send(packet.get());
+                track.transcoder->send(packet);
             }
-            av_packet_unref(packet.get());
-        }
+            return true;
+        });
         for (Track& track : tracks) {
             if (track.transcoder) {
                 track.transcoder->finish();
@@ -173,17 +167,17 @@ void extractM4a(const QString& source, const QString& destination) {
     }
     av_dict_copy(&m4a.context()->metadata, input->metadata, 0);
     m4a.begin();
-    Packet packet = makePacket();
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
+    // A damaged soundtrack fails rather than ending early as a shorter file.
+    readPackets(input.get(), [&](AVPacket* packet) {
         if (packet->stream_index == audioIndex) {
             if (copy) {
-                copyPacket(packet.get(), audio, copy, m4a);
+                copyPacket(packet, audio, copy, m4a);
             } else {
-                transcoder->send(packet.get());
+                transcoder->send(packet);
             }
         }
-        av_packet_unref(packet.get());
-    }
+        return true;
+    });
     if (transcoder) {
         transcoder->finish();
     }

@@ -173,6 +173,23 @@ std::string audioFormatFilter(const AVCodec* encoder, const AVCodecContext* deco
            ":channel_layouts=" + chooseLayout(encoder, decoder);
 }
 
+void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& handle,
+                 ReadErrors errors) {
+    Packet packet = makePacket();
+    while (true) {
+        const int read = av_read_frame(input, packet.get());
+        if (read == AVERROR_EOF || (read < 0 && errors == ReadErrors::End)) {
+            return;
+        }
+        check(read, "cannot read the input");
+        const bool more = handle(packet.get());
+        av_packet_unref(packet.get());
+        if (!more) {
+            return;
+        }
+    }
+}
+
 Output::Output(const std::string& path, const char* muxer) : m_path(path) {
     check(avformat_alloc_output_context2(&m_context, nullptr, muxer, path.c_str()),
           std::string("cannot set up the ") + (muxer ? muxer : "output") + " writer");

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -71,6 +72,17 @@ int displayRotation(const AVStream* stream);
 /// layout), and `sampleFormat` ("fltp", "s16", ...).
 std::string audioFormatFilter(const AVCodec* encoder, const AVCodecContext* decoder,
                               const char* sampleFormat);
+
+/// What a read error in the middle of an input means.
+enum class ReadErrors {
+    Fail,  ///< the conversion fails with FFmpeg's reason
+    End,   ///< the input ends there, as a player would stop (a GIF with a damaged tail)
+};
+
+/// Reads every packet of the input in file order and hands each to `handle`, which answers
+/// false to stop early. The packet is released after each call.
+void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& handle,
+                 ReadErrors errors = ReadErrors::Fail);
 
 /// A file being written: the muxer, its streams and its file handle.
 class Output {

@@ -26,6 +26,20 @@ int intOf(const QJsonObject& object, const char* key) {
     return value.isString() ? value.toString().toInt() : value.toInt();
 }
 
+// The brand an MP4-family file declares: "qt  " for QuickTime, "M4V " for M4V, "isom" for MP4.
+QString brandOf(const QJsonObject& probe) {
+    return probe.value("format")
+        .toObject()
+        .value("tags")
+        .toObject()
+        .value("major_brand")
+        .toString();
+}
+
+QString majorBrand(const QString& path) {
+    return brandOf(probeMedia(path));
+}
+
 double doubleOf(const QJsonObject& object, const char* key) {
     const QJsonValue value = object.value(key);
     return value.isString() ? value.toString().toDouble() : value.toDouble();
@@ -232,22 +246,8 @@ TEST_F(MediaConversion, ContainerChangeCopiesStreamsThatFit) {
     EXPECT_EQ(intOf(streamOf(mov, "video"), "nb_read_packets"), 50);
     EXPECT_EQ(streamOf(mov, "audio").value("codec_name").toString(), "aac");
     // The container tells players what it is.
-    EXPECT_EQ(probeMedia(dir.path("trip.mov"))
-                  .value("format")
-                  .toObject()
-                  .value("tags")
-                  .toObject()
-                  .value("major_brand")
-                  .toString(),
-              "qt  ");
-    EXPECT_EQ(probeMedia(dir.path("holiday.m4v"))
-                  .value("format")
-                  .toObject()
-                  .value("tags")
-                  .toObject()
-                  .value("major_brand")
-                  .toString(),
-              "M4V ");
+    EXPECT_EQ(majorBrand(dir.path("trip.mov")), "qt  ");
+    EXPECT_EQ(majorBrand(dir.path("holiday.m4v")), "M4V ");
 }
 
 TEST_F(MediaConversion, StreamsThatDoNotFitAreReencodedAtFullSizeAndRate) {
@@ -361,9 +361,7 @@ TEST_F(MediaConversion, GifBecomesH264InTheChosenContainer) {
     EXPECT_EQ(intOf(video, "nb_read_packets"), 1);
     EXPECT_EQ(intOf(video, "width"), 34) << "odd sizes padded by one pixel";
     EXPECT_EQ(intOf(video, "height"), 18);
-    EXPECT_EQ(
-        probe.value("format").toObject().value("tags").toObject().value("major_brand").toString(),
-        "M4V ");
+    EXPECT_EQ(brandOf(probe), "M4V ");
 
     if (const QString corpus = corpusCopy("gif/gif-animated-rotating-squares.gif");
         !corpus.isEmpty()) {

@@ -112,12 +112,11 @@ void addRotation(const QString& from, const QString& to, int clockwiseDegrees) {
         streams.push_back(stream);
     }
     output.begin();
-    Packet packet = makePacket();
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
+    readPackets(input.get(), [&](AVPacket* packet) {
         const AVStream* in = input->streams[packet->stream_index];
-        copyPacket(packet.get(), in, streams[static_cast<size_t>(packet->stream_index)], output);
-        av_packet_unref(packet.get());
-    }
+        copyPacket(packet, in, streams[static_cast<size_t>(packet->stream_index)], output);
+        return true;
+    });
     output.finish();
 }
 

@@ -198,18 +198,12 @@ void convert(const Request& request, const std::string& staging) {
         };
     }
 
-    Packet packet = makePacket();
-    while (true) {
-        const int read = av_read_frame(input.get(), packet.get());
-        if (read == AVERROR_EOF) {
-            break;
-        }
-        check(read, "cannot read the input");
+    readPackets(input.get(), [&](AVPacket* packet) {
         if (packet->stream_index == audioIndex) {
-            transcoder.send(packet.get());
+            transcoder.send(packet);
         }
-        av_packet_unref(packet.get());
-    }
+        return true;
+    });
     transcoder.finish();
     if (transcoder.framesEncoded() == 0) {
         throw MediaError("the audio track holds no sound that can be decoded");

@@ -51,13 +51,9 @@ int listTargets(const QStringList& files, std::FILE* out, std::FILE* err) {
 
 int convertFiles(const QString& format, const QStringList& files, std::FILE* out, std::FILE* err) {
     Settings& settings = Settings::shared();
-    if (settings.outputFolderMode() == OutputFolderMode::Custom) {
-        settings.refreshCustomFolderState();
-        if (settings.customFolderState().kind == CustomFolderResolution::Kind::Missing) {
-            print(err,
-                  QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
-            return 1;
-        }
+    if (const auto problem = settings.outputFolderProblem()) {
+        print(err, *problem);
+        return 1;
     }
     const SettingsSnapshot snapshot = settings.snapshot();
 

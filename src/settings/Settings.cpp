@@ -7,12 +7,11 @@
 #include <QGuiApplication>
 #include <QStandardPaths>
 
+#include <cmath>
+
 namespace pivana {
 
 namespace {
-
-constexpr double defaultJpgQuality = 85.0;
-constexpr int defaultAudioBitrate = 192;
 
 QString defaultSettingsFile() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
@@ -27,7 +26,13 @@ QString outputFolderModeText(OutputFolderMode mode) {
 }
 
 OutputFolderMode outputFolderModeFromText(const QString& text) {
-    return text == u"Custom folder" ? OutputFolderMode::Custom : OutputFolderMode::SameAsSource;
+    if (text == outputFolderModeText(OutputFolderMode::Custom)) {
+        return OutputFolderMode::Custom;
+    }
+    if (text == outputFolderModeText(OutputFolderMode::SameAsSource)) {
+        return OutputFolderMode::SameAsSource;
+    }
+    return SettingsDefaults::outputFolderMode;
 }
 
 Settings& Settings::shared() {
@@ -53,55 +58,60 @@ Settings::Settings(const QString& iniFile, QObject* parent)
 Settings::~Settings() = default;
 
 OutputFolderMode Settings::outputFolderMode() const {
-    return outputFolderModeFromText(m_store->value(outputFolderModeKey).toString());
+    return outputFolderModeFromText(m_store->value(SettingsKeys::outputFolderMode).toString());
 }
 
 void Settings::setOutputFolderMode(OutputFolderMode mode) {
-    m_store->setValue(outputFolderModeKey, outputFolderModeText(mode));
+    m_store->setValue(SettingsKeys::outputFolderMode, outputFolderModeText(mode));
     m_store->sync();
     Q_EMIT outputFolderModeChanged();
 }
 
 QByteArray Settings::customOutputFolderBookmark() const {
-    return m_store->value(customOutputFolderKey).toByteArray();
+    return m_store->value(SettingsKeys::customOutputFolder).toByteArray();
 }
 
 void Settings::setCustomOutputFolderBookmark(const QByteArray& bookmark) {
-    m_store->setValue(customOutputFolderKey, bookmark);
+    m_store->setValue(SettingsKeys::customOutputFolder, bookmark);
     m_store->sync();
     Q_EMIT customOutputFolderBookmarkChanged();
 }
 
 bool Settings::replaceOriginal() const {
-    return m_store->value(replaceOriginalKey, false).toBool();
+    return m_store->value(SettingsKeys::replaceOriginal, SettingsDefaults::replaceOriginal)
+        .toBool();
 }
 
 void Settings::setReplaceOriginal(bool on) {
-    m_store->setValue(replaceOriginalKey, on);
+    m_store->setValue(SettingsKeys::replaceOriginal, on);
     m_store->sync();
     Q_EMIT replaceOriginalChanged();
 }
 
 double Settings::jpgQuality() const {
     bool ok = false;
-    const double value = m_store->value(jpgQualityKey, defaultJpgQuality).toDouble(&ok);
-    return ok ? value : defaultJpgQuality;
+    const double value =
+        m_store->value(SettingsKeys::jpgQuality, SettingsDefaults::jpgQuality).toDouble(&ok);
+    // "nan" and "inf" parse as numbers but are no quality; converters would turn them into
+    // integers, which is undefined for them.
+    return ok && std::isfinite(value) ? value : SettingsDefaults::jpgQuality;
 }
 
 void Settings::setJpgQuality(double quality) {
-    m_store->setValue(jpgQualityKey, quality);
+    m_store->setValue(SettingsKeys::jpgQuality, quality);
     m_store->sync();
     Q_EMIT jpgQualityChanged();
 }
 
 int Settings::audioBitrate() const {
     bool ok = false;
-    const int value = m_store->value(audioBitrateKey, defaultAudioBitrate).toInt(&ok);
-    return ok ? value : defaultAudioBitrate;
+    const int value =
+        m_store->value(SettingsKeys::audioBitrate, SettingsDefaults::audioBitrate).toInt(&ok);
+    return ok ? value : SettingsDefaults::audioBitrate;
 }
 
 void Settings::setAudioBitrate(int kbps) {
-    m_store->setValue(audioBitrateKey, kbps);
+    m_store->setValue(SettingsKeys::audioBitrate, kbps);
     m_store->sync();
     Q_EMIT audioBitrateChanged();
 }
@@ -157,6 +167,17 @@ Settings::Snapshot Settings::snapshot() {
     snapshot.jpgQuality = jpgQuality();
     snapshot.audioBitrate = audioBitrate();
     return snapshot;
+}
+
+std::optional<QString> Settings::outputFolderProblem() {
+    if (outputFolderMode() != OutputFolderMode::Custom) {
+        return std::nullopt;
+    }
+    refreshCustomFolderState();
+    if (m_customFolderState.kind != CustomFolderResolution::Kind::Missing) {
+        return std::nullopt;
+    }
+    return QStringLiteral("Output folder is missing. Open Settings to pick a new one.");
 }
 
 }  // namespace pivana

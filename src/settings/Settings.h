@@ -41,12 +41,6 @@ class Settings : public QObject {
 public:
     using Snapshot = SettingsSnapshot;
 
-    static inline const QString outputFolderModeKey = QStringLiteral("outputFolderMode");
-    static inline const QString customOutputFolderKey = QStringLiteral("customOutputFolder");
-    static inline const QString replaceOriginalKey = QStringLiteral("replaceOriginal");
-    static inline const QString jpgQualityKey = QStringLiteral("jpgQuality");
-    static inline const QString audioBitrateKey = QStringLiteral("audioBitrate");
-
     /// The user's settings, in pivana/pivana.conf under the XDG config directory.
     static Settings& shared();
 
@@ -76,6 +70,11 @@ public:
     void refreshCustomFolderState();
 
     Snapshot snapshot();
+
+    /// Why a conversion must not start now: in custom mode, a chosen folder that has gone
+    /// ("Output folder is missing. Open Settings to pick a new one."); refreshes the folder state
+    /// to find out. None when the outputs have somewhere to go.
+    std::optional<QString> outputFolderProblem();
 
 Q_SIGNALS:
     void outputFolderModeChanged();

@@ -137,13 +137,9 @@ void PopoverViewModel::tapChip(const QString& format) {
 }
 
 void PopoverViewModel::runConversion(const QString& format) {
-    if (m_settings.outputFolderMode() == OutputFolderMode::Custom) {
-        m_settings.refreshCustomFolderState();
-        if (m_settings.customFolderState().kind == CustomFolderResolution::Kind::Missing) {
-            showTransientError(
-                QStringLiteral("Output folder is missing. Open Settings to pick a new one."));
-            return;
-        }
+    if (const auto problem = m_settings.outputFolderProblem()) {
+        showTransientError(*problem);
+        return;
     }
     const SettingsSnapshot snapshot = m_settings.snapshot();
     const QStringList files = m_files;

@@ -147,3 +147,35 @@ TEST_F(SettingsFixture, ChoosingSomethingThatIsNotAFolderChangesNothing) {
     EXPECT_EQ(settings.outputFolderMode(), OutputFolderMode::SameAsSource);
     EXPECT_TRUE(settings.customOutputFolderBookmark().isEmpty());
 }
+
+TEST_F(SettingsFixture, UnusableStoredNumbersReadAsTheDefaults) {
+    for (const char* quality : {"nan", "inf", "-inf", "high"}) {
+        store("jpgQuality", quality);
+        EXPECT_EQ(Settings(file).jpgQuality(), 85.0) << quality;
+    }
+    store("audioBitrate", "loud");
+    EXPECT_EQ(Settings(file).audioBitrate(), 192);
+    // The store does not clamp: a number it can use is returned as stored.
+    store("jpgQuality", 150.5);
+    EXPECT_EQ(Settings(file).jpgQuality(), 150.5);
+}
+
+TEST_F(SettingsFixture, OnlyAMissingCustomFolderStopsAConversion) {
+    const QString folder = dir.path("Out");
+    Settings settings(file);
+    settings.setOutputFolderMode(OutputFolderMode::Custom);
+    EXPECT_EQ(settings.outputFolderProblem(), std::nullopt) << "never chosen: beside the sources";
+
+    QDir().mkpath(folder);
+    ASSERT_TRUE(settings.chooseCustomFolder(folder));
+    EXPECT_EQ(settings.outputFolderProblem(), std::nullopt);
+
+    // Deleted since the state was last computed: the check looks afresh.
+    QDir(folder).removeRecursively();
+    EXPECT_EQ(settings.outputFolderProblem(),
+              "Output folder is missing. Open Settings to pick a new one.");
+    EXPECT_EQ(settings.customFolderState().kind, Kind::Missing);
+
+    settings.setOutputFolderMode(OutputFolderMode::SameAsSource);
+    EXPECT_EQ(settings.outputFolderProblem(), std::nullopt);
+}

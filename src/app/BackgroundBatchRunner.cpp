@@ -1,7 +1,7 @@
 #include "app/BackgroundBatchRunner.h"
 
-#include "engine/ConversionRouter.h"
-#include "engine/Converter.h"
+#include "converters/StandardConverters.h"
+#include "engine/BatchDriver.h"
 
 #include <QFutureWatcher>
 #include <QTimer>
@@ -30,8 +30,8 @@ void BackgroundBatchRunner::start(const QStringList& files, const QString& forma
                 shared->finished(watcher->result());
                 watcher->deleteLater();
             });
-    watcher->setFuture(
-        ConversionRouter::shared().convertInBackground(files, format, settings, observer.get()));
+    watcher->setFuture(BatchDriver(standardConverters())
+                           .convertInBackground(files, format, settings, observer.get()));
 }
 
 void TimerScheduler::after(int milliseconds, std::function<void()> work) {

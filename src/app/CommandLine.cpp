@@ -1,8 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "converters/StandardConverters.h"
+#include "engine/BatchDriver.h"
 #include "engine/BatchSummary.h"
-#include "engine/ConversionRouter.h"
-#include "engine/Converter.h"
+#include "engine/RouteTable.h"
 #include "settings/Settings.h"
 
 #include <unistd.h>
@@ -40,7 +41,7 @@ QStringList absolutePaths(const QStringList& files) {
 }
 
 int listTargets(const QStringList& files, std::FILE* out, std::FILE* err) {
-    const QStringList targets = ConversionRouter::shared().commonTargets(files);
+    const QStringList targets = RouteTable::shared().commonTargets(files);
     if (targets.isEmpty()) {
         print(err, BatchSummary::noTargetsMessage(files));
         return 1;
@@ -49,17 +50,10 @@ int listTargets(const QStringList& files, std::FILE* out, std::FILE* err) {
     return 0;
 }
 
-int convertFiles(const QString& format, const QStringList& files, std::FILE* out, std::FILE* err) {
-    Settings& settings = Settings::shared();
-    if (const auto problem = settings.outputFolderProblem()) {
-        print(err, *problem);
-        return 1;
-    }
-    const SettingsSnapshot snapshot = settings.snapshot();
-
+// On a terminal, a batch of several files names each one as it starts.
+BatchObserver progressReporter(std::FILE* err, int fileCount) {
     BatchObserver observer;
-    const bool interactive = ::isatty(fileno(err));
-    if (interactive && files.size() > 1) {
+    if (fileCount > 1 && ::isatty(fileno(err))) {
         observer.fileStarted = [err](int index, int count, const QString& file) {
             print(err, QStringLiteral("[%1/%2] %3")
                            .arg(index + 1)
@@ -67,24 +61,33 @@ int convertFiles(const QString& format, const QStringList& files, std::FILE* out
                            .arg(QFileInfo(file).fileName()));
         };
     }
-    const ConversionResult result =
-        ConversionRouter::shared().convert(files, format, snapshot, &observer);
+    return observer;
+}
 
-    // One line per file, in the order given.
-    qsizetype nextSuccess = 0;
-    size_t nextFailure = 0;
-    for (const QString& file : files) {
-        if (nextSuccess < result.succeeded.size() && result.succeeded[nextSuccess] == file) {
-            for (const QString& output : result.outputs[nextSuccess]) {
-                print(out, QDir::toNativeSeparators(output));
-            }
-            ++nextSuccess;
-        } else if (nextFailure < result.failed.size()) {
-            const FailedFile& failure = result.failed[nextFailure++];
-            const FailedConversion shown = FailedConversion::from(failure.path, failure.error);
+// One line per output written, or the file's name and why it failed, in the order given.
+void printOutcomes(const ConversionResult& result, std::FILE* out) {
+    for (const FileOutcome& outcome : result.outcomes) {
+        if (outcome.error) {
+            const FailedConversion shown = FailedConversion::from(outcome.source, *outcome.error);
             print(out, shown.name + QStringLiteral(": ") + shown.reason);
+            continue;
+        }
+        for (const QString& output : outcome.outputs) {
+            print(out, QDir::toNativeSeparators(output));
         }
     }
+}
+
+int convertFiles(const QString& format, const QStringList& files, std::FILE* out, std::FILE* err) {
+    Settings& settings = Settings::shared();
+    if (const auto problem = settings.outputFolderProblem()) {
+        print(err, *problem);
+        return 1;
+    }
+    const BatchObserver observer = progressReporter(err, static_cast<int>(files.size()));
+    const ConversionResult result =
+        BatchDriver(standardConverters()).convert(files, format, settings.snapshot(), &observer);
+    printOutcomes(result, out);
 
     const int succeeded = static_cast<int>(result.succeeded.size());
     if (succeeded == 0) {

@@ -2,7 +2,7 @@
 
 #include "converters/SvgRasterizer.h"
 #include "converters/VipsSupport.h"
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
 #include "engine/TemporaryFile.h"
@@ -76,7 +76,7 @@ QStringList toolArguments(const QString& target, double jpgQuality, const QStrin
 
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    if (ConversionRouter::extensionKey(source) == u"svg") {
+    if (RouteTable::extensionKey(source) == u"svg") {
         convertFromSvg(source, target, settings, batch);
     } else {
         convertViaTool(source, target, settings, batch);

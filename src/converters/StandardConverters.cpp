@@ -1,4 +1,5 @@
-// The converters this build ships, by category.
+#include "converters/StandardConverters.h"
+
 #include "converters/AudioConverter.h"
 #include "converters/GifConverter.h"
 #include "converters/ImageConverter.h"
@@ -6,11 +7,10 @@
 #include "converters/PresentationConverter.h"
 #include "converters/TextConverter.h"
 #include "converters/VideoConverter.h"
-#include "engine/Converter.h"
 
 namespace pivana {
 
-const ConverterTable& ConverterTable::standard() {
+const ConverterTable& standardConverters() {
     static const ConverterTable table = [] {
         ConverterTable converters;
         converters.image = ImageConverter::convert;

@@ -1,8 +1,8 @@
 #include "converters/TextConverter.h"
 
-#include "engine/ConversionRouter.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
+#include "engine/RouteTable.h"
 #include "engine/TemporaryFile.h"
 #include "engine/ToolRunner.h"
 
@@ -108,7 +108,7 @@ void renderPdf(QTextDocument& document, const QString& path) {
 
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    const bool markdown = ConversionRouter::extensionKey(source) == u"md";
+    const bool markdown = RouteTable::extensionKey(source) == u"md";
     if (target == u"pdf") {
         OutputFile output(outputPath(source, target, settings), source, batch);
         QTextDocument document;

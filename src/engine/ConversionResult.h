@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace pivana {
@@ -14,14 +15,30 @@ struct FailedFile {
     Error error;
 };
 
-/// The outcome of one batch. Every input file appears exactly once, in `succeeded` or in
-/// `failed`, each list in input order.
+/// What became of one input file.
+struct FileOutcome {
+    QString source;
+    /// The files written: one, or one per page for a multi-page PDF. Empty when it failed.
+    QStringList outputs;
+    /// Why it failed; none when it converted.
+    std::optional<Error> error;
+
+    bool succeeded() const { return !error.has_value(); }
+};
+
+/// The outcome of one batch. Every input file appears exactly once in `outcomes` and once in
+/// either `succeeded` or `failed`; all three lists are in input order. Build it with `addSuccess`
+/// and `addFailure`, which keep the three in step.
 struct ConversionResult {
     QStringList succeeded;
     std::vector<FailedFile> failed;
-    /// The files written for each succeeded source, in the same order as `succeeded` (one per
-    /// source, or one per page for a multi-page PDF).
-    std::vector<QStringList> outputs;
+    std::vector<FileOutcome> outcomes;
+
+    void addSuccess(const QString& source, const QStringList& outputs);
+    void addFailure(const QString& source, const Error& error);
+
+    /// Every file written, in input order.
+    QStringList writtenFiles() const;
 };
 
 }  // namespace pivana

@@ -1,51 +1,22 @@
 #pragma once
 
+#include "engine/BatchContext.h"
 #include "engine/FileCategory.h"
 #include "settings/Snapshot.h"
 
-#include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
 namespace pivana {
-
-/// Callbacks a caller may pass to follow a batch. Called on the thread that runs the batch.
-struct BatchObserver {
-    /// A file starts: its index in the batch, the batch size and its path.
-    std::function<void(int index, int count, const QString& file)> fileStarted;
-    /// How far the current file is, from 0 to 1, where its converter can tell.
-    std::function<void(int index, double fraction)> fileProgress;
-};
-
-/// What one batch shares between its files: the outputs already written (so a later file never
-/// overwrites them) and the progress channel of the current file.
-class BatchContext {
-public:
-    explicit BatchContext(const BatchObserver* observer = nullptr) : m_observer(observer) {}
-
-    void beginFile(int index);
-    void reportProgress(double fraction) const;
-
-    bool wasWrittenInThisBatch(const QString& absolutePath) const;
-    void recordOutput(const QString& absolutePath);
-    /// The outputs recorded since the current file began.
-    const QStringList& currentOutputs() const { return m_currentOutputs; }
-
-private:
-    const BatchObserver* m_observer;
-    int m_index = -1;
-    QSet<QString> m_written;
-    QStringList m_currentOutputs;
-};
 
 /// A converter entry point: converts one source to the target, writing its output by the shared
 /// output rules, or throws an `Error`.
 using ConverterEntry = std::function<void(const QString& source, const QString& target,
                                           const SettingsSnapshot& settings, BatchContext& batch)>;
 
-/// The converter the driver calls for each category (and for GIF sources, the video path).
+/// The converter the batch driver calls for each category (and for GIF sources, the video path).
+/// The engine knows only these slots; whoever builds the driver fills them.
 class ConverterTable {
 public:
     ConverterEntry image;
@@ -58,9 +29,6 @@ public:
 
     /// The entry for a source of this category asked for this target.
     const ConverterEntry& entryFor(FileCategory category, const QString& target) const;
-
-    /// The converters this build ships.
-    static const ConverterTable& standard();
 };
 
 }  // namespace pivana

@@ -1,6 +1,6 @@
 #include "ui/PickerRules.h"
 
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 
 #include <QStringList>
 
@@ -10,7 +10,7 @@ bool shouldEnable(const QString& path, bool isFolder, std::optional<FileCategory
     if (isFolder) {
         return true;
     }
-    const auto category = ConversionRouter::shared().category(path);
+    const auto category = RouteTable::shared().category(path);
     if (!category) {
         return false;
     }
@@ -21,7 +21,7 @@ std::optional<FileCategory> firstCategory(const QStringList& selection) {
     if (selection.isEmpty()) {
         return std::nullopt;
     }
-    return ConversionRouter::shared().category(selection.first());
+    return RouteTable::shared().category(selection.first());
 }
 
 }  // namespace pivana::PickerRules

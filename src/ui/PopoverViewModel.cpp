@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "engine/BatchSummary.h"
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "settings/Settings.h"
 
 #include <QFileInfo>
@@ -94,7 +94,7 @@ void PopoverViewModel::handleFiles(const QStringList& files) {
     if (files.isEmpty()) {
         return;
     }
-    const QStringList targets = ConversionRouter::shared().commonTargets(files);
+    const QStringList targets = RouteTable::shared().commonTargets(files);
     if (targets.isEmpty()) {
         const QString message = BatchSummary::noTargetsMessage(files);
         m_appState.notify(QStringLiteral("Pivana"), message);
@@ -189,10 +189,7 @@ void PopoverViewModel::finishConversion(const QStringList& files, const QString&
             m_failures.push_back(FailedConversion::from(failure.path, failure.error));
         }
         m_state = State::Done;
-        QStringList outputs;
-        for (const QStringList& written : result.outputs) {
-            outputs << written;
-        }
+        const QStringList outputs = result.writtenFiles();
         const BatchSummary::Notice notice = BatchSummary::notice(files, result, outputs);
         m_appState.notifyOrReveal(notice.title, notice.body, outputs, !m_appState.panelVisible());
     } else {

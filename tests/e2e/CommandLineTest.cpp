@@ -56,6 +56,24 @@ TEST_F(CommandLine, ReportsEachFailureAndExitsNonZero) {
     EXPECT_EQ(entries(dir.root()), QStringList{"notes.zip"});
 }
 
+TEST_F(CommandLine, PrintsOneLinePerFileInTheOrderGiven) {
+    Scratch dir;
+    pivana::test::saveImage(pivana::test::gradient(16, 16), dir.path("a.png"));
+    const QString broken = dir.write("broken.png", "not a picture");
+    pivana::test::saveImage(pivana::test::gradient(16, 16), dir.path("c.png"));
+    // a.png twice: its second run would overwrite the first one's output and fails instead.
+    const ProgramRun run =
+        pivana({"--to", "tiff", dir.path("a.png"), broken, dir.path("a.png"), dir.path("c.png")});
+    EXPECT_EQ(run.status, 1);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << run.out.toStdString();
+    EXPECT_EQ(lines[0], dir.path("a.tiff"));
+    EXPECT_TRUE(lines[1].startsWith("broken.png: pivana-image: ")) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "a.png: a.tiff was already written by an earlier file of this batch");
+    EXPECT_EQ(lines[3], dir.path("c.tiff"));
+    EXPECT_EQ(lines[4], "Converted 2 of 4 to TIFF");
+}
+
 TEST_F(CommandLine, RefusesToConvertIntoAMissingCustomFolder) {
     Scratch dir;
     const QString folder = dir.path("Out");

@@ -1,7 +1,7 @@
 // Documents, PDF pages and presentations, through LibreOffice, poppler and Qt's typesetting.
 #include "converters/PresentationConverter.h"
 #include "converters/TextConverter.h"
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -87,7 +87,7 @@ TEST_F(DocumentConversion, EveryTextFormatBecomesEveryOtherKeepingItsText) {
         sources << made;
     }
     for (const QString& source : sources) {
-        const QStringList targets = ConversionRouter::shared().route(source)->validTargets;
+        const QStringList targets = RouteTable::shared().route(source)->validTargets;
         for (const QString& target : targets) {
             SCOPED_TRACE((QFileInfo(source).fileName() + " -> " + target).toStdString());
             const QString output = convertOne(source, target);
@@ -169,7 +169,7 @@ TEST_F(DocumentConversion, CorpusDocumentsConvert) {
         const QString source = dir.path(QFileInfo(*found).fileName());
         QFile::copy(*found, source);
         for (const QString target : {"pdf", "docx", "txt"}) {
-            if (ConversionRouter::extensionKey(source) != target) {
+            if (RouteTable::extensionKey(source) != target) {
                 const QString output = convertOne(source, target);
                 EXPECT_GT(QFileInfo(output).size(), 0) << file;
             }

@@ -1,7 +1,7 @@
 // Real images through the image converter and pivana-image, every output decoded again.
 #include "converters/ImageConverter.h"
 #include "converters/SvgRasterizer.h"
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -49,7 +49,7 @@ TEST_P(CorpusImages, ConvertToEveryOfferedTarget) {
     PIVANA_CORPUS_OR_SKIP(corpus, QString("image/") + GetParam().file);
     const QString source = dir.path(QFileInfo(corpus).fileName());
     ASSERT_TRUE(QFile::copy(corpus, source));
-    const QStringList targets = ConversionRouter::shared().route(source)->validTargets;
+    const QStringList targets = RouteTable::shared().route(source)->validTargets;
     for (const QString& target : targets) {
         SCOPED_TRACE(target.toStdString());
         const QString output = convertOne(source, target);

@@ -3,7 +3,7 @@
 #include "converters/AudioConverter.h"
 #include "converters/GifConverter.h"
 #include "converters/VideoConverter.h"
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "support/MediaFixtures.h"
 #include "support/TestSupport.h"
 
@@ -65,7 +65,7 @@ TEST_F(MediaConversion, AudioToEveryTargetKeepsRateChannelsAndTags) {
         if (source.isEmpty()) {
             continue;
         }
-        const QStringList targets = ConversionRouter::shared().route(source)->validTargets;
+        const QStringList targets = RouteTable::shared().route(source)->validTargets;
         for (const QString& target : targets) {
             SCOPED_TRACE(QString("%1 -> %2").arg(expected.file, target).toStdString());
             const QString output = convertOne(source, target);
@@ -297,8 +297,8 @@ TEST_F(MediaConversion, ProgressIsReportedForLongWork) {
     std::vector<double> fractions;
     BatchObserver observer;
     observer.fileProgress = [&](int, double fraction) { fractions.push_back(fraction); };
-    ConversionRouter::shared().convert({clip}, "mp4", settings, &observer);
-    ConversionRouter::shared().convert({clip}, "wav", settings, &observer);
+    run({clip}, "mp4", &observer);
+    run({clip}, "wav", &observer);
     ASSERT_GT(fractions.size(), 10u);
     EXPECT_GT(*std::max_element(fractions.begin(), fractions.end()), 0.9);
 }
@@ -313,7 +313,7 @@ TEST_F(MediaConversion, CorpusVideosConvert) {
         }
         ++tried;
         for (const QString target : {"mp4", "gif", "wav"}) {
-            if (ConversionRouter::extensionKey(source) == target) {
+            if (RouteTable::extensionKey(source) == target) {
                 continue;
             }
             const QString output = convertOne(source, target);

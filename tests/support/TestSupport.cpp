@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
-#include "engine/ConversionRouter.h"
+#include "converters/StandardConverters.h"
+#include "engine/BatchDriver.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,8 +82,9 @@ void useBuildTools() {
     setToolDirectory(QStringLiteral(PIVANA_BIN_DIR));
 }
 
-ConversionResult ConversionTest::run(const QStringList& files, const QString& target) const {
-    return ConversionRouter::shared().convert(files, target, settings);
+ConversionResult ConversionTest::run(const QStringList& files, const QString& target,
+                                     const BatchObserver* observer) const {
+    return BatchDriver(standardConverters()).convert(files, target, settings, observer);
 }
 
 QString ConversionTest::convertOne(const QString& source, const QString& target) const {
@@ -92,7 +94,7 @@ QString ConversionTest::convertOne(const QString& source, const QString& target)
                       << cleanReason(result.failed.front().error);
         return {};
     }
-    return result.outputs.front().front();
+    return result.outcomes.front().outputs.value(0);
 }
 
 QString ConversionTest::reasonFor(const QString& source, const QString& target) const {

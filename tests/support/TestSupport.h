@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/BatchContext.h"
 #include "engine/ConversionResult.h"
 #include "engine/ToolRunner.h"
 #include "settings/Snapshot.h"
@@ -81,7 +82,8 @@ struct ConversionTest : testing::Test {
     void SetUp() override { useBuildTools(); }
 
     /// The whole batch through the driver and the standard converters.
-    ConversionResult run(const QStringList& files, const QString& target) const;
+    ConversionResult run(const QStringList& files, const QString& target,
+                         const BatchObserver* observer = nullptr) const;
     /// Converts one file, failing the test when it does not convert; returns the first output.
     QString convertOne(const QString& source, const QString& target) const;
     /// The reason text of one file's failure, or "succeeded".

@@ -1,11 +1,13 @@
-#include "engine/ConversionRouter.h"
+#include "engine/BatchDriver.h"
 #include "engine/Converter.h"
 #include "engine/OutputFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <stdexcept>
@@ -60,7 +62,7 @@ QStringList failedPaths(const ConversionResult& result) {
 ConversionResult run(const QStringList& files, const QString& target, const ConverterTable& table,
                      const SettingsSnapshot& settings = {},
                      const BatchObserver* observer = nullptr) {
-    return ConversionRouter::shared().convert(files, target, settings, table, observer);
+    return BatchDriver(table).convert(files, target, settings, observer);
 }
 
 }  // namespace
@@ -69,6 +71,7 @@ TEST(Driver, EmptyBatchGivesEmptyResult) {
     const ConversionResult result = run({}, "png", tableOf(copyConverter));
     EXPECT_TRUE(result.succeeded.isEmpty());
     EXPECT_TRUE(result.failed.empty());
+    EXPECT_TRUE(result.outcomes.empty());
 }
 
 TEST(Driver, KeepsInputOrderAndGoesOnAfterFailures) {
@@ -90,9 +93,58 @@ TEST(Driver, KeepsInputOrderAndGoesOnAfterFailures) {
     EXPECT_EQ(failedPaths(result), (QStringList{zip, c}));
     EXPECT_EQ(cleanReason(result.failed[0].error), "Unsupported format");
     EXPECT_EQ(cleanReason(result.failed[1].error), "bad c");
-    ASSERT_EQ(result.outputs.size(), 2u);
-    EXPECT_EQ(result.outputs[1], QStringList{dir.path("d.flac")});
     EXPECT_EQ(readAll(dir.path("d.flac")), "flac:D");
+
+    // One outcome per input, in input order, each with its own outputs or its own error.
+    ASSERT_EQ(result.outcomes.size(), 4u);
+    const QStringList expectedSources = {a, zip, c, d};
+    const QStringList expectedReasons = {"", "Unsupported format", "bad c", ""};
+    for (int i = 0; i < 4; ++i) {
+        const FileOutcome& outcome = result.outcomes[i];
+        EXPECT_EQ(outcome.source, expectedSources[i]) << i;
+        EXPECT_EQ(outcome.error ? cleanReason(*outcome.error) : QString(), expectedReasons[i]) << i;
+        EXPECT_EQ(outcome.succeeded(), expectedReasons[i].isEmpty()) << i;
+    }
+    EXPECT_EQ(result.outcomes[0].outputs, QStringList{dir.path("a.flac")});
+    EXPECT_TRUE(result.outcomes[2].outputs.isEmpty());
+    EXPECT_EQ(result.outcomes[3].outputs, QStringList{dir.path("d.flac")});
+    EXPECT_EQ(result.writtenFiles(), (QStringList{dir.path("a.flac"), dir.path("d.flac")}));
+}
+
+TEST(Driver, EachOutcomeHoldsOnlyTheOutputsOfItsOwnFile) {
+    Scratch dir;
+    const QString doc = dir.write("doc.pdf", "P");
+    const QString broken = dir.write("broken.pdf", "X");
+    const QString single = dir.write("single.pdf", "S");
+    ConverterTable table;
+    // Three pages per document (one for "single"); "broken" fails after writing two, as a
+    // renderer that gives up half-way would.
+    table.pdf = [&](const QString& source, const QString& target, const SettingsSnapshot& s,
+                    BatchContext& batch) {
+        const int pages = source == single ? 1 : 3;
+        for (int page = 1; page <= pages; ++page) {
+            if (source == broken && page == 3) {
+                throw ConversionError::processFailed("Cannot render page 3");
+            }
+            const QString name = QFileInfo(source).completeBaseName() +
+                                 QStringLiteral("_page%1.").arg(page) + target;
+            OutputFile output(QDir(outputFolder(source, s)).filePath(name), source, batch);
+            QFile file(output.stagingPath());
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("page");
+            file.close();
+            output.commit();
+        }
+    };
+    const ConversionResult result = run({doc, broken, single}, "png", table);
+    ASSERT_EQ(result.outcomes.size(), 3u);
+    EXPECT_EQ(result.outcomes[0].outputs,
+              (QStringList{dir.path("doc_page1.png"), dir.path("doc_page2.png"),
+                           dir.path("doc_page3.png")}));
+    EXPECT_FALSE(result.outcomes[1].succeeded());
+    EXPECT_TRUE(result.outcomes[1].outputs.isEmpty())
+        << "pages of a failed file are not reported as its outputs";
+    EXPECT_EQ(result.outcomes[2].outputs, QStringList{dir.path("single_page1.png")});
 }
 
 TEST(Driver, ChoosesTheEntryByCategoryAndTarget) {
@@ -145,19 +197,23 @@ TEST(Driver, ReportsEachFileAndItsProgress) {
                                    "progress 1 0.5"}));
 }
 
-TEST(Driver, RunsOffTheCallingThread) {
+TEST(Driver, RunsOffTheCallingThreadAndOutlivesTheDriverThatStartedIt) {
     Scratch dir;
-    const QString file = dir.write("a.zip", "z");
+    const QString file = dir.write("a.txt", "t");
     const QThread* caller = QThread::currentThread();
     const QThread* worker = nullptr;
     BatchObserver observer;
     observer.fileStarted = [&](int, int, const QString&) { worker = QThread::currentThread(); };
-    QFuture<ConversionResult> future =
-        ConversionRouter::shared().convertInBackground({file}, "png", {}, &observer);
+    const ConverterTable table = tableOf(copyConverter);
+    QFuture<ConversionResult> future;
+    {
+        const BatchDriver driver(table);
+        future = driver.convertInBackground({file}, "md", {}, &observer);
+    }
     future.waitForFinished();
     EXPECT_NE(worker, nullptr);
     EXPECT_NE(worker, caller);
-    EXPECT_EQ(future.result().failed.size(), 1u);
+    EXPECT_EQ(future.result().succeeded, QStringList{file});
 }
 
 // Outputs and sources: nothing the user owns is lost.

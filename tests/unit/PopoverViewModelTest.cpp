@@ -51,14 +51,13 @@ public:
     void finish(const QStringList& succeeded, const QStringList& failed,
                 const QString& reason = "Cannot rasterise SVG") {
         ConversionResult result;
-        result.succeeded = succeeded;
         for (const QString& source : succeeded) {
-            result.outputs.push_back({QFileInfo(source).path() + "/" +
-                                      QFileInfo(source).completeBaseName() + "." +
-                                      calls.back().format});
+            result.addSuccess(
+                source, {QFileInfo(source).path() + "/" + QFileInfo(source).completeBaseName() +
+                         "." + calls.back().format});
         }
         for (const QString& source : failed) {
-            result.failed.push_back({source, ConversionError::processFailed(reason)});
+            result.addFailure(source, ConversionError::processFailed(reason));
         }
         calls.back().callbacks.finished(result);
     }

@@ -1,4 +1,4 @@
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ using namespace pivana;
 namespace {
 
 QStringList targets(const QStringList& files) {
-    return ConversionRouter::shared().commonTargets(files);
+    return RouteTable::shared().commonTargets(files);
 }
 
 const QStringList allImageTargets = {"jpg",  "png", "heic", "avif", "exr",
@@ -16,23 +16,22 @@ const QStringList allImageTargets = {"jpg",  "png", "heic", "avif", "exr",
 }  // namespace
 
 TEST(RouteTable, HasFortyNineSourcesAndNoAliasesBeyondThem) {
-    EXPECT_EQ(ConversionRouter::shared().sourceExtensions().size(), 49);
+    EXPECT_EQ(RouteTable::shared().sourceExtensions().size(), 49);
     for (const char* unrouted : {"tif", "htm", "doc", "ppt", "zip", ""}) {
-        EXPECT_FALSE(ConversionRouter::shared().category(QStringLiteral("/x/a.") + unrouted))
-            << unrouted;
+        EXPECT_FALSE(RouteTable::shared().category(QStringLiteral("/x/a.") + unrouted)) << unrouted;
     }
-    EXPECT_FALSE(ConversionRouter::shared().category("/x/README"));
+    EXPECT_FALSE(RouteTable::shared().category("/x/README"));
 }
 
 TEST(RouteTable, CategoriesOfTrickyExtensions) {
-    const auto& router = ConversionRouter::shared();
-    EXPECT_EQ(router.category("/x/a.pdf"), FileCategory::Pdf);  // not text, although a text target
-    EXPECT_EQ(router.category("/x/a.gif"), FileCategory::Animated);
-    EXPECT_EQ(router.category("/x/a.svg"), FileCategory::Image);
-    EXPECT_EQ(router.category("/x/a.DNG"), FileCategory::Image);
-    EXPECT_EQ(router.category("/x/a.key"), FileCategory::Presentation);
-    EXPECT_EQ(router.category("/x/a.md"), FileCategory::Text);
-    EXPECT_EQ(router.category("/x/archive.tar.mp3"), FileCategory::Audio);
+    const auto& table = RouteTable::shared();
+    EXPECT_EQ(table.category("/x/a.pdf"), FileCategory::Pdf);  // not text, although a text target
+    EXPECT_EQ(table.category("/x/a.gif"), FileCategory::Animated);
+    EXPECT_EQ(table.category("/x/a.svg"), FileCategory::Image);
+    EXPECT_EQ(table.category("/x/a.DNG"), FileCategory::Image);
+    EXPECT_EQ(table.category("/x/a.key"), FileCategory::Presentation);
+    EXPECT_EQ(table.category("/x/a.md"), FileCategory::Text);
+    EXPECT_EQ(table.category("/x/archive.tar.mp3"), FileCategory::Audio);
 }
 
 struct TargetsCase {

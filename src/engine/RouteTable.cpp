@@ -1,4 +1,4 @@
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -43,27 +43,7 @@ QString normalisedFormat(const QString& extension) {
 
 }  // namespace
 
-QString categoryName(FileCategory category) {
-    switch (category) {
-        case FileCategory::Image:
-            return QStringLiteral("image");
-        case FileCategory::Animated:
-            return QStringLiteral("animated");
-        case FileCategory::Audio:
-            return QStringLiteral("audio");
-        case FileCategory::Video:
-            return QStringLiteral("video");
-        case FileCategory::Text:
-            return QStringLiteral("text");
-        case FileCategory::Pdf:
-            return QStringLiteral("pdf");
-        case FileCategory::Presentation:
-            return QStringLiteral("presentation");
-    }
-    return {};
-}
-
-ConversionRouter::ConversionRouter() {
+RouteTable::RouteTable() {
     // Later steps overwrite earlier ones: the order is part of the table's definition.
     for (const QString& source : imageSources) {
         m_routes.insert(source, {FileCategory::Image, without(imageTargets, source)});
@@ -91,18 +71,18 @@ ConversionRouter::ConversionRouter() {
     m_routes.insert("key", {FileCategory::Presentation, presentationTargets});
 }
 
-const ConversionRouter& ConversionRouter::shared() {
-    static const ConversionRouter instance;
+const RouteTable& RouteTable::shared() {
+    static const RouteTable instance;
     return instance;
 }
 
-QString ConversionRouter::extensionKey(const QString& file) {
+QString RouteTable::extensionKey(const QString& file) {
     const QString name = QFileInfo(file).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot < 0 ? QString() : name.mid(dot + 1).toLower();
 }
 
-std::optional<ConversionRoute> ConversionRouter::route(const QString& file) const {
+std::optional<ConversionRoute> RouteTable::route(const QString& file) const {
     const auto it = m_routes.constFind(extensionKey(file));
     if (it == m_routes.cend()) {
         return std::nullopt;
@@ -110,20 +90,20 @@ std::optional<ConversionRoute> ConversionRouter::route(const QString& file) cons
     return *it;
 }
 
-std::optional<FileCategory> ConversionRouter::category(const QString& file) const {
+std::optional<FileCategory> RouteTable::category(const QString& file) const {
     if (const auto found = route(file)) {
         return found->category;
     }
     return std::nullopt;
 }
 
-QStringList ConversionRouter::sourceExtensions() const {
+QStringList RouteTable::sourceExtensions() const {
     QStringList keys = m_routes.keys();
     std::sort(keys.begin(), keys.end());
     return keys;
 }
 
-QStringList ConversionRouter::commonTargets(const QStringList& files) const {
+QStringList RouteTable::commonTargets(const QStringList& files) const {
     if (files.isEmpty()) {
         return {};
     }

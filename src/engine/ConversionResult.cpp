@@ -1,0 +1,23 @@
+#include "engine/ConversionResult.h"
+
+namespace pivana {
+
+void ConversionResult::addSuccess(const QString& source, const QStringList& outputs) {
+    succeeded << source;
+    outcomes.push_back({source, outputs, std::nullopt});
+}
+
+void ConversionResult::addFailure(const QString& source, const Error& error) {
+    failed.push_back({source, error});
+    outcomes.push_back({source, {}, error});
+}
+
+QStringList ConversionResult::writtenFiles() const {
+    QStringList files;
+    for (const FileOutcome& outcome : outcomes) {
+        files << outcome.outputs;
+    }
+    return files;
+}
+
+}  // namespace pivana

@@ -1,0 +1,29 @@
+#include "engine/Converter.h"
+
+namespace pivana {
+
+const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QString& target) const {
+    switch (category) {
+        case FileCategory::Image:
+            return image;
+        case FileCategory::Animated:
+            // A GIF becomes a movie by its own path; as a still image it goes the image way.
+            if (target == u"mp4" || target == u"mov" || target == u"m4v") {
+                return gifToVideo;
+            }
+            return image;
+        case FileCategory::Audio:
+            return audio;
+        case FileCategory::Video:
+            return video;
+        case FileCategory::Text:
+            return text;
+        case FileCategory::Pdf:
+            return pdf;
+        case FileCategory::Presentation:
+            return presentation;
+    }
+    return image;
+}
+
+}  // namespace pivana

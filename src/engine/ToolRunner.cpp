@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMutex>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -57,6 +58,193 @@ void openPipe(Pipe& pipe, const QString& program) {
     pipe.write.reset(fds[1]);
 }
 
+// posix_spawn's file actions and attributes for a tool: standard input from /dev/null, the two
+// pipes as standard output and error, default signal handling, a process group of its own.
+// Released on every way out.
+class SpawnSetup {
+public:
+    SpawnSetup(int outputFd, int errorFd) {
+        posix_spawn_file_actions_init(&m_actions);
+        posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&m_actions, outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&m_actions, errorFd, STDERR_FILENO);
+
+        posix_spawnattr_init(&m_attributes);
+        // The child starts with default signal handling, whatever the app ignores or blocks.
+        sigset_t defaults;
+        sigset_t empty;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        sigemptyset(&empty);
+        posix_spawnattr_setsigdefault(&m_attributes, &defaults);
+        posix_spawnattr_setsigmask(&m_attributes, &empty);
+        // Its own process group, so a tool that stops answering is ended with everything it
+        // started.
+        posix_spawnattr_setpgroup(&m_attributes, 0);
+        posix_spawnattr_setflags(
+            &m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&m_actions);
+        posix_spawnattr_destroy(&m_attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    const posix_spawn_file_actions_t* actions() const { return &m_actions; }
+    const posix_spawnattr_t* attributes() const { return &m_attributes; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attributes;
+};
+
+// The program path, then each argument as UTF-8.
+std::vector<QByteArray> argumentStrings(const QByteArray& path, const QStringList& arguments) {
+    std::vector<QByteArray> strings;
+    strings.reserve(arguments.size() + 1);
+    strings.push_back(path);
+    for (const QString& argument : arguments) {
+        strings.push_back(argument.toUtf8());
+    }
+    return strings;
+}
+
+// The inherited environment, with the caller's additions taking precedence.
+std::vector<QByteArray> environmentStrings(const QStringList& additions) {
+    std::vector<QByteArray> strings;
+    for (const QString& entry : additions) {
+        strings.push_back(entry.toUtf8());
+    }
+    const size_t added = strings.size();
+    for (char** inherited = environ; *inherited; ++inherited) {
+        const QByteArray entry(*inherited);
+        const QByteArray name = entry.left(entry.indexOf('=') + 1);
+        const auto overrides = [&name](const QByteArray& addition) {
+            return addition.startsWith(name);
+        };
+        if (std::none_of(strings.begin(), strings.begin() + added, overrides)) {
+            strings.push_back(entry);
+        }
+    }
+    return strings;
+}
+
+// The null-terminated pointer array exec wants, pointing into `strings` (which must outlive it).
+std::vector<char*> pointersTo(std::vector<QByteArray>& strings) {
+    std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
+    for (QByteArray& text : strings) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// A started tool, reaped exactly once: by `wait()`, or, should the caller leave early (an output
+// callback that throws), killed with its process group and reaped here, so no zombie and no
+// orphaned tool is left behind.
+class Child {
+public:
+    explicit Child(pid_t pid) : m_pid(pid) {}
+    ~Child() {
+        if (m_pid > 0) {
+            killGroup();
+            wait();
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    void killGroup() const { ::kill(-m_pid, SIGKILL); }
+
+    /// Waits for the tool to end and returns its wait status.
+    int wait() {
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        return status;
+    }
+
+private:
+    pid_t m_pid;
+};
+
+pid_t spawn(const QString& program, const QStringList& arguments, const QStringList& environment,
+            const Pipe& outputPipe, const Pipe& errorPipe) {
+    const SpawnSetup setup(outputPipe.write.get(), errorPipe.write.get());
+    const QByteArray path = QFile::encodeName(program);
+    std::vector<QByteArray> argumentText = argumentStrings(path, arguments);
+    std::vector<QByteArray> environmentText = environmentStrings(environment);
+    pid_t pid = 0;
+    const int error =
+        posix_spawn(&pid, path.constData(), setup.actions(), setup.attributes(),
+                    pointersTo(argumentText).data(), pointersTo(environmentText).data());
+    if (error != 0) {
+        throw Error::processLaunch(program, error);
+    }
+    return pid;
+}
+
+// Reads what the pipe holds; false once it is closed or broken.
+bool readSome(int fd, QByteArray& into) {
+    char buffer[16384];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, n);
+        return true;
+    }
+    return n < 0 && errno == EINTR;
+}
+
+// Hands each complete line to the callback (without its newline) and keeps the unfinished rest.
+void deliverLines(QByteArray& pending, const std::function<void(const QByteArray&)>& onLine) {
+    qsizetype newline;
+    while ((newline = pending.indexOf('\n')) >= 0) {
+        if (onLine) {
+            onLine(pending.left(newline));
+        }
+        pending.remove(0, newline + 1);
+    }
+}
+
+// Drains standard error and standard output together until both close, so a tool that writes
+// much to either never blocks on a full pipe. Returns false when the time limit passed first.
+bool pumpPipes(int errorFd, int outputFd, const ProcessOptions& options,
+               QByteArray& standardError) {
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    QByteArray pendingOutput;
+    bool errorOpen = true;
+    bool outputOpen = true;
+    while (errorOpen || outputOpen) {
+        pollfd fds[2] = {{errorOpen ? errorFd : -1, POLLIN, 0},
+                         {outputOpen ? outputFd : -1, POLLIN, 0}};
+        int waitMs = -1;
+        if (options.timeout.count() > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        const int ready = ::poll(fds, 2, waitMs);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            return false;
+        }
+        constexpr short readable = POLLIN | POLLHUP | POLLERR;
+        if (errorOpen && (fds[0].revents & readable)) {
+            errorOpen = readSome(errorFd, standardError);
+        }
+        if (outputOpen && (fds[1].revents & readable)) {
+            outputOpen = readSome(outputFd, pendingOutput);
+            deliverLines(pendingOutput, options.onOutputLine);
+        }
+    }
+    return true;
+}
+
 QString signalName(int number) {
     const char* abbreviation = sigabbrev_np(number);
     const QString description = QString::fromLocal8Bit(strsignal(number));
@@ -81,126 +269,17 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
     Pipe outputPipe;
     openPipe(errorPipe, program);
     openPipe(outputPipe, program);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outputPipe.write.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errorPipe.write.get(), STDERR_FILENO);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The child starts with default signal handling, whatever the app ignores or blocks.
-    sigset_t defaults;
-    sigset_t empty;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&empty);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &empty);
-    // Its own process group, so a tool that stops answering is ended with everything it started.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-
-    const QByteArray path = QFile::encodeName(program);
-    std::vector<QByteArray> storage;
-    storage.reserve(arguments.size() + 1);
-    storage.push_back(path);
-    for (const QString& argument : arguments) {
-        storage.push_back(argument.toUtf8());
-    }
-    std::vector<char*> argv;
-    for (QByteArray& item : storage) {
-        argv.push_back(item.data());
-    }
-    argv.push_back(nullptr);
-
-    // The inherited environment, with the caller's additions taking precedence.
-    std::vector<QByteArray> environmentStorage;
-    for (const QString& entry : options.environment) {
-        environmentStorage.push_back(entry.toUtf8());
-    }
-    std::vector<char*> environment;
-    for (QByteArray& entry : environmentStorage) {
-        environment.push_back(entry.data());
-    }
-    for (char** inherited = environ; *inherited; ++inherited) {
-        const QByteArray entry(*inherited);
-        const QByteArray name = entry.left(entry.indexOf('=') + 1);
-        bool overridden = false;
-        for (const QByteArray& added : environmentStorage) {
-            overridden = overridden || added.startsWith(name);
-        }
-        if (!overridden) {
-            environment.push_back(*inherited);
-        }
-    }
-    environment.push_back(nullptr);
-
-    pid_t pid = 0;
-    const int spawnError =
-        posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environment.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawnError != 0) {
-        throw Error::processLaunch(program, spawnError);
-    }
+    Child child(spawn(program, arguments, options.environment, outputPipe, errorPipe));
+    // Only the child writes now: the pipes close when it (and whatever it started) is done.
     errorPipe.write.reset();
     outputPipe.write.reset();
 
     ProcessOutcome outcome;
-    QByteArray pendingOutput;
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    bool errorOpen = true;
-    bool outputOpen = true;
-    while (errorOpen || outputOpen) {
-        pollfd fds[2] = {{errorOpen ? errorPipe.read.get() : -1, POLLIN, 0},
-                         {outputOpen ? outputPipe.read.get() : -1, POLLIN, 0}};
-        int waitMs = -1;
-        if (options.timeout.count() > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
-        }
-        const int ready = ::poll(fds, 2, waitMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready == 0) {
-            outcome.timedOut = true;
-            ::kill(-pid, SIGKILL);
-            break;
-        }
-        char buffer[16384];
-        if (errorOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::read(errorPipe.read.get(), buffer, sizeof buffer);
-            if (n > 0) {
-                outcome.standardError.append(buffer, n);
-            } else if (n == 0 || errno != EINTR) {
-                errorOpen = false;
-            }
-        }
-        if (outputOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::read(outputPipe.read.get(), buffer, sizeof buffer);
-            if (n > 0) {
-                pendingOutput.append(buffer, n);
-                qsizetype newline;
-                while ((newline = pendingOutput.indexOf('\n')) >= 0) {
-                    if (options.onOutputLine) {
-                        options.onOutputLine(pendingOutput.left(newline));
-                    }
-                    pendingOutput.remove(0, newline + 1);
-                }
-            } else if (n == 0 || errno != EINTR) {
-                outputOpen = false;
-            }
-        }
+    if (!pumpPipes(errorPipe.read.get(), outputPipe.read.get(), options, outcome.standardError)) {
+        outcome.timedOut = true;
+        child.killGroup();
     }
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = child.wait();
     if (WIFSIGNALED(status)) {
         outcome.signal = outcome.timedOut ? 0 : WTERMSIG(status);
     } else if (WIFEXITED(status)) {

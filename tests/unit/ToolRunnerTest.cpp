@@ -3,6 +3,10 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <stdexcept>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -72,4 +76,39 @@ TEST(ToolRunner, MissingProgramIsALaunchError) {
     EXPECT_EQ(
         reasonOf([] { toolPath("pivana-nothing"); }),
         "pivana-nothing is missing: it should be installed beside pivana or in libexec/pivana");
+}
+
+TEST(ToolRunner, AddedEnvironmentTakesPrecedenceOverTheInheritedOne) {
+    qputenv("PIVANA_TEST_KEPT", "inherited");
+    qputenv("PIVANA_TEST_REPLACED", "inherited");
+    // Shares the replaced name's first letters: only whole names are replaced.
+    qputenv("PIVANA_TEST_REPLACED_TOO", "inherited");
+    ProcessOptions options;
+    options.environment = {"PIVANA_TEST_REPLACED=added", "PIVANA_TEST_NEW=added"};
+    QStringList seen;
+    options.onOutputLine = [&](const QByteArray& line) {
+        if (line.startsWith("PIVANA_TEST_")) {
+            seen << QString::fromUtf8(line);
+        }
+    };
+    EXPECT_EQ(runProcess("/usr/bin/env", {}, options).exitStatus, 0);
+    seen.sort();
+    EXPECT_EQ(seen,
+              (QStringList{"PIVANA_TEST_KEPT=inherited", "PIVANA_TEST_NEW=added",
+                           "PIVANA_TEST_REPLACED=added", "PIVANA_TEST_REPLACED_TOO=inherited"}));
+}
+
+TEST(ToolRunner, ACallerThatGivesUpLeavesNoToolRunning) {
+    pid_t tool = 0;
+    ProcessOptions options;
+    options.onOutputLine = [&](const QByteArray& line) {
+        tool = line.toInt();
+        throw std::runtime_error("caller gave up");
+    };
+    EXPECT_THROW(runProcess("/bin/sh", {"-c", "echo $$; exec sleep 600"}, options),
+                 std::runtime_error);
+    ASSERT_GT(tool, 0);
+    // Neither running nor a zombie: killed and reaped.
+    EXPECT_EQ(::kill(tool, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
 }

@@ -1,24 +1,29 @@
 #include "converters/ImageConverter.h"
 
 #include "converters/SvgRasterizer.h"
-#include "converters/VipsSupport.h"
-#include "engine/RouteTable.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
+#include "engine/RouteTable.h"
 #include "engine/TemporaryFile.h"
 #include "engine/ToolRunner.h"
+#include "media/Vips.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cmath>
+#include <vips/vips8>
 
 namespace pivana::ImageConverter {
 
 namespace {
 
 const QString toolPrefix = QStringLiteral("pivana-image: ");
+
+QString vipsError() {
+    return QString::fromStdString(media::takeVipsError());
+}
 
 bool isJpeg(const QString& target) {
     return target == u"jpg" || target == u"jpeg";
@@ -29,6 +34,7 @@ vips::VImage toVips(const RgbaImage& raster) {
         raster.pixels.constData(), static_cast<size_t>(raster.pixels.size()), raster.size.width(),
         raster.size.height(), 4, VIPS_FORMAT_UCHAR);
     if (!image) {
+        media::takeVipsError();  // so the next failure's text is its own
         throw ConversionError::processFailed(QStringLiteral("Cannot rasterise SVG"));
     }
     return vips::VImage(image).copy(
@@ -68,7 +74,9 @@ QStringList toolArguments(const QString& target, double jpgQuality, const QStrin
     if (isJpeg(target)) {
         arguments << "-s"
                   << "formatOptions"
-                  << QString::number(static_cast<long long>(std::trunc(jpgQuality)));
+                  // Printed from the double: casting a value out of range to an integer is
+                  // undefined, and the tool refuses what is not 1 to 100 anyway.
+                  << QString::number(std::trunc(jpgQuality), 'f', 0);
     }
     arguments << input << "--out" << output;
     return arguments;
@@ -94,7 +102,10 @@ void convertViaTool(const QString& source, const QString& target, const Settings
 
 void convertFromSvg(const QString& source, const QString& target, const SettingsSnapshot& settings,
                     BatchContext& batch) {
-    ensureVipsStarted();
+    if (!media::ensureVipsStarted("pivana")) {
+        throw ConversionError::processFailed(QStringLiteral("Cannot start libvips: ") +
+                                             vipsError());
+    }
     const vips::VImage image = toVips(rasterizeSvg(source));
     const QString finalPath = outputPath(source, target, settings);
     OutputFile output(finalPath, source, batch);
@@ -102,7 +113,7 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
     try {
         written = encodeDirectly(image, target, settings.jpgQuality, output.stagingPath());
     } catch (const vips::VError&) {
-        throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, takeVipsError());
+        throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, vipsError());
     }
 
     if (!written) {
@@ -112,7 +123,7 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
         try {
             image.pngsave(QFile::encodeName(intermediate.path()).constData());
         } catch (const vips::VError&) {
-            takeVipsError();
+            media::takeVipsError();
             throw ConversionError::processFailed(QStringLiteral("Cannot encode intermediate PNG"));
         }
         if (QFileInfo::exists(finalPath)) {

@@ -41,7 +41,4 @@ bool isCameraRaw(const std::string& path);
 /// Converts the image to what the target format can hold and writes it to `path`.
 void save(vips::VImage image, const Request& request, const std::string& path);
 
-/// The first readable line of the libvips error buffer, which is then cleared.
-std::string takeVipsError();
-
 }  // namespace pivana::image

@@ -1,5 +1,6 @@
 // Reading images: camera RAW through LibRaw, everything else through libvips.
 #include "ImageTool.h"
+#include "media/Vips.h"
 
 #include <libraw/libraw.h>
 #include <sys/stat.h>
@@ -111,7 +112,7 @@ vips::VImage loadRaw(const std::string& path) {
     VipsImage* wrapped = vips_image_new_from_memory(image->data, image->data_size, image->width,
                                                     image->height, image->colors, format);
     if (!wrapped) {
-        throw ToolError(takeVipsError());
+        throw ToolError(media::takeVipsError());
     }
     const bool colour = image->colors == 3;
     g_signal_connect(wrapped, "close", G_CALLBACK(+[](VipsImage*, gpointer data) {
@@ -152,7 +153,7 @@ vips::VImage load(const std::string& path, bool viaImageMagick) {
         return loadRaw(path);
     }
     if (!vips_foreign_find_load(path.c_str())) {
-        takeVipsError();
+        media::takeVipsError();
         throw ToolError("not an image file in a format pivana-image can read");
     }
     if (viaImageMagick) {
@@ -161,7 +162,7 @@ vips::VImage load(const std::string& path, bool viaImageMagick) {
             checkSize(image.width(), image.height());
             return image;
         } catch (const vips::VError&) {
-            throw ToolError("cannot read the image: " + takeVipsError());
+            throw ToolError("cannot read the image: " + media::takeVipsError());
         }
     }
     try {
@@ -180,32 +181,8 @@ vips::VImage load(const std::string& path, bool viaImageMagick) {
         }
         return image;
     } catch (const vips::VError&) {
-        throw ToolError("cannot read the image: " + takeVipsError());
+        throw ToolError("cannot read the image: " + media::takeVipsError());
     }
-}
-
-std::string takeVipsError() {
-    std::string text = vips_error_buffer();
-    vips_error_clear();
-    // Keep the first non-empty line, without the library's class-name prefix.
-    std::string line;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        line = text.substr(start, end - start);
-        if (!line.empty()) {
-            break;
-        }
-        start = end + 1;
-    }
-    const auto colon = line.find(": ");
-    if (colon != std::string::npos && colon < 32 && line.find(' ') > colon) {
-        line = line.substr(colon + 2);
-    }
-    return line.empty() ? "unknown libvips error" : line;
 }
 
 }  // namespace pivana::image

@@ -1,5 +1,6 @@
 // Writing images: each target gets the colour space, depth, alpha and orientation it can hold.
 #include "ImageTool.h"
+#include "media/Vips.h"
 
 #include <string>
 
@@ -134,7 +135,7 @@ void save(VImage image, const Request& request, const std::string& path) {
         }
     } catch (const vips::VError&) {
         // Pixels are decoded while the output is written, so this covers damaged input too.
-        throw ToolError("conversion failed: " + takeVipsError());
+        throw ToolError("conversion failed: " + media::takeVipsError());
     }
 }
 

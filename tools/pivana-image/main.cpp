@@ -7,6 +7,7 @@
 // when complete.
 #include "ImageTool.h"
 #include "common/StagedOutput.h"
+#include "media/Vips.h"
 
 #include <unistd.h>
 
@@ -27,8 +28,8 @@ void fail(const std::string& file, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (VIPS_INIT(argv[0])) {
-        std::fprintf(stderr, "cannot start libvips: %s\n", vips_error_buffer());
+    if (!pivana::media::ensureVipsStarted(argv[0])) {
+        std::fprintf(stderr, "cannot start libvips: %s\n", pivana::media::takeVipsError().c_str());
         return 2;
     }
     // Library warnings would break the one-line error report; failures are reported by value.
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
         fail(fileName(request.input), error.what());
         return 1;
     } catch (const vips::VError&) {
-        fail(fileName(request.input), pivana::image::takeVipsError());
+        fail(fileName(request.input), pivana::media::takeVipsError());
         return 1;
     }
 

@@ -46,14 +46,14 @@ vips::VImage onWhite(const vips::VImage& image) {
 }
 
 // Encodes the targets libvips writes well in process. False for every other target.
-bool encodeDirectly(const vips::VImage& image, const QString& target, double jpgQuality,
-                    const QString& path) {
+bool encodeDirectly(const vips::VImage& image, const QString& target,
+                    const SettingsSnapshot& settings, const QString& path) {
     const QByteArray file = QFile::encodeName(path);
     if (target == u"png") {
         image.pngsave(file.constData());
     } else if (isJpeg(target)) {
-        const int quality = std::clamp(static_cast<int>(std::lround(jpgQuality)), 1, 100);
-        onWhite(image).jpegsave(file.constData(), vips::VImage::option()->set("Q", quality));
+        onWhite(image).jpegsave(file.constData(),
+                                vips::VImage::option()->set("Q", settings.jpegQualityPercent()));
     } else if (target == u"tiff") {
         image.tiffsave(file.constData());
     } else if (target == u"bmp") {
@@ -111,7 +111,7 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
     OutputFile output(finalPath, source, batch);
     bool written = false;
     try {
-        written = encodeDirectly(image, target, settings.jpgQuality, output.stagingPath());
+        written = encodeDirectly(image, target, settings, output.stagingPath());
     } catch (const vips::VError&) {
         throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, vipsError());
     }

@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include <cmath>
 #include <mutex>
+#include <optional>
 
 namespace pivana::PDFConverter {
 
@@ -27,6 +27,46 @@ void silencePoppler() {
         once, [] { Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, {}); });
 }
 
+// The document, ready to render: opened, unlocked, with at least one page, on white paper.
+std::unique_ptr<Poppler::Document> openDocument(const QString& source) {
+    silencePoppler();
+    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(source);
+    if (!document) {
+        throw ConversionError::processFailed(QStringLiteral("Cannot open PDF"));
+    }
+    if (document->isLocked()) {
+        throw ConversionError::processFailed(QStringLiteral("The PDF is protected by a password"));
+    }
+    // A document without pages would give no image at all: that is a failure, and the source
+    // stays even under "Replace original".
+    if (document->numPages() < 1) {
+        throw ConversionError::processFailed(QStringLiteral("The PDF has no pages"));
+    }
+    document->setPaperColor(Qt::white);
+    document->setRenderHint(Poppler::Document::Antialiasing);
+    document->setRenderHint(Poppler::Document::TextAntialiasing);
+    return document;
+}
+
+// PNG, or JPEG at the quality given.
+void writePage(const Poppler::Page& page, int number, const QString& path,
+               std::optional<int> jpegQuality) {
+    QImage image = page.renderToImage(renderDpi, renderDpi);
+    if (image.isNull()) {
+        throw ConversionError::processFailed(QStringLiteral("Cannot render page %1").arg(number));
+    }
+    // Keep the page opaque: transparent areas are white, as on paper.
+    image = image.convertToFormat(QImage::Format_RGB32);
+    QImageWriter writer(path, jpegQuality ? "jpeg" : "png");
+    if (jpegQuality) {
+        writer.setQuality(*jpegQuality);
+    }
+    if (!writer.write(image)) {
+        throw ConversionError::processFailed(
+            QStringLiteral("Cannot encode image for page %1").arg(number));
+    }
+}
+
 }  // namespace
 
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
@@ -35,27 +75,12 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
     if (!jpeg && target != u"png") {
         throw ConversionError::unsupportedFormat(target);
     }
-    silencePoppler();
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(source);
-    if (!document) {
-        throw ConversionError::processFailed(QStringLiteral("Cannot open PDF"));
-    }
-    if (document->isLocked()) {
-        throw ConversionError::processFailed(QStringLiteral("The PDF is protected by a password"));
-    }
+    const std::unique_ptr<Poppler::Document> document = openDocument(source);
     const int pages = document->numPages();
-    // A document without pages would give no image at all: that is a failure, and the source
-    // stays even under "Replace original".
-    if (pages < 1) {
-        throw ConversionError::processFailed(QStringLiteral("The PDF has no pages"));
-    }
-    document->setPaperColor(Qt::white);
-    document->setRenderHint(Poppler::Document::Antialiasing);
-    document->setRenderHint(Poppler::Document::TextAntialiasing);
-
     const QString folder = outputFolder(source, settings);
     const QString base = QFileInfo(source).completeBaseName();
-    const int quality = std::clamp(static_cast<int>(std::lround(settings.jpgQuality)), 1, 100);
+    const std::optional<int> quality =
+        jpeg ? std::optional(settings.jpegQualityPercent()) : std::nullopt;
     for (int index = 0; index < pages; ++index) {
         batch.reportProgress(static_cast<double>(index) / pages);
         const std::unique_ptr<Poppler::Page> page = document->page(index);
@@ -66,21 +91,7 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
             pages > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
                       : QStringLiteral("%1.%2").arg(base, target);
         OutputFile output(QDir(folder).filePath(name), source, batch);
-        QImage image = page->renderToImage(renderDpi, renderDpi);
-        if (image.isNull()) {
-            throw ConversionError::processFailed(
-                QStringLiteral("Cannot render page %1").arg(index + 1));
-        }
-        // Keep the page opaque: transparent areas are white, as on paper.
-        image = image.convertToFormat(QImage::Format_RGB32);
-        QImageWriter writer(output.stagingPath(), jpeg ? "jpeg" : "png");
-        if (jpeg) {
-            writer.setQuality(quality);
-        }
-        if (!writer.write(image)) {
-            throw ConversionError::processFailed(
-                QStringLiteral("Cannot encode image for page %1").arg(index + 1));
-        }
+        writePage(*page, index + 1, output.stagingPath(), quality);
         output.commit();
     }
     removeSourceIfAsked(source, settings);

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace pivana {
@@ -17,6 +19,11 @@ struct SettingsSnapshot {
     bool replaceOriginal = SettingsDefaults::replaceOriginal;
     double jpgQuality = SettingsDefaults::jpgQuality;
     int audioBitrate = SettingsDefaults::audioBitrate;
+
+    /// `jpgQuality` as the whole percent in-process JPEG encoders take: rounded, 1 to 100.
+    int jpegQualityPercent() const {
+        return std::clamp(static_cast<int>(std::lround(jpgQuality)), 1, 100);
+    }
 };
 
 }  // namespace pivana

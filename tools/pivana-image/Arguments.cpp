@@ -10,11 +10,36 @@ namespace {
 
 constexpr std::array formats = {"jpeg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
 
+// One "-s KEY VALUE" setting.
+void applySetting(Request& request, std::string_view key, std::string_view value) {
+    if (key == "format") {
+        bool known = false;
+        for (const char* format : formats) {
+            known = known || value == format;
+        }
+        if (!known) {
+            throw ToolError("unknown output format " + std::string(value));
+        }
+        request.format = value;
+    } else if (key == "formatOptions") {
+        int quality = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), quality);
+        if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
+            quality > 100) {
+            throw ToolError("quality must be a whole number from 1 to 100, not " +
+                            std::string(value));
+        }
+        request.quality = quality;
+    } else {
+        throw ToolError("unknown setting " + std::string(key));
+    }
+}
+
 }  // namespace
 
 Request parseArguments(int argc, const char* const* argv) {
     Request request;
-    bool haveFormat = false;
     int i = 0;
     auto next = [&](const char* what) -> std::string_view {
         if (i + 1 >= argc) {
@@ -26,30 +51,7 @@ Request parseArguments(int argc, const char* const* argv) {
         const std::string_view argument = argv[i];
         if (argument == "-s") {
             const std::string_view key = next("setting name after -s");
-            const std::string_view value = next("setting value");
-            if (key == "format") {
-                bool known = false;
-                for (const char* format : formats) {
-                    known = known || value == format;
-                }
-                if (!known) {
-                    throw ToolError("unknown output format " + std::string(value));
-                }
-                request.format = value;
-                haveFormat = true;
-            } else if (key == "formatOptions") {
-                int quality = 0;
-                const auto [end, error] =
-                    std::from_chars(value.data(), value.data() + value.size(), quality);
-                if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
-                    quality > 100) {
-                    throw ToolError("quality must be a whole number from 1 to 100, not " +
-                                    std::string(value));
-                }
-                request.quality = quality;
-            } else {
-                throw ToolError("unknown setting " + std::string(key));
-            }
+            applySetting(request, key, next("setting value"));
         } else if (argument == "--out") {
             request.output = next("output path after --out");
         } else if (request.input.empty()) {
@@ -58,7 +60,7 @@ Request parseArguments(int argc, const char* const* argv) {
             throw ToolError("unexpected argument " + std::string(argument));
         }
     }
-    if (!haveFormat) {
+    if (request.format.empty()) {
         throw ToolError("no output format given (-s format NAME)");
     }
     if (request.input.empty() || request.output.empty()) {

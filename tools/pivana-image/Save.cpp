@@ -82,10 +82,9 @@ int orientationOf(const VImage& image) {
     return image.get_typeof(VIPS_META_ORIENTATION) ? image.get_int(VIPS_META_ORIENTATION) : 1;
 }
 
-}  // namespace
-
-void save(VImage image, const Request& request, const std::string& path) {
-    const std::string& format = request.format;
+// Upright pixels where the target ignores the orientation tag, no blank float alpha, and a
+// colour space the target can hold.
+VImage prepareFor(VImage image, const std::string& format) {
     // JPEG and TIFF readers honour the EXIF orientation, so the tag stays and the pixels are
     // left as they are; every other target gets upright pixels.
     const bool keepsOrientationTag = format == "jpeg" || format == "tiff";
@@ -95,44 +94,53 @@ void save(VImage image, const Request& request, const std::string& path) {
     }
     image = withoutEmptyFloatAlpha(image);
     const bool keepsProfile = format != "gif" && format != "exr";
-    image = toRgbFamily(image, keepsProfile);
+    return toRgbFamily(image, keepsProfile);
+}
 
+void encodeHeif(const VImage& image, bool av1, const std::string& path) {
+    toEightBit(image).heifsave(path.c_str(),
+                               VImage::option()
+                                   ->set("compression", av1 ? VIPS_FOREIGN_HEIF_COMPRESSION_AV1
+                                                            : VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)
+                                   ->set("Q", av1 ? 60 : 70)
+                                   // AV1 at its default effort takes seconds per photo.
+                                   ->set("effort", av1 ? 2 : 4));
+}
+
+// Encodes a prepared image in the depth and alpha the format holds.
+void encode(const VImage& image, const Request& request, const std::string& path) {
+    const std::string& format = request.format;
+    if (format == "jpeg") {
+        flattenOntoWhite(toEightBit(image))
+            .jpegsave(path.c_str(), VImage::option()->set("Q", request.quality));
+    } else if (format == "png") {
+        toTargetDepth(image).pngsave(path.c_str());
+    } else if (format == "tiff") {
+        toTargetDepth(image).tiffsave(path.c_str());
+    } else if (format == "heic" || format == "avif") {
+        encodeHeif(image, format == "avif", path);
+    } else if (format == "gif") {
+        toEightBit(image).gifsave(path.c_str());
+    } else if (format == "bmp") {
+        flattenOntoWhite(toEightBit(image))
+            .magicksave(path.c_str(), VImage::option()->set("format", "bmp3"));
+    } else if (format == "psd") {
+        toEightBit(image).magicksave(path.c_str(), VImage::option()->set("format", "psd"));
+    } else if (format == "exr") {
+        // OpenEXR holds linear light in floating point.
+        image.colourspace(VIPS_INTERPRETATION_scRGB)
+            .magicksave(path.c_str(), VImage::option()->set("format", "exr"));
+    } else {
+        throw ToolError("unknown output format " + format);
+    }
+}
+
+}  // namespace
+
+void save(VImage image, const Request& request, const std::string& path) {
+    image = prepareFor(image, request.format);
     try {
-        if (format == "jpeg") {
-            image = flattenOntoWhite(toEightBit(image));
-            image.jpegsave(path.c_str(), VImage::option()->set("Q", request.quality));
-        } else if (format == "png") {
-            image = toTargetDepth(image);
-            image.pngsave(path.c_str());
-        } else if (format == "tiff") {
-            image = toTargetDepth(image);
-            image.tiffsave(path.c_str());
-        } else if (format == "heic" || format == "avif") {
-            image = toEightBit(image);
-            const bool av1 = format == "avif";
-            image.heifsave(path.c_str(),
-                           VImage::option()
-                               ->set("compression", av1 ? VIPS_FOREIGN_HEIF_COMPRESSION_AV1
-                                                        : VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)
-                               ->set("Q", av1 ? 60 : 70)
-                               // AV1 at its default effort takes seconds per photo.
-                               ->set("effort", av1 ? 2 : 4));
-        } else if (format == "gif") {
-            image = toEightBit(image);
-            image.gifsave(path.c_str());
-        } else if (format == "bmp") {
-            image = flattenOntoWhite(toEightBit(image));
-            image.magicksave(path.c_str(), VImage::option()->set("format", "bmp3"));
-        } else if (format == "psd") {
-            image = toEightBit(image);
-            image.magicksave(path.c_str(), VImage::option()->set("format", "psd"));
-        } else if (format == "exr") {
-            // OpenEXR holds linear light in floating point.
-            image = image.colourspace(VIPS_INTERPRETATION_scRGB);
-            image.magicksave(path.c_str(), VImage::option()->set("format", "exr"));
-        } else {
-            throw ToolError("unknown output format " + format);
-        }
+        encode(image, request, path);
     } catch (const vips::VError&) {
         // Pixels are decoded while the output is written, so this covers damaged input too.
         throw ToolError("conversion failed: " + media::takeVipsError());

@@ -202,4 +202,8 @@ std::vector<double> videoDurations(const QString& path) {
     return packetField(path, "duration_time");
 }
 
+std::vector<double> videoPacketSizes(const QString& path) {
+    return packetField(path, "size");
+}
+
 }  // namespace pivana::test

@@ -35,5 +35,7 @@ int streamCount(const QJsonObject& probe, const QString& type);
 std::vector<double> videoTimes(const QString& path);
 /// Durations of a file's video packets, in seconds.
 std::vector<double> videoDurations(const QString& path);
+/// Sizes in bytes of a file's video packets, in file order: equal for a stream copied unchanged.
+std::vector<double> videoPacketSizes(const QString& path);
 
 }  // namespace pivana::test

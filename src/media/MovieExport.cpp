@@ -79,10 +79,12 @@ void runPackets(AVFormatContext* input, TrackTable& table, Output& output,
                 const std::function<void(double)>& progress) {
     const double duration = durationSeconds(input);
     readPackets(input, [&](AVPacket* packet) {
-        Track& track = table[static_cast<size_t>(packet->stream_index)];
-        if (!track.input) {
+        // Some containers announce streams only once they start; those were never chosen.
+        const auto index = static_cast<size_t>(packet->stream_index);
+        if (index >= table.size() || !table[index].input) {
             return true;
         }
+        Track& track = table[index];
         if (progress && std::isfinite(duration) && duration > 0 && packet->pts != AV_NOPTS_VALUE) {
             progress(static_cast<double>(packet->pts) * av_q2d(track.input->time_base) / duration);
         }

@@ -287,6 +287,15 @@ TEST_F(MediaConversion, StreamsThatDoNotFitAreReencodedAtFullSizeAndRate) {
     EXPECT_EQ(streamOf(mov, "audio").value("codec_name").toString(), "pcm_s16le");
 }
 
+TEST_F(MediaConversion, AStreamThatStartsMidwayIsLeftOut) {
+    const QString clip = dir.path("broadcast.mkv");
+    makeClipWithLateSoundtrack(clip);
+    const QJsonObject probe = probeMedia(convertOne(clip, "mp4"));
+    EXPECT_EQ(streamCount(probe, "video"), 1);
+    EXPECT_EQ(streamCount(probe, "audio"), 0);
+    EXPECT_EQ(intOf(streamOf(probe, "video"), "nb_read_packets"), 130);
+}
+
 TEST_F(MediaConversion, SoundtracksComeOutInEveryAudioFormat) {
     const QString clip = dir.path("talk.mp4");
     makeClip(clip, 2, 160, 120, 10, {"aac"});

@@ -23,6 +23,10 @@ QString outputPath(const QString& source, const QString& target, const SettingsS
 ///
 /// Construction refuses, with a clear error, an output that would be the source itself or one
 /// that an earlier file of the same batch already wrote.
+///
+/// The helper tools stage what they write as well (tools/common/StagedOutput.h), because they are
+/// also run on their own; this layer is the one that knows the batch, so it stays even where the
+/// tool's output is this staging file.
 class OutputFile {
 public:
     OutputFile(const QString& finalPath, const QString& source, BatchContext& batch);

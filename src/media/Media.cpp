@@ -40,6 +40,22 @@ Packet makePacket() {
     return packet;
 }
 
+Options::Options(std::initializer_list<std::pair<std::string, std::string>> entries) {
+    for (const auto& [key, value] : entries) {
+        set(key, value);
+    }
+}
+
+Options::~Options() {
+    av_dict_free(&m_dictionary);
+}
+
+void Options::set(const std::string& key, const std::string& value) {
+    if (av_dict_set(&m_dictionary, key.c_str(), value.c_str(), 0) < 0) {
+        throw MediaError("out of memory");
+    }
+}
+
 Input openInput(const std::string& path, AVDictionary** options) {
     // Failures are reported by value; FFmpeg's own chatter would only clutter the terminal.
     static std::once_flag quiet;
@@ -132,8 +148,12 @@ int chooseSampleRate(const AVCodec* codec, int source) {
         if (*rate == source) {
             return source;
         }
-        const bool better = best == 0 || (*rate >= source && (best < source || *rate < best)) ||
-                            (*rate < source && best<source&& * rate> best);
+        // Above the source, the lowest such rate; below it, only while nothing above was found,
+        // the highest.
+        const bool above = *rate > source;
+        const bool bestAbove = best > source;
+        const bool better = best == 0 || (above && (!bestAbove || *rate < best)) ||
+                            (!above && !bestAbove && *rate > best);
         if (better) {
             best = *rate;
         }

@@ -10,9 +10,11 @@ extern "C" {
 }
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace pivana::media {
 
@@ -49,6 +51,22 @@ using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 
 Frame makeFrame();
 Packet makePacket();
+
+/// Options for FFmpeg to open something with (a reader, a writer, an encoder), freed on every way
+/// out. FFmpeg takes out the entries it used and leaves the rest.
+class Options {
+public:
+    Options(std::initializer_list<std::pair<std::string, std::string>> entries = {});
+    ~Options();
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+
+    void set(const std::string& key, const std::string& value);
+    AVDictionary** get() { return &m_dictionary; }
+
+private:
+    AVDictionary* m_dictionary = nullptr;
+};
 
 /// Opens a media file and reads its stream information. Throws "Not a readable media file"
 /// (with FFmpeg's reason on a second line) when FFmpeg cannot make sense of it.

@@ -26,7 +26,84 @@ StreamTranscoder::StreamTranscoder(const AVStream* input, const std::string& fil
                                    const EncoderSettings& settings, Output& output)
     : m_input(input), m_inputIndex(input->index), m_output(output), m_decoder(openDecoder(input)) {
     buildFilters(filters);
+    openEncoder(settings);
+    addOutputStream();
+}
 
+void StreamTranscoder::buildFilters(const std::string& filters) {
+    m_graph.reset(avfilter_graph_alloc());
+    if (!m_graph) {
+        throw MediaError("out of memory");
+    }
+    const bool video = m_decoder->codec_type == AVMEDIA_TYPE_VIDEO;
+    check(
+        avfilter_graph_create_filter(&m_source, avfilter_get_by_name(video ? "buffer" : "abuffer"),
+                                     "in", sourceArguments().c_str(), nullptr, m_graph.get()),
+        "cannot set up the filters");
+    check(avfilter_graph_create_filter(&m_sink,
+                                       avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
+                                       "out", nullptr, nullptr, m_graph.get()),
+          "cannot set up the filters");
+    linkFilters(filters.empty() ? (video ? "null" : "anull") : filters);
+    check(avfilter_graph_config(m_graph.get(), nullptr), "cannot set up the filters");
+}
+
+// What the filters' source is told about the decoded frames it will be given.
+std::string StreamTranscoder::sourceArguments() const {
+    const AVCodecContext* decoder = m_decoder.get();
+    if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+        const AVRational aspect =
+            decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{1, 1};
+        std::string arguments =
+            "video_size=" + std::to_string(decoder->width) + "x" + std::to_string(decoder->height) +
+            ":pix_fmt=" + std::to_string(decoder->pix_fmt) +
+            ":time_base=" + rational(m_input->time_base) + ":pixel_aspect=" + rational(aspect);
+        const AVRational rate =
+            av_guess_frame_rate(nullptr, const_cast<AVStream*>(m_input), nullptr);
+        if (rate.num > 0 && rate.den > 0) {
+            arguments += ":frame_rate=" + rational(rate);
+        }
+        return arguments;
+    }
+    AVChannelLayout layout{};
+    if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&layout, decoder->ch_layout.nb_channels);
+    } else {
+        check(av_channel_layout_copy(&layout, &decoder->ch_layout),
+              "cannot read the channel layout");
+    }
+    char description[256] = {};
+    av_channel_layout_describe(&layout, description, sizeof description);
+    av_channel_layout_uninit(&layout);
+    return "time_base=" + rational(m_input->time_base) +
+           ":sample_rate=" + std::to_string(decoder->sample_rate) +
+           ":sample_fmt=" + av_get_sample_fmt_name(decoder->sample_fmt) +
+           ":channel_layout=" + description;
+}
+
+// Puts `chain` between the source and the sink.
+void StreamTranscoder::linkFilters(const std::string& chain) {
+    std::unique_ptr<AVFilterInOut, InOutDeleter> outputs(avfilter_inout_alloc());
+    std::unique_ptr<AVFilterInOut, InOutDeleter> inputs(avfilter_inout_alloc());
+    if (!outputs || !inputs) {
+        throw MediaError("out of memory");
+    }
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = m_source;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = m_sink;
+    // The parser takes both lists and hands back what it left unlinked.
+    AVFilterInOut* inputsRaw = inputs.release();
+    AVFilterInOut* outputsRaw = outputs.release();
+    const int parsed =
+        avfilter_graph_parse_ptr(m_graph.get(), chain.c_str(), &inputsRaw, &outputsRaw, nullptr);
+    avfilter_inout_free(&inputsRaw);
+    avfilter_inout_free(&outputsRaw);
+    check(parsed, "cannot set up the filters");
+}
+
+// The encoder takes what the filters give: their size, pixel or sample format and timing.
+void StreamTranscoder::openEncoder(const EncoderSettings& settings) {
     const AVCodec* codec = avcodec_find_encoder_by_name(settings.encoder.c_str());
     if (!codec) {
         throw MediaError("this FFmpeg has no " + settings.encoder + " encoder");
@@ -50,97 +127,32 @@ StreamTranscoder::StreamTranscoder(const AVStream* input, const std::string& fil
               "cannot read the channel layout");
         encoder->time_base = AVRational{1, encoder->sample_rate};
     }
-    if (output.needsGlobalHeader()) {
+    if (m_output.needsGlobalHeader()) {
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     if (settings.configure) {
         settings.configure(encoder);
     }
-    AVDictionary* options = nullptr;
+    Options options;
     for (const auto& [key, value] : settings.options) {
-        av_dict_set(&options, key.c_str(), value.c_str(), 0);
+        options.set(key, value);
     }
-    const int opened = avcodec_open2(encoder, codec, &options);
-    av_dict_free(&options);
-    check(opened, "cannot open the " + settings.encoder + " encoder");
-
+    check(avcodec_open2(encoder, codec, options.get()),
+          "cannot open the " + settings.encoder + " encoder");
+    // Encoders of fixed-size audio frames (AAC) are given frames of exactly that size.
     if (codec->type == AVMEDIA_TYPE_AUDIO &&
         !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && encoder->frame_size > 0) {
         av_buffersink_set_frame_size(m_sink, static_cast<unsigned>(encoder->frame_size));
     }
+}
 
-    m_outputStream = output.addStream();
-    check(avcodec_parameters_from_context(m_outputStream->codecpar, encoder),
+void StreamTranscoder::addOutputStream() {
+    m_outputStream = m_output.addStream();
+    check(avcodec_parameters_from_context(m_outputStream->codecpar, m_encoder.get()),
           "cannot describe the output stream");
-    m_outputStream->time_base = encoder->time_base;
-    m_outputStream->avg_frame_rate = encoder->framerate;
-    av_dict_copy(&m_outputStream->metadata, input->metadata, 0);
-}
-
-StreamTranscoder::~StreamTranscoder() {
-    avfilter_graph_free(&m_graph);
-}
-
-void StreamTranscoder::buildFilters(const std::string& filters) {
-    m_graph = avfilter_graph_alloc();
-    if (!m_graph) {
-        throw MediaError("out of memory");
-    }
-    const AVCodecContext* decoder = m_decoder.get();
-    const bool video = decoder->codec_type == AVMEDIA_TYPE_VIDEO;
-    std::string arguments;
-    if (video) {
-        const AVRational aspect =
-            decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{1, 1};
-        arguments =
-            "video_size=" + std::to_string(decoder->width) + "x" + std::to_string(decoder->height) +
-            ":pix_fmt=" + std::to_string(decoder->pix_fmt) +
-            ":time_base=" + rational(m_input->time_base) + ":pixel_aspect=" + rational(aspect);
-        const AVRational rate =
-            av_guess_frame_rate(nullptr, const_cast<AVStream*>(m_input), nullptr);
-        if (rate.num > 0 && rate.den > 0) {
-            arguments += ":frame_rate=" + rational(rate);
-        }
-    } else {
-        AVChannelLayout layout{};
-        if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&layout, decoder->ch_layout.nb_channels);
-        } else {
-            check(av_channel_layout_copy(&layout, &decoder->ch_layout),
-                  "cannot read the channel layout");
-        }
-        char description[256] = {};
-        av_channel_layout_describe(&layout, description, sizeof description);
-        av_channel_layout_uninit(&layout);
-        arguments = "time_base=" + rational(m_input->time_base) +
-                    ":sample_rate=" + std::to_string(decoder->sample_rate) +
-                    ":sample_fmt=" + av_get_sample_fmt_name(decoder->sample_fmt) +
-                    ":channel_layout=" + description;
-    }
-    check(
-        avfilter_graph_create_filter(&m_source, avfilter_get_by_name(video ? "buffer" : "abuffer"),
-                                     "in", arguments.c_str(), nullptr, m_graph),
-        "cannot set up the filters");
-    check(avfilter_graph_create_filter(&m_sink,
-                                       avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
-                                       "out", nullptr, nullptr, m_graph),
-          "cannot set up the filters");
-
-    std::unique_ptr<AVFilterInOut, InOutDeleter> outputs(avfilter_inout_alloc());
-    std::unique_ptr<AVFilterInOut, InOutDeleter> inputs(avfilter_inout_alloc());
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = m_source;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = m_sink;
-    AVFilterInOut* inputsRaw = inputs.release();
-    AVFilterInOut* outputsRaw = outputs.release();
-    const std::string chain = filters.empty() ? (video ? "null" : "anull") : filters;
-    const int parsed =
-        avfilter_graph_parse_ptr(m_graph, chain.c_str(), &inputsRaw, &outputsRaw, nullptr);
-    avfilter_inout_free(&inputsRaw);
-    avfilter_inout_free(&outputsRaw);
-    check(parsed, "cannot set up the filters");
-    check(avfilter_graph_config(m_graph, nullptr), "cannot set up the filters");
+    m_outputStream->time_base = m_encoder->time_base;
+    m_outputStream->avg_frame_rate = m_encoder->framerate;
+    av_dict_copy(&m_outputStream->metadata, m_input->metadata, 0);
 }
 
 void StreamTranscoder::send(const AVPacket* packet) {

@@ -30,7 +30,6 @@ public:
     /// output must exist before `Output::begin`.
     StreamTranscoder(const AVStream* input, const std::string& filters,
                      const EncoderSettings& encoder, Output& output);
-    ~StreamTranscoder();
     StreamTranscoder(const StreamTranscoder&) = delete;
     StreamTranscoder& operator=(const StreamTranscoder&) = delete;
 
@@ -54,7 +53,15 @@ public:
     void finish();
 
 private:
+    struct GraphDeleter {
+        void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+    };
+
     void buildFilters(const std::string& filters);
+    std::string sourceArguments() const;
+    void linkFilters(const std::string& chain);
+    void openEncoder(const EncoderSettings& settings);
+    void addOutputStream();
     void pullFilteredFrames();
     void encode(AVFrame* frame);
 
@@ -63,7 +70,8 @@ private:
     Output& m_output;
     Codec m_decoder;
     Codec m_encoder;
-    AVFilterGraph* m_graph = nullptr;
+    // Owns every filter in it, the source and the sink too.
+    std::unique_ptr<AVFilterGraph, GraphDeleter> m_graph;
     AVFilterContext* m_source = nullptr;
     AVFilterContext* m_sink = nullptr;
     AVStream* m_outputStream = nullptr;

@@ -229,11 +229,14 @@ TEST_F(MediaConversion, ContainerChangeCopiesStreamsThatFit) {
         streamOf(probeMedia(clip), "video").value("side_data_list").toArray().at(0).toObject(),
         "rotation");
     EXPECT_NE(rotation, 0);
+    const std::vector<double> packets = videoPacketSizes(clip);
+    ASSERT_EQ(packets.size(), 50u);
     for (const QString target : {"mp4", "m4v"}) {
-        const QJsonObject probe = probeMedia(convertOne(clip, target));
+        const QString output = convertOne(clip, target);
+        const QJsonObject probe = probeMedia(output);
         const QJsonObject video = streamOf(probe, "video");
         EXPECT_EQ(video.value("codec_name").toString(), "h264");
-        EXPECT_EQ(intOf(video, "nb_read_packets"), 50) << target;
+        EXPECT_EQ(videoPacketSizes(output), packets) << "picture copied, not encoded again";
         EXPECT_EQ(streamCount(probe, "audio"), 2) << "every soundtrack kept in " << target;
         EXPECT_EQ(intOf(video.value("side_data_list").toArray().at(0).toObject(), "rotation"),
                   rotation)
@@ -250,6 +253,20 @@ TEST_F(MediaConversion, ContainerChangeCopiesStreamsThatFit) {
     EXPECT_EQ(majorBrand(dir.path("holiday.m4v")), "M4V ");
 }
 
+TEST_F(MediaConversion, HevcIsCopiedWhereTheContainerTakesIt) {
+    const QString clip = dir.path("phone.mkv");
+    makeClip(clip, 1, 160, 120, 10, {"aac"}, 0, "libx265");
+    const QString mp4 = convertOne(clip, "mp4");
+    const QJsonObject copied = streamOf(probeMedia(mp4), "video");
+    EXPECT_EQ(copied.value("codec_name").toString(), "hevc");
+    EXPECT_EQ(copied.value("codec_tag_string").toString(), "hvc1") << "tagged for Apple players";
+    EXPECT_EQ(videoPacketSizes(mp4), videoPacketSizes(clip));
+    // The M4V writer takes H.264 only.
+    const QJsonObject m4v = streamOf(probeMedia(convertOne(clip, "m4v")), "video");
+    EXPECT_EQ(m4v.value("codec_name").toString(), "h264");
+    EXPECT_EQ(intOf(m4v, "nb_read_packets"), 10);
+}
+
 TEST_F(MediaConversion, StreamsThatDoNotFitAreReencodedAtFullSizeAndRate) {
     const QString clip = dir.path("camera.avi");
     makeClip(clip, 2, 321, 241, 15, {"pcm_s16le"}, 0, "mjpeg");
@@ -264,6 +281,19 @@ TEST_F(MediaConversion, StreamsThatDoNotFitAreReencodedAtFullSizeAndRate) {
     EXPECT_EQ(audio.value("codec_name").toString(), "aac");
     EXPECT_EQ(intOf(audio, "sample_rate"), 48000);
     EXPECT_NEAR(doubleOf(probe.value("format").toObject(), "duration"), 2.0, 0.1);
+    // QuickTime takes the PCM sound as it is.
+    const QJsonObject mov = probeMedia(convertOne(clip, "mov"));
+    EXPECT_EQ(streamOf(mov, "video").value("codec_name").toString(), "h264");
+    EXPECT_EQ(streamOf(mov, "audio").value("codec_name").toString(), "pcm_s16le");
+}
+
+TEST_F(MediaConversion, AStreamThatStartsMidwayIsLeftOut) {
+    const QString clip = dir.path("broadcast.mkv");
+    makeClipWithLateSoundtrack(clip);
+    const QJsonObject probe = probeMedia(convertOne(clip, "mp4"));
+    EXPECT_EQ(streamCount(probe, "video"), 1);
+    EXPECT_EQ(streamCount(probe, "audio"), 0);
+    EXPECT_EQ(intOf(streamOf(probe, "video"), "nb_read_packets"), 130);
 }
 
 TEST_F(MediaConversion, SoundtracksComeOutInEveryAudioFormat) {

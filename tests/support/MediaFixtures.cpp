@@ -94,6 +94,49 @@ void makeClip(const QString& path, double seconds, int width, int height, int fp
     QFile::remove(upright);
 }
 
+void makeClipWithLateSoundtrack(const QString& path) {
+    // One program throughout, whose table gains a second stream in the middle part. The parts
+    // around it are long enough that neither FFmpeg's look at the start nor its search for the
+    // end timestamps reaches it.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    struct Part {
+        int start;
+        int seconds;
+        bool sound;
+    };
+    for (const Part& part : {Part{0, 6, false}, Part{7, 1, true}, Part{9, 6, false}}) {
+        const QString piece = path + ".part.ts";
+        const QString duration = QString::number(part.seconds);
+        QStringList arguments = {"-f", "lavfi", "-i",
+                                 "testsrc2=size=160x120:rate=10:duration=" + duration};
+        if (part.sound) {
+            arguments << "-f"
+                      << "lavfi"
+                      << "-i"
+                      << "sine=duration=" + duration << "-c:a"
+                      << "aac";
+        }
+        ffmpeg(arguments << "-c:v"
+                         << "mpeg2video"
+                         << "-q:v"
+                         << "1"
+                         << "-f"
+                         << "mpegts"
+                         << "-mpegts_service_id"
+                         << "1"
+                         << "-mpegts_pmt_start_pid"
+                         << "4096"
+                         << "-mpegts_start_pid"
+                         << "256"
+                         << "-output_ts_offset" << QString::number(part.start) << piece);
+        QFile in(piece);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        file.write(in.readAll());
+        in.remove();
+    }
+}
+
 void addRotation(const QString& from, const QString& to, int clockwiseDegrees) {
     using namespace media;
     Input input = openInput(QFile::encodeName(from).toStdString());
@@ -200,6 +243,10 @@ std::vector<double> videoTimes(const QString& path) {
 
 std::vector<double> videoDurations(const QString& path) {
     return packetField(path, "duration_time");
+}
+
+std::vector<double> videoPacketSizes(const QString& path) {
+    return packetField(path, "size");
 }
 
 }  // namespace pivana::test

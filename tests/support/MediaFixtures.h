@@ -19,6 +19,10 @@ void makeClip(const QString& path, double seconds, int width, int height, int fp
               const QStringList& audioTracks = {"aac"}, int rotation = 0,
               const QString& videoCodec = "libx264");
 
+/// An MPEG-TS stream in a file named `path` whose soundtrack starts only in its middle second:
+/// FFmpeg finds that stream while reading the packets, after the file was opened.
+void makeClipWithLateSoundtrack(const QString& path);
+
 /// Copies a media file, adding a display rotation to its video.
 void addRotation(const QString& from, const QString& to, int clockwiseDegrees);
 
@@ -35,5 +39,7 @@ int streamCount(const QJsonObject& probe, const QString& type);
 std::vector<double> videoTimes(const QString& path);
 /// Durations of a file's video packets, in seconds.
 std::vector<double> videoDurations(const QString& path);
+/// Sizes in bytes of a file's video packets, in file order: equal for a stream copied unchanged.
+std::vector<double> videoPacketSizes(const QString& path);
 
 }  // namespace pivana::test

@@ -2,6 +2,12 @@
 
 // How the helper tools write their output: to a hidden file beside it, renamed over it only when
 // complete, so a failed run never leaves a partial file or destroys an existing one.
+//
+// When the app runs a tool, the output it names is already the app's own staging file
+// (engine/OutputFile.h), so the file is staged twice. Both layers stay: a tool is also run on its
+// own, from a shell or a script, and must leave no partial file there either; the app's layer
+// does the batch's bookkeeping besides (an output that would be the source itself, one an earlier
+// file of the batch wrote, the source deleted only after the commit).
 
 #include <unistd.h>
 

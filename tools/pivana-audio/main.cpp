@@ -12,20 +12,19 @@
 #include "media/Media.h"
 #include "media/StreamTranscoder.h"
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
-
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -110,96 +109,108 @@ Request parse(int argc, char** argv) {
     return request;
 }
 
-int findCover(AVFormatContext* input) {
+// The picture a file carries as its cover, when it is one a target can take.
+const AVStream* findCover(AVFormatContext* input) {
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
         const AVCodecID codec = stream->codecpar->codec_id;
         if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && stream->attached_pic.size > 0 &&
             (codec == AV_CODEC_ID_MJPEG || codec == AV_CODEC_ID_PNG)) {
-            return static_cast<int>(i);
+            return stream;
         }
     }
-    return -1;
+    return nullptr;
 }
 
-void convert(const Request& request, const std::string& staging) {
-    Input input = openInput(request.input);
-    const int audioIndex = bestStream(input.get(), AVMEDIA_TYPE_AUDIO);
+const AVStream* findSound(AVFormatContext* input) {
+    const int audioIndex = bestStream(input, AVMEDIA_TYPE_AUDIO);
     if (audioIndex < 0) {
         throw MediaError("the file has no audio track");
     }
-    const AVStream* audio = input->streams[audioIndex];
-    const Target& target = *request.target;
-    const AVCodec* codec = avcodec_find_encoder_by_name(target.encoder);
-    Codec probe = openDecoder(audio);
+    return input->streams[audioIndex];
+}
 
-    const bool deepFlac =
-        std::string(target.encoder) == "flac" &&
-        (audio->codecpar->bits_per_raw_sample > 16 || audio->codecpar->bits_per_coded_sample > 16);
-    const char* sampleFormat = std::string(target.encoder) == "aac" ? "fltp"
-                               : deepFlac                           ? "s32"
-                                                                    : "s16";
-    const std::string filters = audioFormatFilter(codec, probe.get(), sampleFormat);
+// The encoder for the target, at the request's bit rate (256 kbit/s for AAC without one), and
+// the filters that turn the decoded sound into what it takes. FLAC keeps a deep source 24-bit.
+struct Encoding {
+    EncoderSettings settings;
+    std::string filters;
+};
 
-    Output output(staging, target.muxer);
-    EncoderSettings settings{target.encoder, {}, nullptr};
-    const long bitRate = request.bitRate;
-    settings.configure = [bitRate, deepFlac](AVCodecContext* encoder) {
+Encoding chooseEncoding(const Target& target, const AVStream* sound, long bitRate) {
+    const std::string encoder = target.encoder;
+    const bool deepFlac = encoder == "flac" && (sound->codecpar->bits_per_raw_sample > 16 ||
+                                                sound->codecpar->bits_per_coded_sample > 16);
+    const char* sampleFormat = encoder == "aac" ? "fltp" : deepFlac ? "s32" : "s16";
+    const Codec probe = openDecoder(sound);
+    Encoding encoding;
+    encoding.filters =
+        audioFormatFilter(avcodec_find_encoder_by_name(target.encoder), probe.get(), sampleFormat);
+    encoding.settings.encoder = encoder;
+    encoding.settings.configure = [bitRate, deepFlac](AVCodecContext* context) {
         if (bitRate > 0) {
-            encoder->bit_rate = bitRate;
-        } else if (encoder->codec_id == AV_CODEC_ID_AAC) {
-            encoder->bit_rate = 256000;
+            context->bit_rate = bitRate;
+        } else if (context->codec_id == AV_CODEC_ID_AAC) {
+            context->bit_rate = 256000;
         }
         if (deepFlac) {
-            encoder->bits_per_raw_sample = 24;
+            context->bits_per_raw_sample = 24;
         }
     };
-    StreamTranscoder transcoder(audio, filters, settings, output);
+    return encoding;
+}
 
+// The file's tags, then the sound track's own where the file has none of that name.
+void copyTags(AVFormatContext* input, const AVStream* sound, Output& output) {
     av_dict_copy(&output.context()->metadata, input->metadata, 0);
-    av_dict_copy(&output.context()->metadata, audio->metadata, AV_DICT_DONT_OVERWRITE);
+    av_dict_copy(&output.context()->metadata, sound->metadata, AV_DICT_DONT_OVERWRITE);
+}
 
-    const int coverIndex = target.coverArt ? findCover(input.get()) : -1;
-    AVStream* cover = nullptr;
-    if (coverIndex >= 0) {
-        cover = output.addStream();
-        check(avcodec_parameters_copy(cover->codecpar, input->streams[coverIndex]->codecpar),
-              "cannot copy the cover art");
-        cover->codecpar->codec_tag = 0;
-        cover->disposition = AV_DISPOSITION_ATTACHED_PIC;
-        cover->time_base = AVRational{1, 90000};
-        av_dict_copy(&cover->metadata, input->streams[coverIndex]->metadata, 0);
-    }
+AVStream* addCoverStream(const AVStream* cover, Output& output) {
+    AVStream* stream = output.addStream();
+    check(avcodec_parameters_copy(stream->codecpar, cover->codecpar), "cannot copy the cover art");
+    stream->codecpar->codec_tag = 0;
+    stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+    stream->time_base = AVRational{1, 90000};
+    av_dict_copy(&stream->metadata, cover->metadata, 0);
+    return stream;
+}
 
-    AVDictionary* muxerOptions = nullptr;
+// A cover is one packet, written right after the header.
+void writeCover(const AVStream* cover, const AVStream* stream, Output& output) {
+    Packet picture = makePacket();
+    check(av_packet_ref(picture.get(), &cover->attached_pic), "cannot copy the cover art");
+    picture->stream_index = stream->index;
+    picture->pts = picture->dts = 0;
+    output.write(picture.get());
+}
+
+void beginOutput(const Target& target, Output& output) {
+    Options muxerOptions;
     if (std::string(target.muxer) == "aiff") {
-        av_dict_set(&muxerOptions, "write_id3v2", "1", 0);  // tags and cover live in ID3 there
+        muxerOptions.set("write_id3v2", "1");  // tags and cover live in ID3 there
     }
-    output.begin(&muxerOptions);
-    av_dict_free(&muxerOptions);
-    if (cover) {
-        Packet picture = makePacket();
-        check(av_packet_ref(picture.get(), &input->streams[coverIndex]->attached_pic),
-              "cannot copy the cover art");
-        picture->stream_index = cover->index;
-        picture->pts = picture->dts = 0;
-        output.write(picture.get());
-    }
+    output.begin(muxerOptions.get());
+}
 
-    const double duration = durationSeconds(input.get(), audio);
-    if (std::getenv("PIVANA_PROGRESS") && std::isfinite(duration) && duration > 0) {
-        transcoder.onProgress = [duration, last = -1.0](double seconds) mutable {
-            const double fraction = std::min(1.0, std::max(0.0, seconds / duration));
-            if (fraction - last >= 0.01) {
-                last = fraction;
-                std::printf("progress %.3f\n", fraction);
-                std::fflush(stdout);
-            }
-        };
+// With PIVANA_PROGRESS set, "progress FRACTION" lines on standard output, a step of 1% apart.
+std::function<void(double)> progressPrinter(double duration) {
+    if (!std::getenv("PIVANA_PROGRESS") || !std::isfinite(duration) || duration <= 0) {
+        return {};
     }
+    return [duration, last = -1.0](double seconds) mutable {
+        const double fraction = std::min(1.0, std::max(0.0, seconds / duration));
+        if (fraction - last >= 0.01) {
+            last = fraction;
+            std::printf("progress %.3f\n", fraction);
+            std::fflush(stdout);
+        }
+    };
+}
 
-    readPackets(input.get(), [&](AVPacket* packet) {
-        if (packet->stream_index == audioIndex) {
+void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
+    readPackets(input, [&](AVPacket* packet) {
+        if (packet->stream_index == transcoder.inputIndex()) {
             transcoder.send(packet);
         }
         return true;
@@ -208,6 +219,28 @@ void convert(const Request& request, const std::string& staging) {
     if (transcoder.framesEncoded() == 0) {
         throw MediaError("the audio track holds no sound that can be decoded");
     }
+}
+
+// The stages of one conversion: open the input and find its sound, open the output with the
+// encoder, tags and cover, run the sound through, write the trailer.
+void convert(const Request& request, const std::string& staging) {
+    const Target& target = *request.target;
+    const Input input = openInput(request.input);
+    const AVStream* sound = findSound(input.get());
+    const Encoding encoding = chooseEncoding(target, sound, request.bitRate);
+
+    Output output(staging, target.muxer);
+    StreamTranscoder transcoder(sound, encoding.filters, encoding.settings, output);
+    copyTags(input.get(), sound, output);
+    const AVStream* cover = target.coverArt ? findCover(input.get()) : nullptr;
+    const AVStream* coverStream = cover ? addCoverStream(cover, output) : nullptr;
+    beginOutput(target, output);
+    if (cover) {
+        writeCover(cover, coverStream, output);
+    }
+
+    transcoder.onProgress = progressPrinter(durationSeconds(input.get(), sound));
+    transcodeSound(input.get(), transcoder);
     output.finish();
 }
 

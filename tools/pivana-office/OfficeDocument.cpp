@@ -151,36 +151,48 @@ QString firstLine(const QByteArray& text) {
     return {};
 }
 
-// Runs a LibreOffice of its own on `input` and returns the file it wrote into `work`: slower
-// (a cold start every time), for documents that stop the long-running office.
-QString runOfficeOnce(const QString& input, const QString& importFilter, const Target& target,
-                      bool presentation, const QString& work) {
+void requireOffice() {
     if (!QFileInfo(officeProgram).isExecutable()) {
         throw OfficeError(QStringLiteral("LibreOffice is not installed"));
     }
-    QString exportFilter = target.filter;
-    if (target.extension == u"pdf") {
-        exportFilter = presentation ? QStringLiteral("impress_pdf_Export")
-                                    : QStringLiteral("writer_pdf_Export");
-    }
-    // A profile of its own: the shared one may still belong to an office on its way out.
-    const QString profile = QDir(work).filePath(QStringLiteral("profile"));
-    const QStringList arguments = {
-        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
-        "--headless",
-        "--invisible",
-        "--norestore",
-        "--nologo",
-        "--nodefault",
-        "--nolockcheck",
-        "--infilter=" + importFilter,
-        "--convert-to",
-        target.extension + ":" + exportFilter,
-        "--outdir",
-        work,
-        input};
+}
 
-    // The caller holds the profile's lock.
+// The export filter, its options after a colon as LibreOffice's command line takes them.
+QString exportFilter(const Target& target, bool presentation) {
+    if (target.extension == u"pdf") {
+        return presentation ? QStringLiteral("impress_pdf_Export")
+                            : QStringLiteral("writer_pdf_Export");
+    }
+    return target.filter;
+}
+
+OfficeError timedOut() {
+    return OfficeError(
+        QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
+}
+
+// A conversion on the office's own command line, on a profile of its own: the shared one may
+// still belong to an office on its way out.
+QStringList commandLine(const QString& input, const QString& importFilter, const Target& target,
+                        bool presentation, const QString& work) {
+    const QString profile = QDir(work).filePath(QStringLiteral("profile"));
+    return {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+            "--headless",
+            "--invisible",
+            "--norestore",
+            "--nologo",
+            "--nodefault",
+            "--nolockcheck",
+            "--infilter=" + importFilter,
+            "--convert-to",
+            target.extension + ":" + exportFilter(target, presentation),
+            "--outdir",
+            work,
+            input};
+}
+
+ProcessOutcome runOfficeProgram(const QStringList& arguments) {
     ProcessOptions options;
     options.timeout = timeLimit;
     // On a new profile the office sets it up, exits with this status and wants to be started
@@ -190,12 +202,21 @@ QString runOfficeOnce(const QString& input, const QString& importFilter, const T
     for (int attempt = 0; attempt < 2 && outcome.exitStatus == restartRequested; ++attempt) {
         outcome = runProcess(officeProgram, arguments, options);
     }
+    return outcome;
+}
+
+// Runs a LibreOffice of its own on `input` and returns the file it wrote into `work`: slower
+// (a cold start every time), for documents that stop the long-running office. The caller holds
+// the profile's lock.
+QString runOfficeOnce(const QString& input, const QString& importFilter, const Target& target,
+                      bool presentation, const QString& work) {
+    requireOffice();
+    const ProcessOutcome outcome =
+        runOfficeProgram(commandLine(input, importFilter, target, presentation, work));
     const QString written =
         QDir(work).filePath(QFileInfo(input).completeBaseName() + u'.' + target.extension);
     if (outcome.timedOut) {
-        throw OfficeError(
-            QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
-                .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
+        throw timedOut();
     }
     if (outcome.signal != 0) {
         throw OfficeError(QStringLiteral("LibreOffice crashed"));
@@ -216,15 +237,8 @@ QString runOfficeOnce(const QString& input, const QString& importFilter, const T
 // ended after a short idle time) and returns the file it wrote into `work`.
 QString runOffice(const QString& input, const QString& importFilter, const Target& target,
                   bool presentation, const QString& work) {
-    if (!QFileInfo(officeProgram).isExecutable()) {
-        throw OfficeError(QStringLiteral("LibreOffice is not installed"));
-    }
-    QString exportFilter = target.filter.section(u':', 0, 0);
-    const QString filterOptions = target.filter.section(u':', 1);
-    if (target.extension == u"pdf") {
-        exportFilter = presentation ? QStringLiteral("impress_pdf_Export")
-                                    : QStringLiteral("writer_pdf_Export");
-    }
+    requireOffice();
+    const QString filter = exportFilter(target, presentation);
     const QString written = QDir(work).filePath(QStringLiteral("converted.") + target.extension);
     QStringList arguments = {toolPath(QStringLiteral("office-bridge.py")),
                              QStringLiteral("convert"),
@@ -232,8 +246,8 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
                              input,
                              importFilter,
                              written,
-                             exportFilter};
-    if (!filterOptions.isEmpty()) {
+                             filter.section(u':', 0, 0)};
+    if (const QString filterOptions = filter.section(u':', 1); !filterOptions.isEmpty()) {
         arguments << filterOptions;
     }
 
@@ -242,9 +256,7 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
     options.timeout = timeLimit;
     const ProcessOutcome outcome = runProcess(pythonProgram, arguments, options);
     if (outcome.timedOut) {
-        throw OfficeError(
-            QStringLiteral("LibreOffice did not finish within %1 seconds and was stopped")
-                .arg(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()));
+        throw timedOut();
     }
     const QString said = firstLine(outcome.standardError);
     if (outcome.exitStatus != 0 || !QFileInfo(written).isFile() || QFileInfo(written).size() == 0) {
@@ -256,6 +268,74 @@ QString runOffice(const QString& input, const QString& importFilter, const Targe
         return runOfficeOnce(input, importFilter, target, presentation, work);
     }
     return written;
+}
+
+const Target& targetFor(const QString& format) {
+    const auto target = targets().constFind(format);
+    if (target == targets().cend()) {
+        throw OfficeError(QStringLiteral("unknown output format ") + format);
+    }
+    return *target;
+}
+
+const Source& sourceFor(const QString& extension, const QString& format) {
+    const auto source = sources().constFind(extension);
+    if (source == sources().cend()) {
+        throw OfficeError(QStringLiteral("pivana-office does not read .%1 files").arg(extension));
+    }
+    if (isPresentation(extension) && format != u"pdf") {
+        throw OfficeError(QStringLiteral("a presentation converts only to PDF"));
+    }
+    return *source;
+}
+
+QString officeOutputFolder(const QTemporaryDir& work) {
+    const QString folder = work.filePath(QStringLiteral("out"));
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// Plain text and Markdown go to the office as HTML of ordinary paragraphs; HTML and text
+// targets need no office at all.
+QString convertPlainText(const QByteArray& content, const QString& title, const Source& source,
+                         const Target& target, const QTemporaryDir& work) {
+    if (target.extension == u"txt") {
+        const QString result = work.filePath(QStringLiteral("document.txt"));
+        writeFile(result, content.startsWith("\xef\xbb\xbf") ? content.mid(3) : content);
+        return result;
+    }
+    const QString page = work.filePath(QStringLiteral("document.html"));
+    writeFile(page, textAsHtml(content, title));
+    if (target.extension == u"html") {
+        return page;
+    }
+    return runOffice(page, source.importFilter, target, false, officeOutputFolder(work));
+}
+
+QString convertDocument(const QByteArray& content, const QString& extension, const Source& source,
+                        const Target& target, const QTemporaryDir& work) {
+    // A copy under a plain name keeps odd file names away from the office's command line.
+    const QString copy = work.filePath(QStringLiteral("document.") + extension);
+    writeFile(copy, content);
+    return runOffice(copy, source.importFilter, target, isPresentation(extension),
+                     officeOutputFolder(work));
+}
+
+// Success is an output file of the right kind, whatever the office said.
+void saveResult(const QString& result, const Target& target, const QString& output) {
+    const QByteArray produced = readFile(result);
+    if (!target.signature.isEmpty() && !produced.startsWith(target.signature)) {
+        throw OfficeError(
+            QStringLiteral("LibreOffice wrote no valid %1 file").arg(target.extension.toUpper()));
+    }
+    if (target.extension == u"txt" && produced.startsWith("\xef\xbb\xbf")) {
+        writeFile(result, produced.mid(3));  // UTF-8 needs no byte-order mark
+    }
+    if (::rename(QFile::encodeName(result).constData(), QFile::encodeName(output).constData()) !=
+        0) {
+        throw OfficeError(QStringLiteral("cannot save the output: ") +
+                          QString::fromLocal8Bit(std::strerror(errno)));
+    }
 }
 
 }  // namespace
@@ -287,71 +367,28 @@ QByteArray textAsHtml(const QByteArray& text, const QString& title) {
 }
 
 void convert(const QString& input, const QString& format, const QString& output) {
-    const auto target = targets().constFind(format);
-    if (target == targets().cend()) {
-        throw OfficeError(QStringLiteral("unknown output format ") + format);
-    }
+    const Target& target = targetFor(format);
     const QString extension = QFileInfo(input).suffix().toLower();
-    const auto source = sources().constFind(extension);
-    if (source == sources().cend()) {
-        throw OfficeError(QStringLiteral("pivana-office does not read .%1 files").arg(extension));
-    }
-    const bool presentation = isPresentation(extension);
-    if (presentation != (format == u"pdf") && presentation) {
-        throw OfficeError(QStringLiteral("a presentation converts only to PDF"));
-    }
-
+    const Source& source = sourceFor(extension, format);
     const QByteArray content = readFile(input);
     if (content.isEmpty() && !isPlainText(extension)) {
         throw OfficeError(QStringLiteral("the file is empty"));
     }
-    checkSignature(content.left(65536), extension, source->kind);
+    checkSignature(content.left(65536), extension, source.kind);
 
-    // Work beside the output, so the result is renamed into place, never copied.
+    // The tool is also run on its own, from a shell, so it stages its work as the app does:
+    // beside the output, so that the result is renamed into place, never copied, and a failure
+    // leaves neither a partial file nor a changed one.
     QTemporaryDir work(QFileInfo(output).dir().filePath(QStringLiteral(".pivana-office-XXXXXX")));
     if (!work.isValid()) {
         throw OfficeError(QStringLiteral("cannot write in the output folder: ") +
                           work.errorString());
     }
-    const QString title = QFileInfo(input).completeBaseName();
-    QString result;
-    if (isPlainText(extension)) {
-        const QByteArray html = textAsHtml(content, title);
-        if (format == u"html") {
-            result = work.filePath(QStringLiteral("document.html"));
-            writeFile(result, html);
-        } else if (format == u"txt") {
-            result = work.filePath(QStringLiteral("document.txt"));
-            writeFile(result, content.startsWith("\xef\xbb\xbf") ? content.mid(3) : content);
-        } else {
-            const QString page = work.filePath(QStringLiteral("document.html"));
-            writeFile(page, html);
-            QDir().mkpath(work.filePath(QStringLiteral("out")));
-            result = runOffice(page, source->importFilter, *target, false,
-                               work.filePath(QStringLiteral("out")));
-        }
-    } else {
-        // A copy under a plain name keeps odd file names away from the office's command line.
-        const QString copy = work.filePath(QStringLiteral("document.") + extension);
-        writeFile(copy, content);
-        QDir().mkpath(work.filePath(QStringLiteral("out")));
-        result = runOffice(copy, source->importFilter, *target, presentation,
-                           work.filePath(QStringLiteral("out")));
-    }
-
-    QByteArray produced = readFile(result);
-    if (!target->signature.isEmpty() && !produced.startsWith(target->signature)) {
-        throw OfficeError(
-            QStringLiteral("LibreOffice wrote no valid %1 file").arg(format.toUpper()));
-    }
-    if (format == u"txt" && produced.startsWith("\xef\xbb\xbf")) {
-        writeFile(result, produced.mid(3));  // UTF-8 needs no byte-order mark
-    }
-    if (::rename(QFile::encodeName(result).constData(), QFile::encodeName(output).constData()) !=
-        0) {
-        throw OfficeError(QStringLiteral("cannot save the output: ") +
-                          QString::fromLocal8Bit(std::strerror(errno)));
-    }
+    const QString result =
+        isPlainText(extension)
+            ? convertPlainText(content, QFileInfo(input).completeBaseName(), source, target, work)
+            : convertDocument(content, extension, source, target, work);
+    saveResult(result, target, output);
 }
 
 }  // namespace pivana::office

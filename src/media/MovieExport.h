@@ -1,0 +1,33 @@
+#pragma once
+
+// Rewrites a movie or its soundtrack as a file of the MP4 family, in the stages of a transcode:
+// choose the input's tracks, open the output with each track copied or encoded, run the packets
+// through, flush the encoders, write the trailer.
+
+#include "media/Media.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pivana::media {
+
+/// The input streams a conversion keeps, in the order they are written.
+using Tracks = std::vector<const AVStream*>;
+
+/// The main picture and every soundtrack; subtitles, data and cover pictures stay behind.
+/// Throws "Not a readable media file" when the input has neither picture nor sound.
+Tracks movieTracks(AVFormatContext* input);
+
+/// The main soundtrack alone. Throws "The video has no soundtrack" when there is none.
+Tracks soundtrack(AVFormatContext* input);
+
+/// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, m4a):
+/// each track copied where `canCopy` allows, else encoded. `progress` hears how far through the
+/// input the work is, from 0 to 1. A damaged packet fails the export rather than ending it early
+/// as a shorter file.
+void exportTracks(AVFormatContext* input, const Tracks& tracks, const std::string& path,
+                  std::string_view target, const std::function<void(double)>& progress = {});
+
+}  // namespace pivana::media

@@ -27,16 +27,12 @@ installs)
     root=$(mktemp -d)
     trap 'rm -rf "$root"' EXIT
     dpkg-deb -x "$package" "$root"
+    # The desktop entry, metadata, icons and man page are checked by metadata_test.sh below.
     for path in bin/pivana libexec/pivana/pivana-image libexec/pivana/pivana-audio \
         libexec/pivana/pivana-office libexec/pivana/office-bridge.py \
-        share/applications/io.pivana.Pivana.desktop share/metainfo/io.pivana.Pivana.metainfo.xml \
-        share/icons/hicolor/scalable/apps/io.pivana.Pivana.svg \
         share/kio/servicemenus/pivana-convert-image.desktop \
-        share/nautilus-python/extensions/pivana_convert.py \
-        share/nemo-python/extensions/pivana_convert.py \
-        share/caja-python/extensions/pivana_convert.py \
-        share/man/man1/pivana.1.gz share/bash-completion/completions/pivana \
-        share/doc/pivana/copyright; do
+        share/{nautilus,nemo,caja}-python/extensions/pivana_convert.py \
+        share/bash-completion/completions/pivana share/doc/pivana/copyright; do
         [[ -e $root/usr/$path ]] || { echo "FAIL: the package lacks /usr/$path"; exit 1; }
     done
     "$here/metadata_test.sh" "$root/usr/share"

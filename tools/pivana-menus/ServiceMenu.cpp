@@ -1,7 +1,5 @@
 #include "ServiceMenu.h"
 
-#include <QSet>
-
 #include <algorithm>
 
 namespace pivana::menus {

@@ -7,10 +7,14 @@ _pivana_query_seconds=120  # a sanitized pivana on a busy machine may need more
 export PATH="$2:$PATH"
 failures=0
 
-complete_line() {  # index of the word being completed, words...
+complete_line() {  # index of the word being completed, words...; the cursor ends that word
     COMP_CWORD=$1
     shift
     COMP_WORDS=("$@")
+    COMP_LINE="${COMP_WORDS[*]}"
+    local -a upto=("${COMP_WORDS[@]:0:COMP_CWORD+1}")
+    local before="${upto[*]}"
+    COMP_POINT=${#before}
     _pivana
     echo "${COMPREPLY[*]}"
 }
@@ -24,6 +28,10 @@ expect() {  # name, expected, actual
 expect "options" "--to --targets" "$(complete_line 1 pivana --t)"
 expect "formats of the files on the line" "heic avif exr tiff gif bmp psd" \
     "$(complete_line 2 pivana --to '' a.jpg 'b.PNG')"
+# Back on the blank between --to and the files: bash then names the first file the current word.
+COMP_WORDS=(pivana --to a.mp3 b.wav) COMP_CWORD=2 COMP_LINE="pivana --to  a.mp3 b.wav" COMP_POINT=12
+_pivana
+expect "format put in front of the files" "m4a aiff aac flac" "${COMPREPLY[*]}"
 expect "files quoted and escaped" "mov m4v m4a" "$(complete_line 2 pivana --convert m "'my clip.mp4'" 'other\ clip.avi')"
 expect "a prefix of the format, typed in capitals" "tiff" "$(complete_line 2 pivana --to T x.png)"
 

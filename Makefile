@@ -1,5 +1,5 @@
 # The two set-up commands of the README. Both install what is missing first.
-.PHONY: run test build deps format bench
+.PHONY: run test build deps format bench package
 
 BUILD ?= build
 
@@ -15,6 +15,10 @@ run: build
 
 test: deps
 	bash scripts/test.sh
+
+# The Debian package, pivana_VERSION_ARCH.deb in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	for b in bench/*.sh; do [ "$$b" = bench/lib.sh ] || bash "$$b" $(BUILD); done

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 PACKAGES=(
-  # build
-  g++ cmake ninja-build pkg-config clang-format
+  # build (librsvg2-bin renders the icons)
+  g++ cmake ninja-build pkg-config clang-format librsvg2-bin
   # still images
   libvips-dev libvips-tools libraw-dev libtiff-dev librsvg2-dev libcairo2-dev libheif-dev
   # audio, video, GIF
@@ -22,7 +22,9 @@ PACKAGES=(
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
-  time libraw-bin librsvg2-bin
+  time libraw-bin
+  # the package and its metadata: cpack's dependency scan and the validators
+  dpkg-dev file groff-base desktop-file-utils appstream
 )
 
 missing=()

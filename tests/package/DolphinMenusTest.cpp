@@ -1,7 +1,7 @@
 // The Dolphin service menus written at build time, read back as Dolphin reads them: a menu
 // shows when every selected file's MIME type is listed (or inherits a listed one) and is not
 // excluded, and then offers its actions in order.
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 
 namespace {
 
-using pivana::ConversionRouter;
+using pivana::RouteTable;
 
 struct ServiceMenu {
     QMap<QString, QMap<QString, QString>> groups;
@@ -81,7 +81,7 @@ struct DolphinMenus : testing::Test {
 }  // namespace
 
 TEST_F(DolphinMenus, EachCategoryOffersEveryTargetOfItsSourcesInThePanelsOrder) {
-    const ConversionRouter& table = ConversionRouter::shared();
+    const RouteTable& table = RouteTable::shared();
     std::map<QString, QSet<QString>> targetsByCategory;
     for (const QString& source : table.sourceExtensions()) {
         const auto route = table.route("x." + source);
@@ -116,7 +116,7 @@ TEST_F(DolphinMenus, EachActionHandsTheSelectionToTheApp) {
 }
 
 TEST_F(DolphinMenus, ShowTheCategoryOfEverySourceAndOfNothingElse) {
-    const ConversionRouter& table = ConversionRouter::shared();
+    const RouteTable& table = RouteTable::shared();
     for (const QString& source : table.sourceExtensions()) {
         const QString file = "x." + source;
         if (!QMimeDatabase().mimeTypeForFile(file, QMimeDatabase::MatchExtension).isDefault()) {

@@ -1,6 +1,6 @@
 #include "CategoryRoutes.h"
 
-#include "engine/ConversionRouter.h"
+#include "engine/RouteTable.h"
 
 #include <algorithm>
 
@@ -47,7 +47,7 @@ QStringList mergedInOrder(const std::vector<QStringList>& lists) {
 }  // namespace
 
 std::vector<CategoryRoutes> categoryRoutes() {
-    const ConversionRouter& table = ConversionRouter::shared();
+    const RouteTable& table = RouteTable::shared();
     std::vector<CategoryRoutes> result;
     for (const FileCategory category : categories) {
         CategoryRoutes routes{category, {}, {}};

@@ -87,13 +87,19 @@ void activateOnX11(QWindow& window) {
 
 StatusBarController::StatusBarController(AppState& appState, Settings& settings, QObject* parent)
     : QObject(parent), m_appState(appState) {
+    // Before the popover exists, so that the panel is open by the time the popover takes a batch.
+    // The mouse-up that ends a drag elsewhere must not close the panel the drop has just opened.
+    connect(&appState, &AppState::filesDropped, this, [this] {
+        suppressDismissFor(dropGraceMs);
+        showPanel();
+    });
+
     PanelHooks hooks;
     hooks.close = [this] { hidePanel(); };
     hooks.setDismissSuppressed = [this](bool suppressed) {
         m_dismissSuppressedForDialog = suppressed;
     };
     hooks.browseForFiles = [] { return browseForFiles(); };
-    hooks.dropped = [this](const QStringList& files) { takeFiles(files); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(appState, settings, m_runner, m_scheduler,
                                                    std::move(hooks));
@@ -229,18 +235,6 @@ bool StatusBarController::dismissSuppressed() const {
     return m_dismissSuppressedForDialog ||
            (m_dismissSuppressedUntil.isValid() &&
             QDateTime::currentDateTimeUtc() < m_dismissSuppressedUntil);
-}
-
-void StatusBarController::takeFiles(const QStringList& files) {
-    if (m_appState.isConverting() && !files.isEmpty()) {
-        showPanel();  // a batch is running: show it, the new files are refused as a drop would be
-        return;
-    }
-    suppressDismissFor(dropGraceMs);
-    showPanel();
-    if (!files.isEmpty()) {
-        m_appState.dropFiles(files);
-    }
 }
 
 }  // namespace pivana

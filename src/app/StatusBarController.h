@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/AppState.h"
 #include "app/BackgroundBatchRunner.h"
 #include "settings/LaunchAtLogin.h"
+#include "ui/AppState.h"
 #include "ui/PopoverViewModel.h"
 #include "ui/SettingsViewModel.h"
 
@@ -21,7 +21,8 @@ class Settings;
 
 /// The tray icon and the floating panel under it that hosts the popover: opens and closes the
 /// panel, keeps it sized to its content and on screen, closes it when it loses activation, and
-/// shows a converting icon while a batch runs.
+/// opens it on every batch handed to the app state, and shows a converting icon while a batch
+/// runs.
 class StatusBarController : public QObject {
     Q_OBJECT
 
@@ -32,8 +33,6 @@ public:
     void togglePanel();
     void showPanel();
     void hidePanel();
-    /// A batch from a drop or another `pivana`: the panel opens on it.
-    void takeFiles(const QStringList& files);
 
     PopoverViewModel& popover() { return *m_popover; }
     /// Runs a modal dialog with the panel kept open behind it.

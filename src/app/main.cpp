@@ -1,9 +1,9 @@
-#include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/FreedesktopServices.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
 #include "settings/Settings.h"
+#include "ui/AppState.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -38,9 +38,11 @@ int runHeadless(int argc, char* argv[], const QStringList& arguments) {
     // Typesetting a PDF needs fonts, and so a GUI application (drawing off screen without a
     // display); everything else starts faster without one.
     std::unique_ptr<QCoreApplication> app;
-    const bool typesetting = arguments.value(1) == u"--to" && arguments.value(2).toLower() == u"pdf";
+    const bool typesetting =
+        arguments.value(1) == u"--to" && arguments.value(2).toLower() == u"pdf";
     if (typesetting) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+            qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
@@ -81,17 +83,15 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
     pivana::FreedesktopServices services;
     pivana::AppState appState(services);
     pivana::StatusBarController controller(appState, pivana::Settings::shared());
+    // Files from another `pivana` arrive as a drop does. Without files, or while a batch
+    // converts and the files are refused, the panel still opens.
     QObject::connect(&instance, &pivana::SingleInstance::received, &controller,
-                     [&controller](const QStringList& received) {
-                         if (received.isEmpty()) {
+                     [&appState, &controller](const QStringList& received) {
+                         if (!appState.dropFiles(received)) {
                              controller.showPanel();
-                         } else {
-                             controller.takeFiles(received);
                          }
                      });
-    if (!files.isEmpty()) {
-        controller.takeFiles(files);
-    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!appState.dropFiles(files) && !QSystemTrayIcon::isSystemTrayAvailable()) {
         controller.showPanel();  // without a tray the panel is the only way in
     }
     return app.exec();

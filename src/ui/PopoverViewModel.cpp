@@ -1,9 +1,9 @@
 #include "ui/PopoverViewModel.h"
 
-#include "app/AppState.h"
 #include "engine/BatchSummary.h"
 #include "engine/ConversionRouter.h"
 #include "settings/Settings.h"
+#include "ui/AppState.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -286,25 +286,12 @@ QStringList PopoverViewModel::localFiles(const QVariantList& urls) const {
     return files;
 }
 
-}  // namespace pivana
-
-namespace pivana {
-
 bool PopoverViewModel::acceptsDrop(const QVariantList& urls) const {
     return !isConverting() && !localFiles(urls).isEmpty();
 }
 
 bool PopoverViewModel::drop(const QVariantList& urls) {
-    if (!acceptsDrop(urls)) {
-        return false;
-    }
-    const QStringList files = localFiles(urls);
-    if (m_hooks.dropped) {
-        m_hooks.dropped(files);
-    } else {
-        handleFiles(files);
-    }
-    return true;
+    return m_appState.dropFiles(localFiles(urls));
 }
 
 }  // namespace pivana

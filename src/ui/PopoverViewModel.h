@@ -32,10 +32,9 @@ public:
 
 /// What the popover needs from the panel around it.
 struct PanelHooks {
-    std::function<void()> close;                      ///< hide the panel
-    std::function<void(bool)> setDismissSuppressed;   ///< keep it open while a dialog runs
-    std::function<QStringList()> browseForFiles;      ///< the browse dialog; empty when cancelled
-    std::function<void(const QStringList&)> dropped;  ///< files dropped on the panel
+    std::function<void()> close;                     ///< hide the panel
+    std::function<void(bool)> setDismissSuppressed;  ///< keep it open while a dialog runs
+    std::function<QStringList()> browseForFiles;     ///< the browse dialog; empty when cancelled
     std::function<void()> quit;
 };
 
@@ -99,7 +98,7 @@ public:
     Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
     /// Whether a drag of these URLs would be taken: files only, and not while converting.
     Q_INVOKABLE bool acceptsDrop(const QVariantList& urls) const;
-    /// Takes a drop; false when it is refused.
+    /// Hands a drop to the app state, which announces the batch; false when it is refused.
     Q_INVOKABLE bool drop(const QVariantList& urls);
 
 Q_SIGNALS:

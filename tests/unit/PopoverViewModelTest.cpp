@@ -1,6 +1,6 @@
-#include "app/AppState.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
+#include "ui/AppState.h"
 #include "ui/PopoverViewModel.h"
 
 #include <gtest/gtest.h>
@@ -274,12 +274,30 @@ TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {
 }
 
 TEST_F(Popover, DropsTakeLocalFilesOnlyAndNotWhileConverting) {
+    // The tray controller opens the panel on what the app state announces.
+    QStringList announced;
+    QObject::connect(&appState, &AppState::filesDropped,
+                     [&](const QStringList& files) { announced << files; });
     EXPECT_FALSE(model.drop({QUrl("https://example.org/a.png")}));
     EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl("https://example.org/b.png")}));
+    EXPECT_FALSE(model.drop({}));
+    EXPECT_TRUE(announced.isEmpty());
+
+    EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.jpg")}));
+    EXPECT_EQ(announced, (QStringList{"/p/a.png", "/p/b.jpg"}));
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
+    EXPECT_EQ(model.files(), announced);
+
     EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/folder")}));
     EXPECT_EQ(model.transientError(), "All files must be the same type.")
         << "folders are passed on as they are";
+
+    announced.clear();
     pick({"/p/a.png"});
     model.tapChip("jpg");
     EXPECT_FALSE(model.acceptsDrop({QUrl::fromLocalFile("/p/c.png")}));
+    EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/c.png")}));
+    EXPECT_FALSE(appState.dropFiles({"/p/c.png"})) << "a hand-off is refused the same way";
+    EXPECT_TRUE(announced.isEmpty());
+    EXPECT_EQ(model.files(), QStringList{"/p/a.png"}) << "the running batch stays";
 }

@@ -9,10 +9,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+// The panel's QML module is linked in statically.
+Q_IMPORT_QML_PLUGIN(PivanaPlugin)
 
 namespace {
 

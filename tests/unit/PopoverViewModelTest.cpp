@@ -103,6 +103,25 @@ struct Popover : testing::Test {
         model.handleFiles(files);
         clock.advance(PopoverViewModel::chipFadeDelayMs);
     }
+
+    // The footer as the view draws it: "icon label" per row.
+    QStringList footer() const {
+        QStringList rows;
+        for (const FooterAction* row : model.footer()) {
+            rows << row->icon() + " " + row->label();
+        }
+        return rows;
+    }
+
+    void clickFooter(const QString& label) {
+        for (FooterAction* row : model.footer()) {
+            if (row->label() == label) {
+                row->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no footer row " << label;
+    }
 };
 
 }  // namespace
@@ -237,7 +256,7 @@ TEST_F(Popover, MissingCustomFolderStopsBeforeConverting) {
     EXPECT_TRUE(services.posted.isEmpty());
 }
 
-TEST_F(Popover, EscapeAndFooterActions) {
+TEST_F(Popover, EscapeClosesTheInnermostThing) {
     model.openSettings();
     model.pressEscape();
     EXPECT_FALSE(model.showSettings());
@@ -250,9 +269,45 @@ TEST_F(Popover, EscapeAndFooterActions) {
     model.pressEscape();
     EXPECT_FALSE(appState.panelVisible());
     EXPECT_EQ(hooks, QStringList{"close"});
+}
 
-    model.quit();
-    EXPECT_EQ(hooks.last(), "quit");
+TEST_F(Popover, EachStateShowsItsOwnTextsAndFooter) {
+    int stateChanges = 0;
+    QObject::connect(&model, &PopoverViewModel::stateChanged, [&] { ++stateChanges; });
+    EXPECT_EQ(model.headline(), "Click to browse files");
+    EXPECT_EQ(model.detail(), QString::fromUtf8("images · audio · video · docs"));
+    EXPECT_EQ(footer(), (QStringList{"gear Settings", "power Quit"}));
+    clickFooter("Settings");
+    EXPECT_TRUE(model.showSettings());
+    model.closeSettings();
+
+    pick({"/p/a.png", "/p/logo.svg"});
+    EXPECT_EQ(stateChanges, 1) << "the view redraws the state and its footer on this signal";
+    EXPECT_EQ(model.headline(), "2 files");
+    EXPECT_EQ(model.detail(), "");
+    EXPECT_TRUE(footer().isEmpty());
+    EXPECT_EQ(model.chipLabel("jpg"), "JPG");
+
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {"/p/logo.svg"});
+    EXPECT_EQ(stateChanges, 2);
+    EXPECT_EQ(model.headline(), "Converted 1 of 2 to JPG");
+    EXPECT_EQ(model.detail(), "saved to p");
+    EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
+    clickFooter("Convert More");
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_EQ(model.failureHeadline(), "") << "the failures belong to the finished batch";
+    EXPECT_EQ(model.failureDetail(), "");
+
+    appState.setPanelVisible(true);
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {});
+    clickFooter("Close");
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_FALSE(appState.panelVisible());
+    clickFooter("Quit");
+    EXPECT_EQ(hooks, (QStringList{"close", "quit"}));
 }
 
 TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {

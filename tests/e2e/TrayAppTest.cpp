@@ -182,21 +182,34 @@ void ffmpegClip(const QString& path) {
     process.waitForFinished(60000);
 }
 
+// The inside of the panel in a fresh screenshot, in grey levels (the edge is drawn against
+// whatever lies behind it).
+vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
+    startVips();
+    // From the bytes: libvips would answer a file name it has read before from its cache.
+    const QByteArray png = readAll(desktop.screenshot("locate"));
+    const QRect inside = panel.adjusted(4, 4, -4, -4);
+    return vips::VImage::new_from_buffer(png.constData(), static_cast<size_t>(png.size()), "")
+        .extract_area(inside.x(), inside.y(), inside.width(), inside.height())
+        .colourspace(VIPS_INTERPRETATION_B_W)
+        .cast(VIPS_FORMAT_UCHAR)[0]
+        .copy_memory();
+}
+
+// Whether the app has drawn the panel yet: a window just mapped shows as black (the empty
+// screen) until its first frame, in the dark palette as much as in the light one.
+bool panelDrawn(const Desktop& desktop, const QRect& panel) {
+    return panel.isValid() && panelPixels(desktop, panel).avg() > 12;
+}
+
 // Lines of text on the panel, found in a screenshot: each band of rows with dark pixels, as the
 // point where its ink starts (left) in the middle of the band.
 std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel) {
     if (!panel.isValid()) {
         return {};
     }
-    startVips();
-    const QString shot = desktop.screenshot("locate");
-    // Inside the panel's edge, which is drawn against whatever lies behind it.
+    const vips::VImage image = panelPixels(desktop, panel);
     const QRect inside = panel.adjusted(4, 4, -4, -4);
-    const vips::VImage image =
-        vips::VImage::new_from_file(QFile::encodeName(shot).constData())
-            .extract_area(inside.x(), inside.y(), inside.width(), inside.height())
-            .colourspace(VIPS_INTERPRETATION_B_W)
-            .cast(VIPS_FORMAT_UCHAR)[0];
     const vips::VImage dark = (image < 160).cast(VIPS_FORMAT_UCHAR);
     std::vector<std::pair<int, int>> bands;
     bool inBand = false;
@@ -329,13 +342,14 @@ protected:
         return shownPanel();
     }
 
-    // The panel's frame once xdotool sees it: while the window manager takes a new window in,
-    // it can miss it for a moment.
+    // The panel's frame once xdotool sees it and the app has drawn it: while the window manager
+    // takes a new window in, xdotool can miss it for a moment, and its first frame can take a
+    // second on a busy machine.
     QRect shownPanel() const {
         QRect panel;
         waitUntil([&] {
             panel = desktop->panel();
-            return panel.isValid();
+            return panelDrawn(*desktop, panel);
         });
         return panel;
     }

@@ -4,6 +4,7 @@
 #include "engine/RouteTable.h"
 #include "settings/Settings.h"
 #include "ui/AppState.h"
+#include "ui/DropRules.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -184,14 +185,38 @@ void PopoverViewModel::tapChip(const QString& format) {
     if (isConverting() || m_state != State::PickFormat) {
         return;
     }
-    runConversion(format);
-}
-
-void PopoverViewModel::runConversion(const QString& format) {
     if (const auto problem = m_settings.outputFolderProblem()) {
         showTransientError(*problem);
         return;
     }
+    startConversion(format);
+}
+
+std::optional<QString> PopoverViewModel::convertHandedOver(const QStringList& files,
+                                                           const QString& format) {
+    if (m_state != State::PickFormat || m_files != files) {
+        // The batch offers nothing; handleFiles has shown and posted why.
+        return BatchSummary::noTargetsMessage(files);
+    }
+    if (isConverting()) {
+        return std::nullopt;  // already on its way
+    }
+    std::optional<QString> problem;
+    if (!m_targets.contains(format)) {
+        problem = ConversionError::unsupportedFormat(format).description();
+    } else {
+        problem = m_settings.outputFolderProblem();
+    }
+    if (problem) {
+        m_appState.notify(QStringLiteral("Pivana"), *problem);
+        showTransientError(*problem);
+        return problem;
+    }
+    startConversion(format);
+    return std::nullopt;
+}
+
+void PopoverViewModel::startConversion(const QString& format) {
     const SettingsSnapshot snapshot = m_settings.snapshot();
     const QStringList files = m_files;
     m_inFlightFormat = format;
@@ -319,23 +344,40 @@ void PopoverViewModel::quit() {
 }
 
 QStringList PopoverViewModel::localFiles(const QVariantList& urls) const {
-    QStringList files;
+    QList<QUrl> list;
     for (const QVariant& value : urls) {
-        const QUrl url = value.toUrl();
-        if (!url.isLocalFile()) {
-            return {};  // only file locations count, as the drop rule says
-        }
-        files << url.toLocalFile();
+        list << value.toUrl();
     }
-    return files;
+    return DropRules::localFiles(list);
 }
 
 bool PopoverViewModel::acceptsDrop(const QVariantList& urls) const {
     return !isConverting() && !localFiles(urls).isEmpty();
 }
 
+void PopoverViewModel::setDragHovering(bool hovering) {
+    if (m_dragHovering != hovering) {
+        m_dragHovering = hovering;
+        Q_EMIT changed();
+    }
+}
+
+bool PopoverViewModel::dragEnter(const QVariantList& urls) {
+    const bool accepted = acceptsDrop(urls);
+    setDragHovering(accepted);
+    return accepted;
+}
+
+void PopoverViewModel::dragExit() {
+    setDragHovering(false);
+}
+
 bool PopoverViewModel::drop(const QVariantList& urls) {
-    return m_appState.dropFiles(localFiles(urls));
+    // The batch is in before the hover ends: whoever watches the drag's end (the tray
+    // controller, deciding whether the panel stays) must see that something landed.
+    const bool taken = m_appState.dropFiles(localFiles(urls));
+    setDragHovering(false);
+    return taken;
 }
 
 }  // namespace pivana

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pivana {
@@ -53,6 +54,7 @@ class PopoverViewModel : public QObject {
         QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY stateChanged)
     Q_PROPERTY(bool isConverting READ isConverting NOTIFY changed)
     Q_PROPERTY(bool isDropping READ isDropping NOTIFY changed)
+    Q_PROPERTY(bool dragHovering READ dragHovering NOTIFY changed)
     Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
     Q_PROPERTY(QString transientError READ transientError NOTIFY changed)
     Q_PROPERTY(QString headline READ headline NOTIFY changed)
@@ -81,6 +83,8 @@ public:
     QQmlListProperty<FooterAction> footerRows();
     bool isConverting() const;
     bool isDropping() const { return m_isDropping; }
+    /// A drag the panel would take is over it; the drop zone shows it.
+    bool dragHovering() const { return m_dragHovering && !isConverting(); }
     bool showSettings() const { return m_showSettings; }
     QString transientError() const { return m_transientError; }
     /// The drop zone's first line: the invitation, the batch, or what was converted.
@@ -101,6 +105,12 @@ public:
 
     /// A new batch, dropped or chosen.
     Q_INVOKABLE void handleFiles(const QStringList& files);
+    /// For a batch handed over with its format (the file managers' menus): once the batch is
+    /// on show, converts it as a click on that format's chip would. When nothing starts (the
+    /// batch offers no such format, or the output folder is missing) the panel shows why, a
+    /// notification says it too, since whoever asked may have no terminal, and the reason is
+    /// returned.
+    std::optional<QString> convertHandedOver(const QStringList& files, const QString& format);
     /// The label of a format's chip.
     Q_INVOKABLE QString chipLabel(const QString& format) const;
     Q_INVOKABLE void tapChip(const QString& format);
@@ -111,11 +121,17 @@ public:
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void closeSettings();
     Q_INVOKABLE void quit();
-    /// The dropped URLs as local files, in order; empty unless every one is a local file.
+    /// The file locations among the dropped URLs, in order; web links and the like are left out.
     Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
-    /// Whether a drag of these URLs would be taken: files only, and not while converting.
+    /// Whether a drag of these URLs would be taken: one with file locations in it, and not
+    /// while converting.
     Q_INVOKABLE bool acceptsDrop(const QVariantList& urls) const;
-    /// Hands a drop to the app state, which announces the batch; false when it is refused.
+    /// A drag enters the panel: whether it would be taken, which the drop zone then shows.
+    Q_INVOKABLE bool dragEnter(const QVariantList& urls);
+    /// The drag left the panel without dropping.
+    Q_INVOKABLE void dragExit();
+    /// Hands a drop's files to the app state, which announces the batch; false when it is
+    /// refused.
     Q_INVOKABLE bool drop(const QVariantList& urls);
 
 Q_SIGNALS:
@@ -127,7 +143,8 @@ Q_SIGNALS:
 
 private:
     void showTransientError(const QString& message);
-    void runConversion(const QString& format);
+    void setDragHovering(bool hovering);
+    void startConversion(const QString& format);
     void finishConversion(const QStringList& files, const QString& format,
                           const SettingsSnapshot& snapshot, const ConversionResult& result);
     void setState(State state);
@@ -142,6 +159,7 @@ private:
     QStringList m_files;
     QStringList m_targets;
     bool m_isDropping = false;
+    bool m_dragHovering = false;
     bool m_showSettings = false;
     QString m_transientError;
     QString m_inFlightFormat;

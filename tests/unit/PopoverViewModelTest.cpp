@@ -327,18 +327,25 @@ TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {
     EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
 }
 
-TEST_F(Popover, DropsTakeLocalFilesOnlyAndNotWhileConverting) {
+TEST_F(Popover, DropsTakeTheirFileLocationsAndNothingWhileConverting) {
     // The tray controller opens the panel on what the app state announces.
     QStringList announced;
     QObject::connect(&appState, &AppState::filesDropped,
                      [&](const QStringList& files) { announced << files; });
+    EXPECT_FALSE(model.dragEnter({QUrl("https://example.org/a.png")}));
+    EXPECT_FALSE(model.dragHovering()) << "a refused drag shows nothing";
     EXPECT_FALSE(model.drop({QUrl("https://example.org/a.png")}));
-    EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl("https://example.org/b.png")}));
     EXPECT_FALSE(model.drop({}));
     EXPECT_TRUE(announced.isEmpty());
 
-    EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.jpg")}));
-    EXPECT_EQ(announced, (QStringList{"/p/a.png", "/p/b.jpg"}));
+    // A web link dragged along with files is left out.
+    const QVariantList mixed = {QUrl::fromLocalFile("/p/a.png"), QUrl("https://example.org/b.png"),
+                                QUrl::fromLocalFile("/p/c.jpg")};
+    EXPECT_TRUE(model.dragEnter(mixed));
+    EXPECT_TRUE(model.dragHovering());
+    EXPECT_TRUE(model.drop(mixed));
+    EXPECT_FALSE(model.dragHovering());
+    EXPECT_EQ(announced, (QStringList{"/p/a.png", "/p/c.jpg"}));
     EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
     EXPECT_EQ(model.files(), announced);
 
@@ -346,12 +353,57 @@ TEST_F(Popover, DropsTakeLocalFilesOnlyAndNotWhileConverting) {
     EXPECT_EQ(model.transientError(), "All files must be the same type.")
         << "folders are passed on as they are";
 
+    // A drag that hovers as a conversion starts stops showing; drops are refused.
     announced.clear();
     pick({"/p/a.png"});
+    EXPECT_TRUE(model.dragEnter({QUrl::fromLocalFile("/p/c.png")}));
     model.tapChip("jpg");
-    EXPECT_FALSE(model.acceptsDrop({QUrl::fromLocalFile("/p/c.png")}));
+    EXPECT_FALSE(model.dragHovering());
+    EXPECT_FALSE(model.dragEnter({QUrl::fromLocalFile("/p/c.png")}));
     EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/c.png")}));
     EXPECT_FALSE(appState.dropFiles({"/p/c.png"})) << "a hand-off is refused the same way";
     EXPECT_TRUE(announced.isEmpty());
     EXPECT_EQ(model.files(), QStringList{"/p/a.png"}) << "the running batch stays";
+    model.dragExit();
+    runner.finish({"/p/a.png"}, {});
+    EXPECT_FALSE(model.dragHovering());
+}
+
+TEST_F(Popover, BatchHandedOverWithItsFormatConvertsAsAChipWould) {
+    appState.setPanelVisible(true);
+    pick({"/p/a.png", "/p/b.png"});
+    EXPECT_EQ(model.convertHandedOver({"/p/a.png", "/p/b.png"}, "tiff"), std::nullopt);
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0].format, "tiff");
+    EXPECT_EQ(runner.calls[0].files, (QStringList{"/p/a.png", "/p/b.png"}));
+    EXPECT_EQ(model.inFlightFormat(), "tiff") << "its chip shows selected";
+    runner.finish({"/p/a.png", "/p/b.png"}, {});
+    EXPECT_EQ(services.posted.value(0), QString::fromUtf8("Converted | 2 files → a.tiff, b.tiff"));
+}
+
+TEST_F(Popover, BatchHandedOverWithAFormatItCannotBecomeSaysWhy) {
+    // Nobody may be watching the panel: the reason is posted too, and returned.
+    pick({"/p/a.png"});
+    EXPECT_EQ(model.convertHandedOver({"/p/a.png"}, "mp3"), "Unsupported format: mp3");
+    EXPECT_EQ(model.transientError(), "Unsupported format: mp3");
+    EXPECT_EQ(services.posted, QStringList{"Pivana | Unsupported format: mp3"});
+
+    // A batch without any target was refused when it arrived; the earlier batch is not taken.
+    services.posted.clear();
+    model.handleFiles({"/p/notes.zip"});
+    EXPECT_EQ(model.convertHandedOver({"/p/notes.zip"}, "jpg"),
+              "No supported conversion for this file.");
+    EXPECT_EQ(services.posted, QStringList{"Pivana | No supported conversion for this file."})
+        << "posted once, when it arrived";
+
+    QDir().mkpath(dir.path("Out"));
+    ASSERT_TRUE(settings.chooseCustomFolder(dir.path("Out")));
+    QDir(dir.path("Out")).removeRecursively();
+    services.posted.clear();
+    pick({"/p/a.png"});
+    const QString missing = "Output folder is missing. Open Settings to pick a new one.";
+    EXPECT_EQ(model.convertHandedOver({"/p/a.png"}, "jpg"), missing);
+    EXPECT_EQ(services.posted, QStringList{"Pivana | " + missing});
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_FALSE(model.isConverting());
 }

@@ -26,7 +26,8 @@ Item {
 
     DropArea {
         anchors.fill: parent
-        onEntered: (drag) => { drag.accepted = root.model.acceptsDrop(drag.urls) }
+        onEntered: (drag) => { drag.accepted = root.model.dragEnter(drag.urls) }
+        onExited: root.model.dragExit()
         onDropped: (drop) => { drop.accepted = root.model.drop(drop.urls) }
     }
 
@@ -43,6 +44,15 @@ Item {
             id: dropZone
             width: parent.width
             height: zoneColumn.implicitHeight + 40
+            // What a drag the panel would take shows while it hovers.
+            Rectangle {
+                anchors.fill: parent
+                visible: root.model.dragHovering
+                radius: 12
+                color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.12)
+                border.width: 1.5
+                border.color: Theme.accent
+            }
             MouseArea {
                 anchors.fill: parent
                 cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor : Qt.ArrowCursor

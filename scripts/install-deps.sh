@@ -14,7 +14,7 @@ PACKAGES=(
   qt6-base-dev qt6-declarative-dev qt6-declarative-dev-tools qt6-svg-dev
   qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
-  qml6-module-qtquick-dialogs libxcb1-dev
+  qml6-module-qtquick-dialogs libxcb1-dev libxcb-xinput-dev
   # PDF pages
   libpoppler-qt6-dev
   # documents and presentations

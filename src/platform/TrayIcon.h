@@ -2,7 +2,11 @@
 
 #include <QObject>
 #include <QRect>
+#include <QStringList>
 #include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
 
 class QIcon;
 class QMenu;
@@ -28,9 +32,19 @@ public:
     /// the host tells it, else a 1 × 1 rectangle at the pointer.
     virtual QRect anchor() const = 0;
 
+    /// Asked at every step of a drag of files over the icon: whether a drop would be taken now.
+    /// Without it every drag of files is taken.
+    void setDropFilter(std::function<bool()> accepting) { m_accepting = std::move(accepting); }
+    bool acceptsDrops() const { return !m_accepting || m_accepting(); }
+
 Q_SIGNALS:
     /// A primary click (or a double click) on the icon.
     void activated();
+    /// Files dropped on the icon and taken, in the drag's order.
+    void filesDropped(const QStringList& files);
+
+private:
+    std::function<bool()> m_accepting;
 };
 
 /// The icon through QSystemTrayIcon, which finds the desktop's tray host itself.
@@ -50,5 +64,10 @@ public:
 private:
     QSystemTrayIcon m_icon;
 };
+
+/// The icon this desktop shows best. Where a StatusNotifierItem host runs, Qt's icon talks to it
+/// over D-Bus; on other X11 desktops the icon is a window of our own docked into the XEmbed
+/// tray, the only kind of icon that can take drops.
+std::unique_ptr<TrayIcon> createTrayIcon();
 
 }  // namespace pivana

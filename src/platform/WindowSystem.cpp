@@ -52,4 +52,9 @@ void activate(QWindow& window) {
     }
 }
 
+bool pointerButtonHeld() {
+    xcb_connection_t* connection = x11::connection();
+    return connection && x11::pointerButtonHeld(connection);
+}
+
 }  // namespace pivana::WindowSystem

@@ -13,4 +13,7 @@ bool composites();
 /// own lately.
 void activate(QWindow& window);
 
+/// Whether a pointer button is held down, in whichever window; false where that cannot be asked.
+bool pointerButtonHeld();
+
 }  // namespace pivana::WindowSystem

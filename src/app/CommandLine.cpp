@@ -17,14 +17,17 @@ namespace {
 
 const char* const usage =
     "Usage:\n"
-    "  pivana [FILE...]             start in the tray (or show the running one) with the files\n"
-    "  pivana --to FORMAT FILE...   convert the files to FORMAT with the stored settings\n"
-    "  pivana --targets FILE...     list the formats the files can all be converted to\n"
-    "  pivana --help                show this help\n"
-    "  pivana --version             show the version\n"
+    "  pivana [FILE...]                 open the tray app (started if needed) on the files\n"
+    "  pivana --convert FORMAT FILE...  have the tray app convert the files to FORMAT\n"
+    "  pivana --to FORMAT FILE...       convert the files to FORMAT with the app's settings\n"
+    "  pivana --targets FILE...         list the formats the files can all be converted to\n"
+    "  pivana --help                    show this help\n"
+    "  pivana --version                 show the version\n"
     "\n"
     "Outputs go next to each file, or into the custom output folder chosen in Settings.\n"
-    "The exit status is 0 only when every file converted.\n";
+    "--to exits with status 0 only when every file converted. The tray app starts if it is\n"
+    "not running; while it converts a batch it takes no other, and handing it files then\n"
+    "fails with status 1, as does --convert when the files cannot become FORMAT.\n";
 
 void print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -105,7 +108,20 @@ bool isCommandLineRequest(const QStringList& arguments) {
         return false;
     }
     const QString& first = arguments.at(1);
-    return first.startsWith(u'-');
+    return first.startsWith(u'-') && first != u"--convert";
+}
+
+std::optional<HandOff> handOffRequest(const QStringList& arguments, std::FILE* err) {
+    if (arguments.value(1) != u"--convert") {
+        return HandOff{absolutePaths(arguments.mid(1)), {}};
+    }
+    const QString format = arguments.value(2).toLower();
+    const QStringList files = arguments.mid(3);
+    if (format.isEmpty() || format.startsWith(u'-') || files.isEmpty()) {
+        std::fputs(usage, err);
+        return std::nullopt;
+    }
+    return HandOff{absolutePaths(files), format};
 }
 
 int runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {

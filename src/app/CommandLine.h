@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/HandOff.h"
+
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace pivana {
 
@@ -12,5 +15,9 @@ int runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
 
 /// True when the arguments ask for the headless command line rather than the tray app.
 bool isCommandLineRequest(const QStringList& arguments);
+
+/// What `pivana [FILE...]` or `pivana --convert FORMAT FILE...` hands to the tray app. None,
+/// with the usage printed on `err`, when `--convert` lacks its format or its files.
+std::optional<HandOff> handOffRequest(const QStringList& arguments, std::FILE* err);
 
 }  // namespace pivana

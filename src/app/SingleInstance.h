@@ -1,30 +1,38 @@
 #pragma once
 
+#include "app/HandOff.h"
+
 #include <QObject>
-#include <QStringList>
+
+#include <functional>
+#include <optional>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace pivana {
 
-/// One Pivana a user and display: a second `pivana FILE...` hands its files to the running one.
+/// One Pivana a user and display: a later `pivana` hands its files to the running one, which
+/// answers whether it took them.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    explicit SingleInstance(QObject* parent = nullptr);
+    /// Decides on each hand-off from a later `pivana`.
+    using Handler = std::function<HandOffAnswer(const HandOff&)>;
 
-    /// Hands the files (none: just show the panel) to a running instance. False when none runs.
-    static bool handOff(const QStringList& files);
+    explicit SingleInstance(Handler handler, QObject* parent = nullptr);
+
+    /// Hands the files to a running instance and returns its answer; none when none runs.
+    static std::optional<HandOffAnswer> handOff(const HandOff& handOff);
 
     /// Starts answering later instances. False when another instance already answers.
     bool listen();
 
-Q_SIGNALS:
-    /// Files from another `pivana` (empty: show the panel).
-    void received(const QStringList& files);
-
 private:
+    void answer(QLocalSocket* socket);
+
+    Handler m_handler;
     QLocalServer* m_server;
 };
 

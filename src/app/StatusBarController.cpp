@@ -8,11 +8,13 @@
 #include "settings/Settings.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QIcon>
 #include <QMenu>
 #include <QQuickItem>
 
 #include <algorithm>
+#include <chrono>
 
 namespace pivana {
 
@@ -22,16 +24,25 @@ constexpr int panelWidth = 300;
 constexpr int panelHeightBeforeLayout = 240;
 constexpr int dropGraceMs = 500;
 
+const QString busyMessage = QStringLiteral(
+    "A conversion is running, so the files were not taken. Try again once it is done.");
+
+std::int64_t steadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 StatusBarController::StatusBarController(AppState& appState, Settings& settings, TrayIcon& tray,
                                          QObject* parent)
-    : QObject(parent), m_appState(appState), m_tray(tray) {
+    : QObject(parent), m_appState(appState), m_tray(tray), m_dismissal(steadyMilliseconds) {
     // Before the popover exists, so that the panel is open by the time the popover takes a batch.
     observeDrops();
     setupPopover(settings);
     setupSettingsView(settings);
     setupPanel();
+    observeDismissal();
     setupTrayIcon();
     observeConversionState();
 }
@@ -41,7 +52,7 @@ StatusBarController::~StatusBarController() = default;
 void StatusBarController::observeDrops() {
     // The mouse-up that ends a drag elsewhere must not close the panel the drop has just opened.
     connect(&m_appState, &AppState::filesDropped, this, [this] {
-        suppressDismissFor(dropGraceMs);
+        m_dismissal.suppressFor(dropGraceMs);
         showPanel();
     });
 }
@@ -49,9 +60,7 @@ void StatusBarController::observeDrops() {
 void StatusBarController::setupPopover(Settings& settings) {
     PanelHooks hooks;
     hooks.close = [this] { hidePanel(); };
-    hooks.setDismissSuppressed = [this](bool suppressed) {
-        m_dismissSuppressedForDialog = suppressed;
-    };
+    hooks.setDismissSuppressed = [this](bool suppressed) { m_dismissal.setDialogOpen(suppressed); };
     hooks.browseForFiles = [] { return browseForFiles(); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(m_appState, settings, m_runner, m_scheduler,
@@ -85,13 +94,47 @@ void StatusBarController::setupPanel() {
             }
         });
     }
-    // Clicking elsewhere takes the activation away: the panel closes, unless a drop has just
-    // opened it or a dialog is up.
+}
+
+void StatusBarController::observeDismissal() {
+    // A press elsewhere takes the activation away; what follows decides whether it was a
+    // click (the panel closes) or the start of a drag onto the panel (it stays).
     connect(m_panel.get(), &QWindow::activeChanged, this, [this] {
-        if (!m_panel->isActive() && m_panel->isVisible() && !dismissSuppressed()) {
-            hidePanel();
+        if (!m_panel->isVisible()) {
+            return;
+        }
+        if (m_panel->isActive()) {
+            settleDismissal();
+            return;
+        }
+        closeIf(m_dismissal.activationLost(WindowSystem::pointerButtonHeld()));
+        m_pointer.setListening(m_panel->isVisible() && m_dismissal.watchingPointer());
+    });
+    connect(&m_pointer, &PointerMonitor::buttonReleased, this, [this] {
+        const bool overPanel = m_panel->geometry().contains(QCursor::pos());
+        closeIf(m_dismissal.buttonReleased(overPanel, m_popover->dragHovering()));
+    });
+    connect(m_popover.get(), &PopoverViewModel::changed, this, [this] {
+        const bool hovering = m_popover->dragHovering();
+        if (hovering != m_dragHovering) {
+            m_dragHovering = hovering;
+            if (!hovering) {
+                closeIf(m_dismissal.dragEnded(WindowSystem::pointerButtonHeld()));
+            }
         }
     });
+    connect(&m_desktops, &DesktopWatcher::currentDesktopChanged, this, [this] { closeIf(true); });
+}
+
+void StatusBarController::settleDismissal() {
+    m_dismissal.settled();
+    m_pointer.setListening(false);
+}
+
+void StatusBarController::closeIf(bool close) {
+    if (close && m_panel->isVisible()) {
+        hidePanel();
+    }
 }
 
 void StatusBarController::setupTrayIcon() {
@@ -102,6 +145,10 @@ void StatusBarController::setupTrayIcon() {
     m_menu->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
     m_tray.setMenu(m_menu.get());
     connect(&m_tray, &TrayIcon::activated, this, &StatusBarController::togglePanel);
+    // Files dropped on the icon arrive as a drop on the panel does; none while a batch runs.
+    m_tray.setDropFilter([this] { return !m_appState.isConverting(); });
+    connect(&m_tray, &TrayIcon::filesDropped, this,
+            [this](const QStringList& files) { m_appState.dropFiles(files); });
 }
 
 void StatusBarController::observeConversionState() {
@@ -140,17 +187,28 @@ void StatusBarController::showPanel() {
 
 void StatusBarController::hidePanel() {
     m_panel->hide();
+    settleDismissal();
     m_appState.setPanelVisible(false);
 }
 
-void StatusBarController::suppressDismissFor(int milliseconds) {
-    m_dismissSuppressedUntil = QDateTime::currentDateTimeUtc().addMSecs(milliseconds);
-}
-
-bool StatusBarController::dismissSuppressed() const {
-    return m_dismissSuppressedForDialog ||
-           (m_dismissSuppressedUntil.isValid() &&
-            QDateTime::currentDateTimeUtc() < m_dismissSuppressedUntil);
+HandOffAnswer StatusBarController::takeHandOff(const HandOff& handOff) {
+    if (handOff.files.isEmpty()) {
+        showPanel();
+        return {};
+    }
+    if (!m_appState.dropFiles(handOff.files)) {
+        // A batch is converting. Whoever handed the files over may have no terminal to show
+        // the answer (a file manager's menu, "Open With").
+        m_appState.notify(QStringLiteral("Pivana"), busyMessage);
+        return {false, busyMessage};
+    }
+    if (handOff.format.isEmpty()) {
+        return {};
+    }
+    if (const auto reason = m_popover->convertHandedOver(handOff.files, handOff.format)) {
+        return {false, *reason};
+    }
+    return {};
 }
 
 }  // namespace pivana

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/BackgroundBatchRunner.h"
+#include "app/HandOff.h"
+#include "platform/DesktopWatcher.h"
+#include "platform/PointerMonitor.h"
 #include "settings/LaunchAtLogin.h"
 #include "ui/AppState.h"
+#include "ui/PanelDismissal.h"
 #include "ui/PopoverViewModel.h"
 #include "ui/SettingsViewModel.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QQuickView>
 
@@ -20,8 +23,10 @@ class Settings;
 class TrayIcon;
 
 /// The tray icon and the floating panel under it that hosts the popover: opens and closes the
-/// panel, keeps it sized to its content and on screen, closes it when it loses activation, opens
-/// it on every batch handed to the app state, and shows a converting icon while a batch runs.
+/// panel, keeps it sized to its content and on screen, closes it on a click elsewhere and on a
+/// change of virtual desktop, opens it on every batch handed to the app state (dropped on it or
+/// on the icon, or handed over by another `pivana`), and shows a converting icon while a batch
+/// runs.
 class StatusBarController : public QObject {
     Q_OBJECT
 
@@ -34,8 +39,14 @@ public:
     void showPanel();
     void hidePanel();
 
+    /// Takes a batch from another `pivana`: opens the panel on it, and converts it at once when
+    /// a format comes with it. Refused while a batch converts; a notification then says so, as
+    /// the answer does.
+    HandOffAnswer takeHandOff(const HandOff& handOff);
+
 private:
     void observeDrops();
+    void observeDismissal();
     void setupPopover(Settings& settings);
     void setupSettingsView(Settings& settings);
     void setupPanel();
@@ -45,17 +56,19 @@ private:
     /// Runs a modal dialog with the panel kept open behind it.
     template <typename Dialog>
     auto whileDialogOpen(Dialog&& dialog) {
-        m_dismissSuppressedForDialog = true;
+        m_dismissal.setDialogOpen(true);
         auto result = dialog();
-        m_dismissSuppressedForDialog = false;
+        m_dismissal.setDialogOpen(false);
         m_panel->requestActivate();
         return result;
     }
 
     void placePanel();
     void updateIcon();
-    void suppressDismissFor(int milliseconds);
-    bool dismissSuppressed() const;
+    /// Closes the panel when the dismissal rule says so.
+    void closeIf(bool close);
+    /// The panel is active again, or closed: no click elsewhere to listen for.
+    void settleDismissal();
 
     AppState& m_appState;
     TrayIcon& m_tray;
@@ -66,8 +79,11 @@ private:
     LaunchAtLogin m_autostart;
     std::unique_ptr<SettingsViewModel> m_settingsView;
     std::unique_ptr<QQuickView> m_panel;
-    QDateTime m_dismissSuppressedUntil;
-    bool m_dismissSuppressedForDialog = false;
+    PanelDismissal m_dismissal;
+    /// Hears clicks elsewhere while the panel is open without the activation.
+    PointerMonitor m_pointer;
+    DesktopWatcher m_desktops;
+    bool m_dragHovering = false;
 };
 
 }  // namespace pivana

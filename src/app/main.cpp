@@ -7,7 +7,6 @@
 #include "ui/AppState.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QtQml/qqmlextensionplugin.h>
@@ -15,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 // The panel's QML module is linked in statically.
 Q_IMPORT_QML_PLUGIN(PivanaPlugin)
@@ -71,15 +71,11 @@ void describeTrayApplication() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-QStringList absolutePaths(const QStringList& files) {
-    QStringList paths;
-    for (const QString& file : files) {
-        paths << QFileInfo(file).absoluteFilePath();
-    }
-    return paths;
+void print(const QString& line) {
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
 
-int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
+int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     // A Wayland client cannot place its own panel under the tray icon; XWayland can.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
         qgetenv("XDG_SESSION_TYPE") == "wayland") {
@@ -88,27 +84,29 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
     QApplication app(argc, argv);
     describeTrayApplication();
 
-    // One Pivana a user: hand the files to the running one.
-    const QStringList files = absolutePaths(arguments.mid(1));
-    if (pivana::SingleInstance::handOff(files)) {
+    // One Pivana a user: hand the files to the running one, which says whether it took them.
+    if (const auto answer = pivana::SingleInstance::handOff(request)) {
+        if (!answer->taken) {
+            print(answer->reason);
+            return 1;
+        }
         return 0;
     }
-    pivana::SingleInstance instance;
-    instance.listen();
 
     pivana::FreedesktopServices services;
     pivana::AppState appState(services);
-    pivana::QtTrayIcon tray;
-    pivana::StatusBarController controller(appState, pivana::Settings::shared(), tray);
-    // Files from another `pivana` arrive as a drop does. Without files, or while a batch
-    // converts and the files are refused, the panel still opens.
-    QObject::connect(&instance, &pivana::SingleInstance::received, &controller,
-                     [&appState, &controller](const QStringList& received) {
-                         if (!appState.dropFiles(received)) {
-                             controller.showPanel();
-                         }
-                     });
-    if (!appState.dropFiles(files) && !tray.hostAvailable()) {
+    const std::unique_ptr<pivana::TrayIcon> tray = pivana::createTrayIcon();
+    pivana::StatusBarController controller(appState, pivana::Settings::shared(), *tray);
+    pivana::SingleInstance instance(
+        [&controller](const pivana::HandOff& handOff) { return controller.takeHandOff(handOff); });
+    instance.listen();
+
+    if (!request.files.isEmpty()) {
+        const pivana::HandOffAnswer answer = controller.takeHandOff(request);
+        if (!answer.taken) {
+            print(answer.reason);  // the panel and a notification say it too
+        }
+    } else if (!tray->hostAvailable()) {
         controller.showPanel();  // without a tray the panel is the only way in
     }
     return app.exec();
@@ -121,5 +119,9 @@ int main(int argc, char* argv[]) {
     if (pivana::isCommandLineRequest(arguments)) {
         return runHeadless(argc, argv, arguments);
     }
-    return runTrayApp(argc, argv, arguments);
+    const std::optional<pivana::HandOff> request = pivana::handOffRequest(arguments, stderr);
+    if (!request) {
+        return 2;
+    }
+    return runTrayApp(argc, argv, *request);
 }

@@ -96,8 +96,16 @@ TEST_F(CommandLine, HelpVersionAndUsageErrors) {
     const ProgramRun help = pivana({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("pivana --to FORMAT FILE..."));
+    EXPECT_TRUE(help.out.contains("pivana --convert FORMAT FILE..."));
     EXPECT_EQ(pivana({"--to", "png"}).status, 2);
     EXPECT_EQ(pivana({"--bogus"}).status, 2);
+    // Told before anything starts, tray app or not.
+    for (const QStringList& incomplete :
+         {QStringList{"--convert"}, {"--convert", "png"}, {"--convert", "--to", "a.jpg"}}) {
+        const ProgramRun run = pivana(incomplete);
+        EXPECT_EQ(run.status, 2) << incomplete;
+        EXPECT_TRUE(run.err.startsWith("Usage:")) << run.err;
+    }
 }
 
 TEST_F(CommandLine, ConvertsAFolderOfCameraAndPhoneImages) {

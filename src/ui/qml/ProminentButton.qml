@@ -6,6 +6,8 @@ import Pivana
 Basic.Button {
     id: control
     implicitHeight: 32
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
     font.pixelSize: 13
     font.weight: Font.Medium
     contentItem: Text {

@@ -398,9 +398,8 @@ TEST_F(TrayApp, LongConversionShowsItsProgress) {
     ASSERT_FALSE(chip.isNull());
     desktop->click(chip);  // MP4
     // While the staged output grows, the panel shows the spinner and how far it is.
-    ASSERT_TRUE(waitUntil([&] {
-        return !QDir(dir).entryList({".holiday.pivana-*"}, QDir::Hidden | QDir::Files).isEmpty();
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty(); }));
     desktop->screenshot("converting");
     EXPECT_TRUE(waitUntil([&] { return exists(dir + "/holiday.mp4"); }, 120000));
     EXPECT_TRUE(waitUntil(

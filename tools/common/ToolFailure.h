@@ -4,8 +4,8 @@
 // tool's standard error, after the tool's prefix ("pivana-image: "), as the file's reason; so
 // that line is one plain sentence about the input: no file name (the app shows it beside the
 // reason), no path, no library's own words. The sentences of engine/Failure.h cover the common
-// kinds (damaged, not this format, too large, disk full, permission); a text the Parts fix
-// ("Cannot open PDF") is used as it stands. Anything more, the library's own message included,
+// kinds (damaged, not this format, too large, disk full, permission); a converter's own fixed
+// texts ("Cannot open PDF") stay as they are. Anything more, the library's own message included,
 // goes on the lines after it, for a person running the tool by hand.
 
 #include "engine/Failure.h"

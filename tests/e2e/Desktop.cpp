@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -232,8 +233,13 @@ bool Pivana::terminate(const Desktop& desktop) {
 
 vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
     startVips();
-    // From the bytes: libvips would answer a file name it has read before from its cache.
-    const QByteArray png = readAll(desktop.screenshot("locate"));
+    // A file of this test program's own, since the programs run side by side, each on its own
+    // display; read as bytes, since libvips would answer a name it has read before from its
+    // cache.
+    QTemporaryFile file(QDir::tempPath() + "/pivana-screen-XXXXXX.png");
+    file.open();  // without it, libvips says the empty buffer is no picture
+    desktop.run("/usr/bin/import", {"-window", "root", file.fileName()});
+    const QByteArray png = readAll(file.fileName());
     // The edge is drawn against whatever lies behind it.
     const QRect inside = panel.adjusted(4, 4, -4, -4);
     return vips::VImage::new_from_buffer(png.constData(), static_cast<size_t>(png.size()), "")

@@ -48,6 +48,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 bool Desktop::start(const QString& home) {
+    m_home = home;
     int display = 100 + ::getpid() % 100;
     while (QFile::exists(QString("/tmp/.X%1-lock").arg(display))) {
         ++display;
@@ -173,6 +174,12 @@ QString Desktop::screenshot(const QString& name) const {
     return path;
 }
 
+QByteArray Desktop::capture() const {
+    const QString path = QDir(m_home).filePath("screen.png");
+    run("/usr/bin/import", {"-window", "root", path});
+    return readAll(path);
+}
+
 QStringList Desktop::notifications() const {
     // Shown ones move to the history when they close, so they are closed first.
     run("/usr/bin/dunstctl", {"close-all"});
@@ -235,7 +242,7 @@ bool Pivana::quit(const Desktop& desktop) {
 vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
     startVips();
     // From the bytes: libvips would answer a file name it has read before from its cache.
-    const QByteArray png = readAll(desktop.screenshot("locate"));
+    const QByteArray png = desktop.capture();
     // The edge is drawn against whatever lies behind it.
     const QRect inside = panel.adjusted(4, 4, -4, -4);
     return vips::VImage::new_from_buffer(png.constData(), static_cast<size_t>(png.size()), "")
@@ -331,7 +338,9 @@ QPoint PanelUser::waitForChip() const {
 }
 
 QPoint PanelUser::settingsRow(const QRect& panel) const {
-    // In the idle panel, the last line but one.
+    // In the idle panel, the last line but one. A panel shown again can draw its last state for a
+    // moment, whose lines lie elsewhere: the lines are read once the drawing stands still.
+    settled();
     QPoint row;
     waitUntil(
         [&] {

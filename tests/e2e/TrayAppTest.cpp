@@ -79,7 +79,8 @@ protected:
         // clicked again only while the panel still shows its idle height.
         const bool opened = waitUntil(
             [&] {
-                if (desktop->panel().height() <= idle.height() + 10) {
+                if (desktop->panel().height() <= idle.height() + 10 &&
+                    desktop->windowsNamed("^Choose") == 0) {
                     desktop->click(user().settingsRow(idle));
                 }
                 return waitUntil(taller, 8000);
@@ -227,6 +228,10 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
 }
 
 TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
+    // With the default settings: outputs and their staging beside the source.
+    pivana->stop(*desktop);
+    QFile::remove(scratch->filePath("config/pivana/pivana.conf"));
+    pivana->start(*desktop);
     const QString dir = folder("stopped");
     writeLongClip(dir + "/holiday.avi");
     const QByteArray source = readAll(dir + "/holiday.avi");

@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
@@ -47,6 +46,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 bool Desktop::start(const QString& home) {
+    m_home = home;
     int display = 100 + ::getpid() % 100;
     while (QFile::exists(QString("/tmp/.X%1-lock").arg(display))) {
         ++display;
@@ -176,6 +176,12 @@ QString Desktop::screenshot(const QString& name) const {
     return path;
 }
 
+QByteArray Desktop::capture() const {
+    const QString path = QDir(m_home).filePath("screen.png");
+    run("/usr/bin/import", {"-window", "root", path});
+    return readAll(path);
+}
+
 QStringList Desktop::notifications() const {
     // Shown ones move to the history when they close, so they are closed first.
     run("/usr/bin/dunstctl", {"close-all"});
@@ -209,37 +215,36 @@ void Pivana::start(const Desktop& desktop, const QStringList& changes) {
 }
 
 void Pivana::stop(const Desktop& desktop) {
-    if (m_process && !terminate(desktop)) {
+    if (!m_process) {
+        return;
+    }
+    m_process->terminate();
+    if (!m_process->waitForFinished(5000)) {
         m_process->kill();
         m_process->waitForFinished();
     }
     m_process.reset();
-}
-
-bool Pivana::terminate(const Desktop& desktop) {
-    if (!m_process) {
-        return false;
-    }
-    m_process->terminate();
-    // A batch that runs is cancelled first, its tools stopped and its staging folders removed.
-    const bool ended =
-        m_process->waitForFinished(60000) && m_process->exitStatus() == QProcess::NormalExit;
     // The old windows are gone before a new instance starts.
     waitUntil([&desktop] {
         return desktop.run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status != 0;
     });
+}
+
+bool Pivana::quit(const Desktop& desktop) {
+    if (!m_process) {
+        return false;
+    }
+    m_process->terminate();
+    const bool ended =
+        m_process->waitForFinished(60000) && m_process->exitStatus() == QProcess::NormalExit;
+    stop(desktop);
     return ended;
 }
 
 vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
     startVips();
-    // A file of this test program's own, since the programs run side by side, each on its own
-    // display; read as bytes, since libvips would answer a name it has read before from its
-    // cache.
-    QTemporaryFile file(QDir::tempPath() + "/pivana-screen-XXXXXX.png");
-    file.open();  // without it, libvips says the empty buffer is no picture
-    desktop.run("/usr/bin/import", {"-window", "root", file.fileName()});
-    const QByteArray png = readAll(file.fileName());
+    // From the bytes: libvips would answer a file name it has read before from its cache.
+    const QByteArray png = desktop.capture();
     // The edge is drawn against whatever lies behind it.
     const QRect inside = panel.adjusted(4, 4, -4, -4);
     return vips::VImage::new_from_buffer(png.constData(), static_cast<size_t>(png.size()), "")
@@ -335,7 +340,9 @@ QPoint PanelUser::waitForChip() const {
 }
 
 QPoint PanelUser::settingsRow(const QRect& panel) const {
-    // In the idle panel, the last line but one.
+    // In the idle panel, the last line but one. A panel shown again can draw its last state for a
+    // moment, whose lines lie elsewhere: the lines are read once the drawing stands still.
+    settled();
     QPoint row;
     waitUntil(
         [&] {

@@ -57,10 +57,14 @@ public:
     /// Saves a screenshot of the whole screen under `name` in the build tree's screenshots folder
     /// and returns its path.
     QString screenshot(const QString& name) const;
+    /// The whole screen now, as PNG bytes; kept apart from every other desktop's screen, as test
+    /// programs run side by side.
+    QByteArray capture() const;
     /// Summaries and bodies the notification daemon has shown, newest first, as "title | body".
     QStringList notifications() const;
 
 private:
+    QString m_home;
     std::unique_ptr<QProcess> m_tray;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
@@ -71,8 +75,8 @@ public:
     /// Starts it with the desktop's environment changed by `changes` ("NAME=value").
     void start(const Desktop& desktop, const QStringList& changes = {});
     void stop(const Desktop& desktop);
-    /// Asks it to quit as the session does (SIGTERM); true when it then ended by itself.
-    bool terminate(const Desktop& desktop);
+    /// Asks it to quit as the session does (SIGTERM); true when it ended by itself in time.
+    bool quit(const Desktop& desktop);
 
 private:
     std::unique_ptr<QProcess> m_process;

@@ -144,7 +144,8 @@ void addRotation(const QString& from, const QString& to, int clockwiseDegrees) {
     std::vector<AVStream*> streams;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         AVStream* stream = output.addStream();
-        check(avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar), "copy");
+        check(avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar),
+              Stage::Converting, "copy");
         stream->codecpar->codec_tag = 0;
         stream->time_base = input->streams[i]->time_base;
         if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {

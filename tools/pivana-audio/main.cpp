@@ -168,7 +168,8 @@ void copyTags(AVFormatContext* input, const AVStream* sound, Output& output) {
 
 AVStream* addCoverStream(const AVStream* cover, Output& output) {
     AVStream* stream = output.addStream();
-    check(avcodec_parameters_copy(stream->codecpar, cover->codecpar), "cannot copy the cover art");
+    check(avcodec_parameters_copy(stream->codecpar, cover->codecpar), Stage::Converting,
+          "cannot copy the cover art");
     stream->codecpar->codec_tag = 0;
     stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
     stream->time_base = AVRational{1, 90000};
@@ -179,7 +180,8 @@ AVStream* addCoverStream(const AVStream* cover, Output& output) {
 // A cover is one packet, written right after the header.
 void writeCover(const AVStream* cover, const AVStream* stream, Output& output) {
     Packet picture = makePacket();
-    check(av_packet_ref(picture.get(), &cover->attached_pic), "cannot copy the cover art");
+    check(av_packet_ref(picture.get(), &cover->attached_pic), Stage::Converting,
+          "cannot copy the cover art");
     picture->stream_index = stream->index;
     picture->pts = picture->dts = 0;
     output.write(picture.get());
@@ -216,8 +218,8 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
         return true;
     });
     transcoder.finish();
-    if (transcoder.framesEncoded() == 0) {
-        throw MediaError("the audio track holds no sound that can be decoded");
+    if (!transcoder.madeOutput()) {
+        throw MediaError(damaged);
     }
 }
 
@@ -242,6 +244,7 @@ void convert(const Request& request, const std::string& staging) {
     transcoder.onProgress = progressPrinter(durationSeconds(input.get(), sound));
     transcodeSound(input.get(), transcoder);
     output.finish();
+    output.requireContent();
 }
 
 std::string oneLine(std::string text) {

@@ -175,7 +175,8 @@ Tracks movieTracks(AVFormatContext* input) {
 Tracks soundtrack(AVFormatContext* input) {
     const int audioIndex = bestStream(input, AVMEDIA_TYPE_AUDIO);
     if (audioIndex < 0) {
-        throw MediaError("The video has no soundtrack");
+        throw MediaError(bestStream(input, AVMEDIA_TYPE_VIDEO) >= 0 ? "The video has no soundtrack"
+                                                                    : "The file has no sound");
     }
     return {input->streams[audioIndex]};
 }

@@ -20,7 +20,8 @@ using Tracks = std::vector<const AVStream*>;
 /// Throws `notReadable` when the input has neither picture nor sound.
 Tracks movieTracks(AVFormatContext* input);
 
-/// The main soundtrack alone. Throws "The video has no soundtrack" when there is none.
+/// The main soundtrack alone. Throws "The video has no soundtrack" when there is none ("The file
+/// has no sound" when there is no picture either).
 Tracks soundtrack(AVFormatContext* input);
 
 /// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, m4a):

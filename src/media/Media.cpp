@@ -309,9 +309,13 @@ void Output::recordPacket(const AVPacket* packet) {
     const AVStream* stream = m_context->streams[index];
     const double base = av_q2d(stream->time_base);
     double duration = static_cast<double>(packet->duration) * base;
-    // Encoders of this FFmpeg leave a picture's duration out; it lasts one frame of the rate.
+    // Encoders of this FFmpeg leave a picture's duration out, and some containers a sound
+    // packet's: a picture lasts a frame of the stream's rate, a sound packet its samples.
+    const AVCodecParameters* codec = stream->codecpar;
     if (duration <= 0 && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0) {
         duration = av_q2d(av_inv_q(stream->avg_frame_rate));
+    } else if (duration <= 0 && codec->frame_size > 0 && codec->sample_rate > 0) {
+        duration = static_cast<double>(codec->frame_size) / codec->sample_rate;
     }
     const double start = static_cast<double>(time) * base;
     m_start = m_start ? std::min(*m_start, start) : start;

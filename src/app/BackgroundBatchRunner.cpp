@@ -29,6 +29,8 @@ void BackgroundBatchRunner::start(const QStringList& files, const QString& forma
             [watcher, shared, observer] {
                 shared->finished(watcher->result());
                 watcher->deleteLater();
+                // The app stays running, idle, until the next batch.
+                releaseConverterMemory();
             });
     watcher->setFuture(BatchDriver(standardConverters())
                            .convertInBackground(files, format, settings, observer.get()));

@@ -8,6 +8,8 @@
 #include "converters/TextConverter.h"
 #include "converters/VideoConverter.h"
 
+#include <malloc.h>
+
 namespace pivana {
 
 const ConverterTable& standardConverters() {
@@ -23,6 +25,10 @@ const ConverterTable& standardConverters() {
         return converters;
     }();
     return table;
+}
+
+void releaseConverterMemory() {
+    ::malloc_trim(0);
 }
 
 }  // namespace pivana

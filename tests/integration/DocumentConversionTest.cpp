@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextDocument>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <thread>
@@ -366,8 +366,11 @@ TEST_F(DocumentConversion, OneOfficeServesABatchAndEndsWhenIdle) {
     options.environment = {"XDG_CACHE_HOME=" + cache, "PIVANA_OFFICE_IDLE_SECONDS=2"};
     const QString tool = QString(PIVANA_BIN_DIR) + "/pivana-office";
     for (int i = 0; i < 3; ++i) {
-        const QString source = dir.write(QString("note%1.txt").arg(i), QString("note %1\n").arg(i).toUtf8());
-        const ProcessOutcome outcome = runProcess(tool, {"-convert", "docx", source, "-output", dir.path(QString("note%1.docx").arg(i))}, options);
+        const QString source =
+            dir.write(QString("note%1.txt").arg(i), QString("note %1\n").arg(i).toUtf8());
+        const ProcessOutcome outcome = runProcess(
+            tool, {"-convert", "docx", source, "-output", dir.path(QString("note%1.docx").arg(i))},
+            options);
         EXPECT_EQ(outcome.exitStatus, 0) << outcome.standardError.toStdString();
         EXPECT_EQ(officesOn(profile), 1) << "the same office stays for the next document";
     }

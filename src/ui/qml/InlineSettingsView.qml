@@ -5,7 +5,8 @@ import Pivana
 // The settings screen, in place of the popover's main content.
 Column {
     id: view
-    required property var model
+    required property SettingsViewModel model
+    readonly property settingsTexts texts: model.texts
     signal dismiss()
     spacing: 0
 
@@ -37,7 +38,7 @@ Column {
                 }
             }
             Text {
-                text: "Settings"
+                text: view.texts.title
                 font.pixelSize: 15
                 font.letterSpacing: 0.15
                 color: Theme.primary
@@ -54,10 +55,10 @@ Column {
 
         SettingSection {
             width: parent.width
-            title: "Output"
+            title: view.texts.outputSection
             SettingRow {
                 width: parent.width
-                label: "Output folder"
+                label: view.texts.outputFolder
                 Text {
                     id: folderLabel
                     text: view.model.outputFolderLabel + "  \u25be"
@@ -71,8 +72,8 @@ Column {
                     }
                     Menu {
                         id: folderMenu
-                        MenuItem { text: "Same as source"; onTriggered: view.model.useSameAsSource() }
-                        MenuItem { text: "Choose folder\u2026"; onTriggered: view.model.chooseFolder() }
+                        MenuItem { text: view.texts.sameAsSource; onTriggered: view.model.useSameAsSource() }
+                        MenuItem { text: view.texts.chooseFolder; onTriggered: view.model.chooseFolder() }
                     }
                 }
             }
@@ -84,12 +85,12 @@ Column {
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 8
                     Text { text: "\u26a0"; font.pixelSize: 11; color: Theme.orange }
-                    Text { text: "Output folder is missing"; font.pixelSize: 11; color: Theme.secondary }
+                    Text { text: view.texts.folderMissing; font.pixelSize: 11; color: Theme.secondary }
                 }
                 Text {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "Choose folder\u2026"
+                    text: view.texts.chooseFolder
                     font.pixelSize: 11
                     font.weight: Font.Medium
                     color: Theme.accent
@@ -104,8 +105,8 @@ Column {
                     id: replaceText
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 2
-                    Text { text: "Replace original"; font.pixelSize: 12; color: Theme.primary }
-                    Text { text: "Deletes the source after conversion"; font.pixelSize: 10; color: Theme.secondary }
+                    Text { text: view.texts.replaceOriginal; font.pixelSize: 12; color: Theme.primary }
+                    Text { text: view.texts.replaceOriginalDetail; font.pixelSize: 10; color: Theme.secondary }
                 }
                 Switch {
                     id: replaceSwitch
@@ -127,11 +128,11 @@ Column {
 
         SettingSection {
             width: parent.width
-            title: "Image"
+            title: view.texts.imageSection
             Item {
                 width: parent.width
                 height: 30
-                Text { anchors.verticalCenter: parent.verticalCenter; text: "JPG quality"; font.pixelSize: 12; color: Theme.primary }
+                Text { anchors.verticalCenter: parent.verticalCenter; text: view.texts.jpgQuality; font.pixelSize: 12; color: Theme.primary }
                 Text {
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
@@ -153,18 +154,18 @@ Column {
 
         SettingSection {
             width: parent.width
-            title: "Audio"
+            title: view.texts.audioSection
             SettingRow {
                 width: parent.width
-                label: "AAC bitrate"
+                label: view.texts.aacBitrate
                 ComboBox {
                     objectName: "audioBitrate"
                     width: 104
                     height: 26
                     font.pixelSize: 11
-                    model: view.model.bitrates.map(rate => rate + " kbps")
-                    currentIndex: view.model.bitrates.indexOf(view.model.audioBitrate)
-                    onActivated: (index) => { view.model.audioBitrate = view.model.bitrates[index] }
+                    model: view.model.bitrateLabels
+                    currentIndex: view.model.bitrateIndex
+                    onActivated: (index) => { view.model.bitrateIndex = index }
                 }
             }
         }
@@ -173,7 +174,7 @@ Column {
         Item {
             width: parent.width
             height: 34
-            Text { anchors.verticalCenter: parent.verticalCenter; text: "Launch at login"; font.pixelSize: 12; color: Theme.primary }
+            Text { anchors.verticalCenter: parent.verticalCenter; text: view.texts.launchAtLogin; font.pixelSize: 12; color: Theme.primary }
             Row {
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
@@ -210,10 +211,10 @@ Column {
             y: 20
             width: parent.width - 40
             height: 32
-            text: "Done"
+            text: view.texts.done
             onClicked: view.dismiss()
             contentItem: Text {
-                text: "Done"
+                text: parent.text
                 font.pixelSize: 13
                 font.weight: Font.Medium
                 color: "white"

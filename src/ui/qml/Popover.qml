@@ -4,10 +4,10 @@ import Pivana
 // The panel's content: drop zone, format chips and footer, drawn from the popover view-model.
 Item {
     id: root
-    required property var model
-    required property var settingsModel
+    required property PopoverViewModel model
+    required property SettingsViewModel settingsModel
     property bool translucent: true
-    readonly property string state: model.state
+    readonly property int state: model.state
 
     width: 300
     height: Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
@@ -45,7 +45,7 @@ Item {
             height: zoneColumn.implicitHeight + 40
             MouseArea {
                 anchors.fill: parent
-                cursorShape: root.state === "idle" ? Qt.PointingHandCursor : Qt.ArrowCursor
+                cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor : Qt.ArrowCursor
                 onClicked: root.model.tapDropZone()
             }
             Column {
@@ -81,8 +81,8 @@ Item {
                             anchors.centerIn: parent
                             width: 14
                             height: 14
-                            path: root.state === "done" ? Icons.checkmark : Icons.arrowDown
-                            rotation: root.state === "pickFormat" ? -90 : 0
+                            path: root.state === PopoverViewModel.Done ? Icons.checkmark : Icons.arrowDown
+                            rotation: root.state === PopoverViewModel.PickFormat ? -90 : 0
                             color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.75)
                             Behavior on rotation { NumberAnimation { duration: 300; easing.type: Easing.OutBack } }
                         }
@@ -97,29 +97,21 @@ Item {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
-                        text: root.state === "idle" ? "Click to browse files"
-                            : root.state === "pickFormat" ? root.model.fileLabel : root.model.doneTitle
+                        text: root.model.headline
                         font.pixelSize: 13
                         font.weight: Font.Medium
-                        font.letterSpacing: root.state === "idle" ? -0.14 : 0
+                        font.letterSpacing: root.state === PopoverViewModel.Idle ? -0.14 : 0
                         color: Theme.primary
                     }
                     Text {
-                        visible: root.state === "idle"
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        text: "images \u00b7 audio \u00b7 video \u00b7 docs"
-                        font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
-                    }
-                    Text {
-                        visible: root.state === "done"
+                        visible: root.model.detail !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
-                        text: root.model.savedLine
+                        text: root.model.detail
                         font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.65)
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b,
+                                       root.state === PopoverViewModel.Done ? 0.65 : 0.5)
                     }
                     // What a running batch is doing.
                     Text {
@@ -146,9 +138,9 @@ Item {
                         }
                     }
                     // Failure summary of a finished batch.
-                    Item { visible: root.state === "done" && root.model.failureHeadline !== ""; width: 1; height: 6 }
+                    Item { visible: root.model.failureHeadline !== ""; width: 1; height: 6 }
                     Text {
-                        visible: root.state === "done" && root.model.failureHeadline !== ""
+                        visible: root.model.failureHeadline !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
@@ -158,7 +150,7 @@ Item {
                         color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.9)
                     }
                     Text {
-                        visible: root.state === "done" && root.model.failureDetail !== ""
+                        visible: root.model.failureDetail !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
@@ -174,7 +166,7 @@ Item {
 
         // Chips, one per target, fading in just after a batch arrives.
         Item {
-            visible: root.state === "pickFormat"
+            visible: root.state === PopoverViewModel.PickFormat
             width: parent.width
             height: chips.implicitHeight + 30
             opacity: root.model.isDropping ? 0 : 1
@@ -189,7 +181,7 @@ Item {
                     model: root.model.targets
                     FormatChip {
                         required property string modelData
-                        label: modelData.toUpperCase()
+                        label: root.model.chipLabel(modelData)
                         selected: root.model.inFlightFormat === modelData
                         onClicked: root.model.tapChip(modelData)
                     }
@@ -197,21 +189,25 @@ Item {
             }
         }
 
-        Column {
-            visible: root.state !== "pickFormat"
+        // The footer's rows, as the popover offers them in this state. Each row is placed as it is
+        // made, not by a positioner afterwards: a row made under a resting pointer would otherwise
+        // keep the hover it got at the place where it started.
+        Item {
+            visible: footer.count > 0
             width: parent.width
-            bottomPadding: 8
-            FooterRow {
-                width: parent.width
-                icon: root.state === "done" ? Icons.clockwise : Icons.gear
-                label: root.state === "done" ? "Convert More" : "Settings"
-                onClicked: root.state === "done" ? root.model.convertMore() : root.model.openSettings()
-            }
-            FooterRow {
-                width: parent.width
-                icon: root.state === "done" ? Icons.xmark : Icons.power
-                label: root.state === "done" ? "Close" : "Quit"
-                onClicked: root.state === "done" ? root.model.close() : root.model.quit()
+            height: footer.count * 30 + 8
+            Repeater {
+                id: footer
+                model: root.model.footerRows
+                FooterRow {
+                    required property FooterAction modelData
+                    required property int index
+                    y: index * implicitHeight
+                    width: parent.width
+                    icon: Icons[modelData.icon]
+                    label: modelData.label
+                    onClicked: modelData.trigger()
+                }
             }
         }
     }

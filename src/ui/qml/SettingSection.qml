@@ -5,7 +5,8 @@ Column {
     property string title
     spacing: 6
     Text {
-        text: parent.title.toUpperCase()
+        text: parent.title
+        font.capitalization: Font.AllUppercase
         font.pixelSize: 10
         font.weight: Font.DemiBold
         font.letterSpacing: 0.8

@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -80,6 +82,9 @@ QStringList absolutePaths(const QStringList& files) {
 }
 
 int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
+    // The tray app idles between batches and starts only a few threads: two shared allocator
+    // arenas instead of one per thread keep less memory scattered and unreturned.
+    mallopt(M_ARENA_MAX, 2);
     // A Wayland client cannot place its own panel under the tray icon; XWayland can.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
         qgetenv("XDG_SESSION_TYPE") == "wayland") {

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "app/TerminationSignals.h"
 #include "platform/FreedesktopServices.h"
 #include "platform/TrayIcon.h"
 #include "settings/Settings.h"
@@ -94,7 +95,7 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
     describeTrayApplication();
 
     // One Pivana a user: hand the files to the running one.
-    const QStringList files = absolutePaths(arguments.mid(1));
+    const QStringList files = absolutePaths(pivana::trayAppFiles(arguments));
     if (pivana::SingleInstance::handOff(files)) {
         return 0;
     }
@@ -116,6 +117,10 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
     if (!appState.dropFiles(files) && !tray.hostAvailable()) {
         controller.showPanel();  // without a tray the panel is the only way in
     }
+    // Stopped by the session or from a terminal: quit as Quit does. A batch still running is
+    // cancelled, and its tools and staging files gone, before the app ends.
+    pivana::QuitOnSignals signals;
+    QObject::connect(&signals, &pivana::QuitOnSignals::received, &app, &QCoreApplication::quit);
     return app.exec();
 }
 

@@ -10,6 +10,7 @@ void runMediaTool(const QString& tool, const QString& prefix, const QStringList&
     ProcessOptions options;
     options.environment = {QStringLiteral("PIVANA_PROGRESS=1")};
     if (batch) {
+        options.cancel = batch->toolCancel();
         options.onOutputLine = [batch](const QByteArray& line) {
             if (line.startsWith("progress ")) {
                 batch->reportProgress(line.mid(9).toDouble());

@@ -34,9 +34,15 @@ constexpr double margin = 72;
 constexpr double areaWidth = 468;
 constexpr double areaHeight = 648;
 
-void runOffice(const QString& format, const QString& input, const QString& output) {
+void runOffice(const QString& format, const QString& input, const QString& output,
+               const BatchContext& batch) {
+    ProcessOptions options;
+    options.cancel = batch.toolCancel();
+    // The office the tool keeps running between conversions outlives this run, and with it
+    // the temporary folder it was started with.
+    options.privateTemporaryFolder = false;
     runTool(toolPrefix, toolPath(QStringLiteral("pivana-office")),
-            {"-convert", format, input, "-output", output});
+            {"-convert", format, input, "-output", output}, options);
 }
 
 QByteArray readAllOf(const QString& path) {
@@ -116,7 +122,7 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
             loadPlainText(document, source);
         } else {
             TemporaryFile html(QStringLiteral("html"));
-            runOffice(QStringLiteral("html"), source, html.path());
+            runOffice(QStringLiteral("html"), source, html.path(), batch);
             document.setHtml(QString::fromUtf8(readAllOf(html.path())));
             // LibreOffice marks the first paragraph of some documents with a page break before
             // it, which would leave the first page blank.
@@ -143,9 +149,9 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
         if (!QFile::copy(source, copy.path())) {
             throw Error::fileOperation(QStringLiteral("Cannot copy"), source, errno);
         }
-        runOffice(format, copy.path(), output.stagingPath());
+        runOffice(format, copy.path(), output.stagingPath(), batch);
     } else {
-        runOffice(format, source, output.stagingPath());
+        runOffice(format, source, output.stagingPath(), batch);
     }
     output.commit();
     removeSourceIfAsked(source, settings);

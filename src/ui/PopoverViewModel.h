@@ -26,12 +26,17 @@ class BatchRunner {
 public:
     virtual ~BatchRunner() = default;
     struct Callbacks {
+        /// A file starts; `index` counts the files started before it (files convert side by
+        /// side, so this is not always its place in the batch).
         std::function<void(int index, int count, const QString& file)> fileStarted;
         std::function<void(double fraction)> fileProgress;
         std::function<void(const ConversionResult&)> finished;
     };
     virtual void start(const QStringList& files, const QString& format,
                        const SettingsSnapshot& settings, Callbacks callbacks) = 0;
+    /// Stops the running batch: its tools at once, no further file; `finished` still comes,
+    /// with every file not converted failed as "Cancelled".
+    virtual void cancel() = 0;
 };
 
 /// What the popover needs from the panel around it.
@@ -50,7 +55,7 @@ class PopoverViewModel : public QObject {
     QML_UNCREATABLE("The popover is made by the tray controller")
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(
-        QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY stateChanged)
+        QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY footerChanged)
     Q_PROPERTY(bool isConverting READ isConverting NOTIFY changed)
     Q_PROPERTY(bool isDropping READ isDropping NOTIFY changed)
     Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
@@ -76,7 +81,7 @@ public:
 
     State state() const { return m_state; }
     /// The footer's rows in this state: Settings and Quit while waiting, Convert More and Close
-    /// when done, none while a format is chosen.
+    /// when done, none while a format is chosen, Cancel while a batch converts.
     std::vector<FooterAction*> footer() const;
     QQmlListProperty<FooterAction> footerRows();
     bool isConverting() const;
@@ -111,6 +116,8 @@ public:
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void closeSettings();
     Q_INVOKABLE void quit();
+    /// Stops the running batch; what it converted so far stays.
+    Q_INVOKABLE void cancel();
     /// The dropped URLs as local files, in order; empty unless every one is a local file.
     Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
     /// Whether a drag of these URLs would be taken: files only, and not while converting.
@@ -121,6 +128,7 @@ public:
 Q_SIGNALS:
     void changed();
     void stateChanged();
+    void footerChanged();
     /// Separate from `changed`, which fires on every progress report: a new list would make the
     /// view build its chips again.
     void targetsChanged();
@@ -161,6 +169,7 @@ private:
     FooterAction* m_quitRow;
     FooterAction* m_convertMoreRow;
     FooterAction* m_closeRow;
+    FooterAction* m_cancelRow;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -434,9 +434,8 @@ TEST_F(TrayApp, LongConversionShowsItsProgress) {
     ASSERT_FALSE(chip.isNull());
     desktop->click(chip);  // MP4
     // While the staged output grows, the panel shows the spinner and how far it is.
-    ASSERT_TRUE(waitUntil([&] {
-        return !QDir(dir).entryList({".holiday.pivana-*"}, QDir::Hidden | QDir::Files).isEmpty();
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty(); }));
     desktop->screenshot("converting");
     EXPECT_TRUE(waitUntil([&] { return exists(dir + "/holiday.mp4"); }, 120000));
     EXPECT_TRUE(waitUntil(
@@ -535,4 +534,45 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
         << "Replace original deletes the source";
     EXPECT_EQ(probe(output + "/photo.jpg").width, 120);
     closePanel();
+}
+
+TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
+    const QString dir = folder("stopped");
+    ffmpegClip(dir + "/holiday.avi");
+    const QByteArray source = readAll(dir + "/holiday.avi");
+    const auto staging = [&] {
+        return QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs);
+    };
+    const auto startConverting = [&] {
+        openWith({dir + "/holiday.avi"});
+        const QPoint chip = waitForChip();
+        ASSERT_FALSE(chip.isNull());
+        desktop->click(chip);  // MP4
+        ASSERT_TRUE(waitUntil([&] { return !staging().isEmpty(); }));
+    };
+
+    // Cancel: the footer's one row while a batch converts, the panel's last line.
+    startConverting();
+    const QRect panel = shownPanel();
+    desktop->screenshot("converting-cancel");
+    const std::vector<QPoint> lines = inkLines(*desktop, panel);
+    ASSERT_FALSE(lines.empty());
+    desktop->click(lines.back() + QPoint(30, 0));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0) == "Conversion failed | holiday.avi: Cancelled";
+    })) << desktop->notifications().join('\n');
+    EXPECT_EQ(entries(dir), QStringList{"holiday.avi"});
+    closePanel();
+
+    // Quit, here as the session asks it (SIGTERM), half way through the next attempt.
+    startConverting();
+    pivana->terminate();
+    EXPECT_TRUE(pivana->waitForFinished(60000));
+    EXPECT_EQ(pivana->exitStatus(), QProcess::NormalExit) << "it quit, it was not killed";
+    EXPECT_EQ(entries(dir), QStringList{"holiday.avi"});
+    EXPECT_EQ(readAll(dir + "/holiday.avi"), source);
+    waitUntil([] {
+        return desktop->run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status != 0;
+    });
+    startPivana();  // for whatever runs after
 }

@@ -44,10 +44,12 @@ public:
         Callbacks callbacks;
     };
     std::vector<Call> calls;
+    int cancels = 0;
     void start(const QStringList& files, const QString& format, const SettingsSnapshot& settings,
                Callbacks callbacks) override {
         calls.push_back({files, format, settings, std::move(callbacks)});
     }
+    void cancel() override { ++cancels; }
     void finish(const QStringList& succeeded, const QStringList& failed,
                 const QString& reason = "Cannot rasterise SVG") {
         ConversionResult result;
@@ -307,6 +309,26 @@ TEST_F(Popover, EachStateShowsItsOwnTextsAndFooter) {
     EXPECT_FALSE(appState.panelVisible());
     clickFooter("Quit");
     EXPECT_EQ(hooks, (QStringList{"close", "quit"}));
+}
+
+TEST_F(Popover, WhileConvertingTheFooterOffersCancelAndKeepsWhatConverted) {
+    int footerChanges = 0;
+    QObject::connect(&model, &PopoverViewModel::footerChanged, [&] { ++footerChanges; });
+    pick({"/p/a.png", "/p/b.png", "/p/c.png"});
+    model.cancel();
+    EXPECT_EQ(runner.cancels, 0) << "nothing to cancel yet";
+    footerChanges = 0;
+    model.tapChip("jpg");
+    EXPECT_EQ(footer(), QStringList{"xmark Cancel"});
+    EXPECT_EQ(footerChanges, 1) << "the view draws the new row on this signal";
+    clickFooter("Cancel");
+    EXPECT_EQ(runner.cancels, 1);
+
+    runner.finish({"/p/a.png"}, {"/p/b.png", "/p/c.png"}, "Cancelled");
+    EXPECT_EQ(model.doneTitle(), "Converted 1 of 3 to JPG");
+    EXPECT_EQ(model.failureHeadline(), "2 files couldn't convert");
+    EXPECT_EQ(model.failureDetail(), "Cancelled");
+    EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
 }
 
 TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {

@@ -169,7 +169,7 @@ void movieToGif(const std::string& inputPath, const std::string& outputPath,
     });
     video.finish();
     if (!video.madeOutput()) {
-        throw MediaError(damaged);
+        throw MediaError::damage("no frame of the video decodes");
     }
     gif.finish();
     gif.requireContent();

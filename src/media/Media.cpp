@@ -94,8 +94,8 @@ Input openInput(const std::string& path, AVDictionary** options) {
 Codec openDecoder(const AVStream* stream) {
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder) {
-        throw MediaError(std::string("no decoder for ") +
-                         avcodec_get_name(stream->codecpar->codec_id));
+        // A codec this FFmpeg was built without: the file may be sound, so not "damaged".
+        throw MediaError("Its picture or sound is in a coding that cannot be read");
     }
     Codec context(avcodec_alloc_context3(decoder));
     if (!context) {
@@ -342,7 +342,7 @@ void Output::requireContent() const {
     const bool everyStream =
         !m_packets.empty() && std::find(m_packets.begin(), m_packets.end(), 0) == m_packets.end();
     if (!everyStream || !(secondsWritten() > 0)) {
-        throw MediaError(damaged);
+        throw MediaError::damage("a track of the output is empty or has no length");
     }
 }
 

@@ -33,6 +33,11 @@ public:
     explicit MediaError(const std::string& sentence) : std::runtime_error(sentence) {}
     MediaError(Stage stage, int code, const std::string& what);
 
+    /// The source holds nothing that plays where it should: `what` says what was missing.
+    static MediaError damage(const std::string& what) {
+        return MediaError(Stage::Decoding, AVERROR_INVALIDDATA, what);
+    }
+
     /// The stage of a failed FFmpeg call; none for a plain sentence.
     std::optional<Stage> stage() const { return m_stage; }
     /// FFmpeg's error code (an AVERROR), 0 for a plain sentence.
@@ -45,8 +50,6 @@ private:
 
 /// The words for a file FFmpeg cannot make sense of.
 inline constexpr const char* notReadable = "Not a readable media file";
-/// The words for a file whose streams hold nothing that decodes.
-inline constexpr const char* damaged = "The file is damaged or incomplete";
 
 /// FFmpeg's text for an error code.
 std::string errorText(int code);
@@ -170,7 +173,8 @@ public:
     long long packetsWritten(int streamIndex) const;
     /// Where the output's last packet ends, in seconds from its first.
     double secondsWritten() const;
-    /// Throws `damaged` unless every stream received packets and the output lasts some time.
+    /// Throws `MediaError::damage` unless every stream received packets and the output lasts
+    /// some time.
     void requireContent() const;
 
 private:

@@ -148,7 +148,7 @@ void requirePlayableTracks(TrackTable& table) {
                               : track.copyCheck ? track.copyCheck->decodes()
                                                 : true;
         if (!playable) {
-            throw MediaError(damaged);
+            throw MediaError::damage("a track does not decode");
         }
     }
 }

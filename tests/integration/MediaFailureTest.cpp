@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -144,3 +145,33 @@ INSTANTIATE_TEST_SUITE_P(
                  "pivana-audio: The file is damaged or incomplete"},
         BadMedia{"noiseGif", "noise.gif", Damage::Noise, "mp4", "Cannot open GIF"}),
     [](const testing::TestParamInfo<BadMedia>& row) { return std::string(row.param.name); });
+
+// Run from a shell, the tools say the same in the same words, and write nothing.
+TEST_F(MediaFailure, ToolsReportOneSentenceOnStandardError) {
+    const QString fifo = dir.path("stream.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString garbled = dir.write("garbled.m4a", damagedBytes(dir, Damage::GarbledSound));
+    struct Run {
+        const char* tool;
+        QStringList arguments;
+        QString sentence;
+    };
+    const QString out = dir.path("out");
+    for (const Run& run : {
+             Run{"pivana-audio",
+                 {fifo, "-f", "WAVE", "-d", "LEI16", out + ".wav"},
+                 "It is not a regular file"},
+             Run{"pivana-video",
+                 {dir.path("gone.mp4"), "-f", "mov", out + ".mov"},
+                 "The file does not exist"},
+             Run{"pivana-video", {garbled, "-f", "m4a", out + ".m4a"}, damaged},
+             Run{"pivana-audio", {garbled, "-f", "flac", "-d", "flac", out + ".flac"}, damaged},
+         }) {
+        SCOPED_TRACE(run.tool + (" " + run.arguments.join(' ')).toStdString());
+        const ProgramRun result = runBinary(run.tool, run.arguments);
+        EXPECT_EQ(result.status, 1);
+        // Lines after the first are detail for a person at a terminal.
+        EXPECT_EQ(result.err.section(u'\n', 0, 0), run.sentence);
+    }
+    EXPECT_EQ(entries(dir.root()), (QStringList{"garbled.m4a", "stream.wav"}));
+}

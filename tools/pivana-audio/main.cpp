@@ -200,7 +200,7 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
     });
     transcoder.finish();
     if (!transcoder.madeOutput()) {
-        throw MediaError(damaged);
+        throw MediaError::damage("the sound does not decode");
     }
 }
 

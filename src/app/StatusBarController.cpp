@@ -6,10 +6,13 @@
 #include "platform/TrayIcon.h"
 #include "platform/WindowSystem.h"
 #include "settings/Settings.h"
+#include "ui/IconImageProvider.h"
+#include "ui/PanelIcons.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QQmlEngine>
 #include <QQuickItem>
 
 #include <algorithm>
@@ -52,7 +55,7 @@ void StatusBarController::setupPopover(Settings& settings) {
     hooks.setDismissSuppressed = [this](bool suppressed) {
         m_dismissSuppressedForDialog = suppressed;
     };
-    hooks.browseForFiles = [] { return browseForFiles(); };
+    hooks.browseForFiles = [this] { return browseForFiles(m_browseFolder); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(m_appState, settings, m_runner, m_scheduler,
                                                    std::move(hooks));
@@ -73,6 +76,7 @@ void StatusBarController::setupPanel() {
     m_panel->setColor(Qt::transparent);
     m_panel->setResizeMode(QQuickView::SizeViewToRootObject);
     m_panel->setTitle(QStringLiteral("Pivana"));
+    m_panel->engine()->addImageProvider(QStringLiteral("icon"), new IconImageProvider);
     m_panel->setInitialProperties({{"model", QVariant::fromValue(m_popover.get())},
                                    {"settingsModel", QVariant::fromValue(m_settingsView.get())},
                                    {"translucent", WindowSystem::composites()}});
@@ -111,9 +115,7 @@ void StatusBarController::observeConversionState() {
 }
 
 void StatusBarController::updateIcon() {
-    m_tray.setIcon(QIcon(m_appState.isConverting()
-                             ? QStringLiteral(":/Pivana/icons/tray-converting.svg")
-                             : QStringLiteral(":/Pivana/icons/tray.svg")));
+    m_tray.setIcon(PanelIcons::trayIcon(m_appState.isConverting()));
 }
 
 void StatusBarController::togglePanel() {
@@ -125,10 +127,15 @@ void StatusBarController::togglePanel() {
 }
 
 void StatusBarController::placePanel() {
-    const QQuickItem* root = m_panel->rootObject();
+    QQuickItem* root = m_panel->rootObject();
+    const QRect anchor = m_tray.anchor();
+    if (root) {
+        // On a short screen the popover scrolls rather than run off it.
+        root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(anchor));
+    }
     const int height =
         std::max(1, static_cast<int>(root ? root->height() : panelHeightBeforeLayout));
-    m_panel->setGeometry(PanelPlacement::placeOnScreen(m_tray.anchor(), {panelWidth, height}));
+    m_panel->setGeometry(PanelPlacement::placeOnScreen(anchor, {panelWidth, height}));
 }
 
 void StatusBarController::showPanel() {

@@ -66,6 +66,7 @@ private:
     LaunchAtLogin m_autostart;
     std::unique_ptr<SettingsViewModel> m_settingsView;
     std::unique_ptr<QQuickView> m_panel;
+    QString m_browseFolder;  ///< where the browse dialog was left; the home folder at first
     QDateTime m_dismissSuppressedUntil;
     bool m_dismissSuppressedForDialog = false;
 };

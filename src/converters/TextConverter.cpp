@@ -12,6 +12,7 @@
 #include <QFontDatabase>
 #include <QHash>
 #include <QPainter>
+#include <QPalette>
 #include <QPdfWriter>
 #include <QStringDecoder>
 #include <QTextBlockFormat>
@@ -72,6 +73,19 @@ void loadPlainText(QTextDocument& document, const QString& source) {
     document.setPlainText(text);
 }
 
+// White paper and black ink whatever the desktop's colours: the layout paints text that has no
+// colour of its own in the palette it is given, which is the application's unless we say.
+QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = QPalette(QColor(Qt::white));
+    for (const QPalette::ColorRole ink : {QPalette::Text, QPalette::WindowText}) {
+        context.palette.setColor(ink, Qt::black);
+    }
+    context.palette.setColor(QPalette::Base, Qt::white);
+    context.clip = clip;
+    return context;
+}
+
 }  // namespace
 
 QString officeFormat(const QString& target) {
@@ -103,7 +117,9 @@ void renderPdf(QTextDocument& document, const QString& path) {
         }
         painter.save();
         painter.translate(margin, margin - page * areaHeight);
-        document.drawContents(&painter, QRectF(0, page * areaHeight, areaWidth, areaHeight));
+        const QRectF area(0, page * areaHeight, areaWidth, areaHeight);
+        painter.setClipRect(area);
+        document.documentLayout()->draw(&painter, paperContext(area));
         painter.restore();
     }
     if (!painter.end()) {

@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <limits>
 
 namespace pivana::PanelPlacement {
 
@@ -18,15 +19,35 @@ QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& a
     return {QPoint(x, y), size};
 }
 
-QRect placeOnScreen(const QRect& anchor, QSize size) {
+int tallest(const QRect& anchor, const QRect& screen, const QRect& available) {
+    const bool below = anchor.center().y() < screen.center().y();
+    const int top = below ? std::max(available.top(), anchor.bottom() + 1 + gap) : available.top();
+    const int bottom =
+        below ? available.bottom() + 1 : std::min(available.bottom() + 1, anchor.top() - gap);
+    return std::max(0, bottom - top);
+}
+
+namespace {
+
+QScreen* screenOf(const QRect& anchor) {
     QScreen* screen = QGuiApplication::screenAt(anchor.center());
-    if (!screen) {
-        screen = QGuiApplication::primaryScreen();
-    }
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+QRect placeOnScreen(const QRect& anchor, QSize size) {
+    const QScreen* screen = screenOf(anchor);
     if (!screen) {
         return {anchor.topLeft(), size};  // no screen at all: nothing to keep it inside
     }
     return place(anchor, size, screen->geometry(), screen->availableGeometry());
+}
+
+int tallestOnScreen(const QRect& anchor) {
+    const QScreen* screen = screenOf(anchor);
+    return screen ? tallest(anchor, screen->geometry(), screen->availableGeometry())
+                  : std::numeric_limits<int>::max();
 }
 
 }  // namespace pivana::PanelPlacement

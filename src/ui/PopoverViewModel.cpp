@@ -78,7 +78,9 @@ QString PopoverViewModel::headline() const {
         case State::Idle:
             return QStringLiteral("Click to browse files");
         case State::PickFormat:
-            return fileLabel();
+            // While the batch converts, the file it is at takes the batch's line: the name is
+            // shown once, and the panel keeps its height.
+            return isConverting() && m_fileCount > 0 ? progressText() : fileLabel();
         case State::Done:
             return doneTitle();
     }

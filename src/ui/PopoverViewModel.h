@@ -66,7 +66,6 @@ class PopoverViewModel : public QObject {
     Q_PROPERTY(QString inFlightFormat READ inFlightFormat NOTIFY changed)
     Q_PROPERTY(QString failureHeadline READ failureHeadline NOTIFY changed)
     Q_PROPERTY(QString failureDetail READ failureDetail NOTIFY changed)
-    Q_PROPERTY(QString progressText READ progressText NOTIFY changed)
     Q_PROPERTY(double progress READ progress NOTIFY changed)
 
 public:
@@ -88,7 +87,8 @@ public:
     bool isDropping() const { return m_isDropping; }
     bool showSettings() const { return m_showSettings; }
     QString transientError() const { return m_transientError; }
-    /// The drop zone's first line: the invitation, the batch, or what was converted.
+    /// The drop zone's first line: the invitation, the batch (or, while it converts, the file it
+    /// is at), or what was converted.
     QString headline() const;
     /// The line under it: what can be dropped, or where the outputs went.
     QString detail() const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using pivana::PanelPlacement::place;
+using pivana::PanelPlacement::tallest;
 
 namespace {
 
@@ -45,4 +46,19 @@ TEST(PanelPlacement, FollowsTheScreenTheAnchorIsOn) {
     // A point in the upper half of the second screen opens below it, although the same height
     // lies in the lower half of the first screen.
     EXPECT_EQ(place(QRect(1500, 420, 1, 1), panel, second, secondFree).top(), 427);
+}
+
+TEST(PanelPlacement, TallestIsTheFreeHeightOnTheSideItOpens) {
+    // Below a top panel: from 6 points under the icon to the bottom of the screen.
+    EXPECT_EQ(tallest(QRect(620, 2, 24, 24), screen, belowTopPanel), 800 - 32);
+    // Above a bottom panel: from the top of the screen to 6 points above the icon.
+    EXPECT_EQ(tallest(QRect(620, 774, 24, 24), screen, QRect(0, 0, 1280, 772)), 768);
+    // A 1280 × 800 screen at twice the scale is 640 × 400 points; its tray 14 points high.
+    const QRect doubled(0, 0, 640, 400);
+    const QRect settings =
+        place(QRect(626, 0, 14, 14),
+              QSize(300, tallest(QRect(626, 0, 14, 14), doubled, QRect(0, 14, 640, 386))), doubled,
+              QRect(0, 14, 640, 386));
+    EXPECT_EQ(settings.top(), 20);
+    EXPECT_EQ(settings.bottom(), 399) << "a panel that tall still ends on the screen";
 }

@@ -185,7 +185,9 @@ TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
     runner.calls[0].callbacks.fileStarted(1, 3, "/p/b.heic");
     runner.calls[0].callbacks.fileProgress(0.5);
     EXPECT_EQ(targetLists, 0) << "progress must not hand the view a new chip list";
-    EXPECT_EQ(model.progressText(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    // The file being converted takes the batch's line: no line is added, no name shown twice.
+    EXPECT_EQ(model.headline(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    EXPECT_EQ(model.detail(), "");
 
     runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});
     EXPECT_EQ(model.state(), PopoverViewModel::State::Done);
@@ -303,6 +305,8 @@ TEST_F(Popover, EachStateShowsItsOwnTextsAndFooter) {
     appState.setPanelVisible(true);
     pick({"/p/a.png"});
     model.tapChip("jpg");
+    EXPECT_EQ(model.headline(), "Converting a.png");
+    EXPECT_EQ(model.detail(), "");
     runner.finish({"/p/a.png"}, {});
     clickFooter("Close");
     EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);

@@ -221,6 +221,17 @@ void Pivana::stop(const Desktop& desktop) {
     });
 }
 
+bool Pivana::quit(const Desktop& desktop) {
+    if (!m_process) {
+        return false;
+    }
+    m_process->terminate();
+    const bool ended =
+        m_process->waitForFinished(60000) && m_process->exitStatus() == QProcess::NormalExit;
+    stop(desktop);
+    return ended;
+}
+
 vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
     startVips();
     // From the bytes: libvips would answer a file name it has read before from its cache.

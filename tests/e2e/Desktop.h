@@ -64,6 +64,8 @@ public:
     /// Starts it with the desktop's environment changed by `changes` ("NAME=value").
     void start(const Desktop& desktop, const QStringList& changes = {});
     void stop(const Desktop& desktop);
+    /// Asks it to quit as the session does (SIGTERM); true when it ended by itself in time.
+    bool quit(const Desktop& desktop);
 
 private:
     std::unique_ptr<QProcess> m_process;

@@ -7,13 +7,13 @@
 #include "settings/Settings.h"
 #include "ui/AppState.h"
 
+#include <malloc.h>
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QtQml/qqmlextensionplugin.h>
-
-#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -9,9 +9,9 @@
 #include "converters/VideoConverter.h"
 #include "engine/RouteTable.h"
 
-#include <QSet>
-
 #include <malloc.h>
+
+#include <QSet>
 
 namespace pivana {
 

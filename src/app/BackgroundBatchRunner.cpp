@@ -57,6 +57,8 @@ void BackgroundBatchRunner::start(const QStringList& files, const QString& forma
             [watcher, shared, observer, cancel] {
                 shared->finished(watcher->result());
                 watcher->deleteLater();
+                // The app stays running, idle, until the next batch.
+                releaseConverterMemory();
             });
     m_future = BatchDriver(standardConverters())
                    .convertInBackground(files, format, settings, observer.get(), cancel.get());

@@ -1,8 +1,8 @@
 #include "converters/AudioConverter.h"
 
+#include "converters/MediaTools.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
-#include "engine/ToolRunner.h"
 
 #include <QHash>
 
@@ -25,20 +25,10 @@ const QHash<QString, Codes>& formatMap() {
     return map;
 }
 
-const QString toolPrefix = QStringLiteral("pivana-audio: ");
-
+// pivana-audio's sentences follow the tool's name, as the system converter's would.
 void run(const QStringList& arguments, BatchContext* batch) {
-    ProcessOptions options;
-    options.environment = {QStringLiteral("PIVANA_PROGRESS=1")};
-    if (batch) {
-        options.cancel = batch->toolCancel();
-        options.onOutputLine = [batch](const QByteArray& line) {
-            if (line.startsWith("progress ")) {
-                batch->reportProgress(line.mid(9).toDouble());
-            }
-        };
-    }
-    runTool(toolPrefix, toolPath(QStringLiteral("pivana-audio")), arguments, options);
+    runMediaTool(QStringLiteral("pivana-audio"), QStringLiteral("pivana-audio: "), arguments,
+                 batch);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "converters/VideoConverter.h"
 #include "engine/RouteTable.h"
 
+#include <malloc.h>
+
 #include <QSet>
 
 namespace pivana {
@@ -64,6 +66,10 @@ const ConverterTable& standardConverters() {
         return converters;
     }();
     return table;
+}
+
+void releaseConverterMemory() {
+    ::malloc_trim(0);
 }
 
 }  // namespace pivana

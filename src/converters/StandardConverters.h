@@ -8,4 +8,9 @@ namespace pivana {
 /// to their `BatchDriver`.
 const ConverterTable& standardConverters();
 
+/// Gives back the memory the converters that work in this process freed during a batch: the
+/// allocator keeps free pages for the next allocation otherwise. (libvips keeps no cache of its
+/// own here: see `ensureVipsStarted`.)
+void releaseConverterMemory();
+
 }  // namespace pivana

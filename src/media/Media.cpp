@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -17,17 +18,28 @@ std::string errorText(int code) {
     return buffer;
 }
 
-int check(int code, const std::string& what) {
+MediaError::MediaError(Stage stage, int code, const std::string& what)
+    : std::runtime_error(what + ": " + errorText(code)), m_stage(stage), m_code(code) {}
+
+int check(int code, Stage stage, const std::string& what) {
     if (code < 0) {
-        throw MediaError(what + ": " + errorText(code));
+        throw MediaError(stage, code, what);
     }
     return code;
 }
 
+namespace {
+
+[[noreturn]] void outOfMemory() {
+    throw MediaError(Stage::Converting, AVERROR(ENOMEM), "allocation");
+}
+
+}  // namespace
+
 Frame makeFrame() {
     Frame frame(av_frame_alloc());
     if (!frame) {
-        throw MediaError("out of memory");
+        outOfMemory();
     }
     return frame;
 }
@@ -35,7 +47,7 @@ Frame makeFrame() {
 Packet makePacket() {
     Packet packet(av_packet_alloc());
     if (!packet) {
-        throw MediaError("out of memory");
+        outOfMemory();
     }
     return packet;
 }
@@ -52,7 +64,7 @@ Options::~Options() {
 
 void Options::set(const std::string& key, const std::string& value) {
     if (av_dict_set(&m_dictionary, key.c_str(), value.c_str(), 0) < 0) {
-        throw MediaError("out of memory");
+        outOfMemory();
     }
 }
 
@@ -62,14 +74,19 @@ Input openInput(const std::string& path, AVDictionary** options) {
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     AVFormatContext* context = nullptr;
     const int opened = avformat_open_input(&context, path.c_str(), nullptr, options);
+    // A file that cannot be opened at all is the file system's matter; one whose bytes make no
+    // sense is not a media file, whatever code the reader that gave up on it chose.
+    for (const int systemError : {ENOENT, ENOTDIR, EACCES, EISDIR, ENAMETOOLONG, ENOMEM}) {
+        if (opened == AVERROR(systemError)) {
+            check(opened, Stage::Reading, "cannot open the file");
+        }
+    }
     if (opened < 0) {
-        throw MediaError("Not a readable media file\n" + errorText(opened));
+        throw MediaError(notReadable);
     }
     Input input(context);
-    const int found = avformat_find_stream_info(context, nullptr);
-    if (found < 0 || context->nb_streams == 0) {
-        throw MediaError("Not a readable media file\n" +
-                         (found < 0 ? errorText(found) : "no streams"));
+    if (avformat_find_stream_info(context, nullptr) < 0 || context->nb_streams == 0) {
+        throw MediaError(notReadable);
     }
     return input;
 }
@@ -77,17 +94,17 @@ Input openInput(const std::string& path, AVDictionary** options) {
 Codec openDecoder(const AVStream* stream) {
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder) {
-        throw MediaError(std::string("no decoder for ") +
-                         avcodec_get_name(stream->codecpar->codec_id));
+        // A codec this FFmpeg was built without: the file may be sound, so not "damaged".
+        throw MediaError("Its picture or sound is in a coding that cannot be read");
     }
     Codec context(avcodec_alloc_context3(decoder));
     if (!context) {
-        throw MediaError("out of memory");
+        outOfMemory();
     }
-    check(avcodec_parameters_to_context(context.get(), stream->codecpar),
+    check(avcodec_parameters_to_context(context.get(), stream->codecpar), Stage::Decoding,
           "cannot set up the decoder");
     context->pkt_timebase = stream->time_base;
-    check(avcodec_open2(context.get(), decoder, nullptr),
+    check(avcodec_open2(context.get(), decoder, nullptr), Stage::Decoding,
           std::string("cannot open the ") + decoder->name + " decoder");
     return context;
 }
@@ -193,6 +210,37 @@ std::string audioFormatFilter(const AVCodec* encoder, const AVCodecContext* deco
            ":channel_layouts=" + chooseLayout(encoder, decoder);
 }
 
+void decodePacket(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
+                  DecodeTally& tally, const std::function<void(AVFrame*)>& onFrame) {
+    const auto refused = [&tally](int code) {
+        // Damage is the file's; running out of memory is not.
+        if (code == AVERROR(ENOMEM)) {
+            check(code, Stage::Converting, "cannot decode the input");
+        }
+        ++tally.rejected;
+    };
+    if (packet) {
+        ++tally.packets;
+    }
+    const int sent = avcodec_send_packet(decoder, packet);
+    if (sent < 0 && sent != AVERROR_EOF) {
+        refused(sent);
+    }
+    while (true) {
+        const int received = avcodec_receive_frame(decoder, frame);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+            return;
+        }
+        if (received < 0) {
+            refused(received);
+            continue;
+        }
+        ++tally.frames;
+        onFrame(frame);
+        av_frame_unref(frame);
+    }
+}
+
 void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& handle,
                  ReadErrors errors) {
     Packet packet = makePacket();
@@ -201,7 +249,7 @@ void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& h
         if (read == AVERROR_EOF || (read < 0 && errors == ReadErrors::End)) {
             return;
         }
-        check(read, "cannot read the input");
+        check(read, Stage::Reading, "cannot read the input");
         const bool more = handle(packet.get());
         av_packet_unref(packet.get());
         if (!more) {
@@ -212,6 +260,7 @@ void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& h
 
 Output::Output(const std::string& path, const char* muxer) : m_path(path) {
     check(avformat_alloc_output_context2(&m_context, nullptr, muxer, path.c_str()),
+          Stage::Converting,
           std::string("cannot set up the ") + (muxer ? muxer : "output") + " writer");
 }
 
@@ -225,8 +274,9 @@ Output::~Output() {
 AVStream* Output::addStream() {
     AVStream* stream = avformat_new_stream(m_context, nullptr);
     if (!stream) {
-        throw MediaError("out of memory");
+        outOfMemory();
     }
+    m_packets.push_back(0);
     return stream;
 }
 
@@ -236,22 +286,63 @@ bool Output::needsGlobalHeader() const {
 
 void Output::begin(AVDictionary** muxerOptions) {
     if (!(m_context->oformat->flags & AVFMT_NOFILE)) {
-        check(avio_open(&m_context->pb, m_path.c_str(), AVIO_FLAG_WRITE),
+        check(avio_open(&m_context->pb, m_path.c_str(), AVIO_FLAG_WRITE), Stage::Writing,
               "cannot write the output");
     }
     m_begun = true;
-    check(avformat_write_header(m_context, muxerOptions), "cannot start the output");
+    check(avformat_write_header(m_context, muxerOptions), Stage::Writing,
+          "cannot start the output");
 }
 
 void Output::write(AVPacket* packet) {
-    check(av_interleaved_write_frame(m_context, packet), "cannot write the output");
+    recordPacket(packet);
+    check(av_interleaved_write_frame(m_context, packet), Stage::Writing, "cannot write the output");
+}
+
+void Output::recordPacket(const AVPacket* packet) {
+    const auto index = static_cast<size_t>(packet->stream_index);
+    const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (index >= m_packets.size() || time == AV_NOPTS_VALUE) {
+        return;
+    }
+    ++m_packets[index];
+    const AVStream* stream = m_context->streams[index];
+    const double base = av_q2d(stream->time_base);
+    double duration = static_cast<double>(packet->duration) * base;
+    // Encoders of this FFmpeg leave a picture's duration out, and some containers a sound
+    // packet's: a picture lasts a frame of the stream's rate, a sound packet its samples.
+    const AVCodecParameters* codec = stream->codecpar;
+    if (duration <= 0 && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0) {
+        duration = av_q2d(av_inv_q(stream->avg_frame_rate));
+    } else if (duration <= 0 && codec->frame_size > 0 && codec->sample_rate > 0) {
+        duration = static_cast<double>(codec->frame_size) / codec->sample_rate;
+    }
+    const double start = static_cast<double>(time) * base;
+    m_start = m_start ? std::min(*m_start, start) : start;
+    m_end = std::max(m_end, start + duration);
 }
 
 void Output::finish() {
-    check(av_write_trailer(m_context), "cannot finish the output");
+    check(av_write_trailer(m_context), Stage::Writing, "cannot finish the output");
     m_finished = true;
     if (m_context->pb) {
-        check(avio_closep(&m_context->pb), "cannot close the output");
+        check(avio_closep(&m_context->pb), Stage::Writing, "cannot close the output");
+    }
+}
+
+long long Output::packetsWritten(int streamIndex) const {
+    return m_packets.at(static_cast<size_t>(streamIndex));
+}
+
+double Output::secondsWritten() const {
+    return m_start ? m_end - *m_start : 0.0;
+}
+
+void Output::requireContent() const {
+    const bool everyStream =
+        !m_packets.empty() && std::find(m_packets.begin(), m_packets.end(), 0) == m_packets.end();
+    if (!everyStream || !(secondsWritten() > 0)) {
+        throw MediaError::damage("a track of the output is empty or has no length");
     }
 }
 

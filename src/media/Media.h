@@ -12,22 +12,50 @@ extern "C" {
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace pivana::media {
 
+/// What a conversion was doing when FFmpeg failed, which says whose fault an error code is: the
+/// source's (reading, decoding), the output's (writing), or neither (converting: filters and
+/// encoders refusing what they were given).
+enum class Stage { Reading, Decoding, Converting, Writing };
+
+/// A failed media conversion. Either a sentence already fit for a person ("Cannot open GIF"), or
+/// an FFmpeg call that failed, with its stage and error code for the caller to put in plain words;
+/// `what()` then names the call and FFmpeg's text, for someone debugging.
 class MediaError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit MediaError(const std::string& sentence) : std::runtime_error(sentence) {}
+    MediaError(Stage stage, int code, const std::string& what);
+
+    /// The source holds nothing that plays where it should: `what` says what was missing.
+    static MediaError damage(const std::string& what) {
+        return MediaError(Stage::Decoding, AVERROR_INVALIDDATA, what);
+    }
+
+    /// The stage of a failed FFmpeg call; none for a plain sentence.
+    std::optional<Stage> stage() const { return m_stage; }
+    /// FFmpeg's error code (an AVERROR), 0 for a plain sentence.
+    int code() const { return m_code; }
+
+private:
+    std::optional<Stage> m_stage;
+    int m_code = 0;
 };
+
+/// The words for a file FFmpeg cannot make sense of.
+inline constexpr const char* notReadable = "Not a readable media file";
 
 /// FFmpeg's text for an error code.
 std::string errorText(int code);
 
-/// Throws "<what>: <FFmpeg's text>" when `code` is negative; returns it otherwise.
-int check(int code, const std::string& what);
+/// Throws a `MediaError` of `stage` when `code` is negative; returns it otherwise.
+int check(int code, Stage stage, const std::string& what);
 
 struct InputDeleter {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -68,8 +96,8 @@ private:
     AVDictionary* m_dictionary = nullptr;
 };
 
-/// Opens a media file and reads its stream information. Throws "Not a readable media file"
-/// (with FFmpeg's reason on a second line) when FFmpeg cannot make sense of it.
+/// Opens a media file and reads its stream information. Throws `notReadable` when FFmpeg cannot
+/// make sense of it, and a reading error when the file cannot be opened at all.
 Input openInput(const std::string& path, AVDictionary** options = nullptr);
 
 /// A decoder for the stream, opened. Throws when FFmpeg has none for its codec.
@@ -98,11 +126,30 @@ enum class ReadErrors {
 };
 
 /// Reads every packet of the input in file order and hands each to `handle`, which answers
-/// false to stop early. The packet is released after each call.
+/// false to stop early. The packet is released after each call. A read error in the middle of a
+/// file counts as damage.
 void readPackets(AVFormatContext* input, const std::function<bool(AVPacket*)>& handle,
                  ReadErrors errors = ReadErrors::Fail);
 
-/// A file being written: the muxer, its streams and its file handle.
+/// How the packets of one stream decoded: enough to tell a stream that plays, perhaps with a few
+/// damaged packets skipped as players skip them, from one that is mostly or wholly undecodable.
+struct DecodeTally {
+    long long packets = 0;   ///< packets given to the decoder
+    long long rejected = 0;  ///< of those, packets the decoder refused
+    long long frames = 0;    ///< frames it gave back
+
+    /// Some frames came out, and no more packets were refused than frames came out.
+    bool decodes() const { return frames > 0 && rejected <= frames; }
+};
+
+/// Sends a packet to a decoder (null to drain it) and hands each frame it gives back to
+/// `onFrame`, counting in `tally`. A packet the decoder refuses is counted and skipped, as players
+/// skip damaged packets; only running out of memory stops the conversion.
+void decodePacket(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
+                  DecodeTally& tally, const std::function<void(AVFrame*)>& onFrame);
+
+/// A file being written: the muxer, its streams and its file handle. It counts what it writes,
+/// so that a conversion can tell a real output from a file with a header and nothing in it.
 class Output {
 public:
     /// `muxer` is FFmpeg's short name ("mp4", "mov", "ipod", "adts", "wav", "aiff", "flac",
@@ -122,11 +169,24 @@ public:
     /// Writes the trailer and closes the file.
     void finish();
 
+    /// Packets written to each stream so far.
+    long long packetsWritten(int streamIndex) const;
+    /// Where the output's last packet ends, in seconds from its first.
+    double secondsWritten() const;
+    /// Throws `MediaError::damage` unless every stream received packets and the output lasts
+    /// some time.
+    void requireContent() const;
+
 private:
+    void recordPacket(const AVPacket* packet);
+
     AVFormatContext* m_context = nullptr;
     std::string m_path;
     bool m_begun = false;
     bool m_finished = false;
+    std::vector<long long> m_packets;
+    std::optional<double> m_start;
+    double m_end = 0;
 };
 
 }  // namespace pivana::media

@@ -11,10 +11,43 @@ namespace pivana::media {
 
 namespace {
 
+// A copied stream is decoded on the side, so that what goes into the output is known to play:
+// pictures until the first one comes out (decoding a whole film would cost far more than copying
+// it), sound for its first few hundred frames, which costs little. A stream that never gets there
+// is judged on all of it.
+class CopyCheck {
+public:
+    explicit CopyCheck(const AVStream* stream)
+        : m_decoder(openDecoder(stream)),
+          m_enough(stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : 500) {}
+
+    void look(const AVPacket* packet) {
+        if (!settled()) {
+            decodePacket(m_decoder.get(), packet, m_frame.get(), m_tally, [](AVFrame*) {});
+        }
+    }
+
+    bool decodes() {
+        if (!settled()) {
+            decodePacket(m_decoder.get(), nullptr, m_frame.get(), m_tally, [](AVFrame*) {});
+        }
+        return m_tally.decodes();
+    }
+
+private:
+    bool settled() const { return m_tally.frames >= m_enough && m_tally.decodes(); }
+
+    Codec m_decoder;
+    long long m_enough;
+    Frame m_frame = makeFrame();
+    DecodeTally m_tally;
+};
+
 // One kept input stream and where its packets go: copied as they are, or encoded.
 struct Track {
     const AVStream* input = nullptr;
     AVStream* copyTo = nullptr;
+    std::unique_ptr<CopyCheck> copyCheck;
     std::unique_ptr<StreamTranscoder> transcoder;
 };
 
@@ -33,7 +66,8 @@ void copySideData(const AVStream* from, AVStream* to) {
 
 AVStream* addCopiedStream(Output& output, const AVStream* input) {
     AVStream* stream = output.addStream();
-    check(avcodec_parameters_copy(stream->codecpar, input->codecpar), "cannot copy a stream");
+    check(avcodec_parameters_copy(stream->codecpar, input->codecpar), Stage::Converting,
+          "cannot copy a stream");
     // The writer chooses the tag for its container; the source's may belong to another.
     stream->codecpar->codec_tag = 0;
     if (input->codecpar->codec_id == AV_CODEC_ID_HEVC) {
@@ -68,6 +102,7 @@ TrackTable openTracks(AVFormatContext* input, const Tracks& kept, std::string_vi
         track.input = stream;
         if (canCopy(stream->codecpar->codec_id, target)) {
             track.copyTo = addCopiedStream(output, stream);
+            track.copyCheck = std::make_unique<CopyCheck>(stream);
         } else {
             track.transcoder = addEncodedStream(output, stream);
         }
@@ -89,6 +124,7 @@ void runPackets(AVFormatContext* input, TrackTable& table, Output& output,
             progress(static_cast<double>(packet->pts) * av_q2d(track.input->time_base) / duration);
         }
         if (track.copyTo) {
+            track.copyCheck->look(packet);
             copyPacket(packet, track.input, track.copyTo, output);
         } else {
             track.transcoder->send(packet);
@@ -101,6 +137,18 @@ void flushEncoders(TrackTable& table) {
     for (Track& track : table) {
         if (track.transcoder) {
             track.transcoder->finish();
+        }
+    }
+}
+
+// Every kept track plays: what was encoded came from decoded frames, what was copied decodes.
+void requirePlayableTracks(TrackTable& table) {
+    for (Track& track : table) {
+        const bool playable = track.transcoder  ? track.transcoder->madeOutput()
+                              : track.copyCheck ? track.copyCheck->decodes()
+                                                : true;
+        if (!playable) {
+            throw MediaError::damage("a track does not decode");
         }
     }
 }
@@ -119,7 +167,7 @@ Tracks movieTracks(AVFormatContext* input) {
         }
     }
     if (kept.empty()) {
-        throw MediaError("Not a readable media file\nno video or audio track");
+        throw MediaError(notReadable);
     }
     return kept;
 }
@@ -127,7 +175,8 @@ Tracks movieTracks(AVFormatContext* input) {
 Tracks soundtrack(AVFormatContext* input) {
     const int audioIndex = bestStream(input, AVMEDIA_TYPE_AUDIO);
     if (audioIndex < 0) {
-        throw MediaError("The video has no soundtrack");
+        throw MediaError(bestStream(input, AVMEDIA_TYPE_VIDEO) >= 0 ? "The video has no soundtrack"
+                                                                    : "The file has no sound");
     }
     return {input->streams[audioIndex]};
 }
@@ -140,7 +189,9 @@ void exportTracks(AVFormatContext* input, const Tracks& tracks, const std::strin
     output.begin();
     runPackets(input, table, output, progress);
     flushEncoders(table);
+    requirePlayableTracks(table);
     output.finish();
+    output.requireContent();
 }
 
 }  // namespace pivana::media

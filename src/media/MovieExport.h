@@ -17,16 +17,19 @@ namespace pivana::media {
 using Tracks = std::vector<const AVStream*>;
 
 /// The main picture and every soundtrack; subtitles, data and cover pictures stay behind.
-/// Throws "Not a readable media file" when the input has neither picture nor sound.
+/// Throws `notReadable` when the input has neither picture nor sound.
 Tracks movieTracks(AVFormatContext* input);
 
-/// The main soundtrack alone. Throws "The video has no soundtrack" when there is none.
+/// The main soundtrack alone. Throws "The video has no soundtrack" when there is none ("The file
+/// has no sound" when there is no picture either).
 Tracks soundtrack(AVFormatContext* input);
 
 /// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, m4a):
 /// each track copied where `canCopy` allows, else encoded. `progress` hears how far through the
-/// input the work is, from 0 to 1. A damaged packet fails the export rather than ending it early
-/// as a shorter file.
+/// input the work is, from 0 to 1. A read error fails the export rather than ending it early as a
+/// shorter file; a damaged packet is skipped, as players skip it. Throws `MediaError::damage`
+/// unless every track plays (encoded from decoded frames, or copied and decoding) and the output
+/// has packets of every track and some length.
 void exportTracks(AVFormatContext* input, const Tracks& tracks, const std::string& path,
                   std::string_view target, const std::function<void(double)>& progress = {});
 

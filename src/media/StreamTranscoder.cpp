@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
+
 namespace pivana::media {
 
 namespace {
@@ -31,21 +33,32 @@ StreamTranscoder::StreamTranscoder(const AVStream* input, const std::string& fil
 }
 
 void StreamTranscoder::buildFilters(const std::string& filters) {
+    const bool video = m_decoder->codec_type == AVMEDIA_TYPE_VIDEO;
+    // The reader learns a stream's size, rate and sample layout from its first frames; a stream
+    // without them was cut off before any.
+    const bool described =
+        video
+            ? m_decoder->width > 0 && m_decoder->height > 0 && m_decoder->pix_fmt != AV_PIX_FMT_NONE
+            : m_decoder->sample_rate > 0 && m_decoder->ch_layout.nb_channels > 0 &&
+                  m_decoder->sample_fmt != AV_SAMPLE_FMT_NONE;
+    if (!described) {
+        throw MediaError::damage("a track ends before its first frame");
+    }
     m_graph.reset(avfilter_graph_alloc());
     if (!m_graph) {
-        throw MediaError("out of memory");
+        check(AVERROR(ENOMEM), Stage::Converting, "cannot set up the filters");
     }
-    const bool video = m_decoder->codec_type == AVMEDIA_TYPE_VIDEO;
     check(
         avfilter_graph_create_filter(&m_source, avfilter_get_by_name(video ? "buffer" : "abuffer"),
                                      "in", sourceArguments().c_str(), nullptr, m_graph.get()),
-        "cannot set up the filters");
+        Stage::Converting, "cannot set up the filters");
     check(avfilter_graph_create_filter(&m_sink,
                                        avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
                                        "out", nullptr, nullptr, m_graph.get()),
-          "cannot set up the filters");
+          Stage::Converting, "cannot set up the filters");
     linkFilters(filters.empty() ? (video ? "null" : "anull") : filters);
-    check(avfilter_graph_config(m_graph.get(), nullptr), "cannot set up the filters");
+    check(avfilter_graph_config(m_graph.get(), nullptr), Stage::Converting,
+          "cannot set up the filters");
 }
 
 // What the filters' source is told about the decoded frames it will be given.
@@ -69,7 +82,7 @@ std::string StreamTranscoder::sourceArguments() const {
     if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
         av_channel_layout_default(&layout, decoder->ch_layout.nb_channels);
     } else {
-        check(av_channel_layout_copy(&layout, &decoder->ch_layout),
+        check(av_channel_layout_copy(&layout, &decoder->ch_layout), Stage::Converting,
               "cannot read the channel layout");
     }
     char description[256] = {};
@@ -86,7 +99,7 @@ void StreamTranscoder::linkFilters(const std::string& chain) {
     std::unique_ptr<AVFilterInOut, InOutDeleter> outputs(avfilter_inout_alloc());
     std::unique_ptr<AVFilterInOut, InOutDeleter> inputs(avfilter_inout_alloc());
     if (!outputs || !inputs) {
-        throw MediaError("out of memory");
+        check(AVERROR(ENOMEM), Stage::Converting, "cannot set up the filters");
     }
     outputs->name = av_strdup("in");
     outputs->filter_ctx = m_source;
@@ -99,18 +112,18 @@ void StreamTranscoder::linkFilters(const std::string& chain) {
         avfilter_graph_parse_ptr(m_graph.get(), chain.c_str(), &inputsRaw, &outputsRaw, nullptr);
     avfilter_inout_free(&inputsRaw);
     avfilter_inout_free(&outputsRaw);
-    check(parsed, "cannot set up the filters");
+    check(parsed, Stage::Converting, "cannot set up the filters");
 }
 
 // The encoder takes what the filters give: their size, pixel or sample format and timing.
 void StreamTranscoder::openEncoder(const EncoderSettings& settings) {
     const AVCodec* codec = avcodec_find_encoder_by_name(settings.encoder.c_str());
     if (!codec) {
-        throw MediaError("this FFmpeg has no " + settings.encoder + " encoder");
+        check(AVERROR_ENCODER_NOT_FOUND, Stage::Converting, settings.encoder);
     }
     m_encoder.reset(avcodec_alloc_context3(codec));
     if (!m_encoder) {
-        throw MediaError("out of memory");
+        check(AVERROR(ENOMEM), Stage::Converting, "cannot set up the encoder");
     }
     AVCodecContext* encoder = m_encoder.get();
     if (codec->type == AVMEDIA_TYPE_VIDEO) {
@@ -123,7 +136,7 @@ void StreamTranscoder::openEncoder(const EncoderSettings& settings) {
     } else {
         encoder->sample_rate = av_buffersink_get_sample_rate(m_sink);
         encoder->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(m_sink));
-        check(av_buffersink_get_ch_layout(m_sink, &encoder->ch_layout),
+        check(av_buffersink_get_ch_layout(m_sink, &encoder->ch_layout), Stage::Converting,
               "cannot read the channel layout");
         encoder->time_base = AVRational{1, encoder->sample_rate};
     }
@@ -137,7 +150,7 @@ void StreamTranscoder::openEncoder(const EncoderSettings& settings) {
     for (const auto& [key, value] : settings.options) {
         options.set(key, value);
     }
-    check(avcodec_open2(encoder, codec, options.get()),
+    check(avcodec_open2(encoder, codec, options.get()), Stage::Converting,
           "cannot open the " + settings.encoder + " encoder");
     // Encoders of fixed-size audio frames (AAC) are given frames of exactly that size.
     if (codec->type == AVMEDIA_TYPE_AUDIO &&
@@ -149,7 +162,7 @@ void StreamTranscoder::openEncoder(const EncoderSettings& settings) {
 void StreamTranscoder::addOutputStream() {
     m_outputStream = m_output.addStream();
     check(avcodec_parameters_from_context(m_outputStream->codecpar, m_encoder.get()),
-          "cannot describe the output stream");
+          Stage::Converting, "cannot describe the output stream");
     m_outputStream->time_base = m_encoder->time_base;
     m_outputStream->avg_frame_rate = m_encoder->framerate;
     av_dict_copy(&m_outputStream->metadata, m_input->metadata, 0);
@@ -159,34 +172,28 @@ void StreamTranscoder::send(const AVPacket* packet) {
     if (reachedLimit()) {
         return;
     }
-    const int sent = avcodec_send_packet(m_decoder.get(), packet);
-    // A damaged packet is skipped, as players do; anything else stops the conversion.
-    if (sent < 0 && sent != AVERROR_INVALIDDATA && sent != AVERROR_EOF) {
-        check(sent, "cannot decode the input");
+    decodePacket(m_decoder.get(), packet, m_decoded.get(), m_decoding,
+                 [this](AVFrame* frame) { filter(frame); });
+}
+
+void StreamTranscoder::filter(AVFrame* frame) {
+    if (reachedLimit()) {
+        return;
     }
-    while (true) {
-        const int received = avcodec_receive_frame(m_decoder.get(), m_decoded.get());
-        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
-            break;
-        }
-        if (received == AVERROR_INVALIDDATA) {
-            continue;
-        }
-        check(received, "cannot decode the input");
-        m_decoded->pts = m_decoded->best_effort_timestamp;
-        if (onProgress && m_decoded->pts != AV_NOPTS_VALUE) {
-            onProgress(static_cast<double>(m_decoded->pts) * av_q2d(m_input->time_base));
-        }
-        if (onDecodedFrame) {
-            onDecodedFrame(m_decoded.get());
-        }
-        check(av_buffersrc_add_frame_flags(m_source, m_decoded.get(), 0),
-              "cannot filter the input");
-        pullFilteredFrames();
-        if (reachedLimit()) {
-            return;
-        }
+    frame->pts = frame->best_effort_timestamp;
+    if (onProgress && frame->pts != AV_NOPTS_VALUE) {
+        onProgress(static_cast<double>(frame->pts) * av_q2d(m_input->time_base));
     }
+    if (onDecodedFrame) {
+        onDecodedFrame(frame);
+    }
+    if (frame->pts != AV_NOPTS_VALUE) {
+        const int64_t end = frame->pts + std::max<int64_t>(frame->pkt_duration, 0);
+        m_inputEnd = m_inputEnd == AV_NOPTS_VALUE ? end : std::max(m_inputEnd, end);
+    }
+    check(av_buffersrc_add_frame_flags(m_source, frame, 0), Stage::Converting,
+          "cannot filter the input");
+    pullFilteredFrames();
 }
 
 void StreamTranscoder::pullFilteredFrames() {
@@ -195,7 +202,7 @@ void StreamTranscoder::pullFilteredFrames() {
         if (pulled == AVERROR(EAGAIN) || pulled == AVERROR_EOF) {
             return;
         }
-        check(pulled, "cannot filter the input");
+        check(pulled, Stage::Converting, "cannot filter the input");
         if (m_filtered->pts != AV_NOPTS_VALUE) {
             m_filtered->pts = av_rescale_q(m_filtered->pts, av_buffersink_get_time_base(m_sink),
                                            m_encoder->time_base);
@@ -208,13 +215,14 @@ void StreamTranscoder::pullFilteredFrames() {
 }
 
 void StreamTranscoder::encode(AVFrame* frame) {
-    check(avcodec_send_frame(m_encoder.get(), frame), "cannot encode the output");
+    check(avcodec_send_frame(m_encoder.get(), frame), Stage::Converting,
+          "cannot encode the output");
     while (true) {
         const int received = avcodec_receive_packet(m_encoder.get(), m_encoded.get());
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
             return;
         }
-        check(received, "cannot encode the output");
+        check(received, Stage::Converting, "cannot encode the output");
         m_encoded->stream_index = m_outputStream->index;
         av_packet_rescale_ts(m_encoded.get(), m_encoder->time_base, m_outputStream->time_base);
         m_output.write(m_encoded.get());
@@ -225,15 +233,19 @@ void StreamTranscoder::finish() {
     if (m_encoderFlushed) {
         return;
     }
+    m_encoderFlushed = true;
     if (!reachedLimit()) {
         send(nullptr);
     }
+    if (m_decoding.frames == 0) {
+        return;  // nothing reached the filters or the encoder
+    }
     if (!reachedLimit()) {
-        check(av_buffersrc_add_frame_flags(m_source, nullptr, 0), "cannot filter the input");
+        check(av_buffersrc_close(m_source, m_inputEnd, 0), Stage::Converting,
+              "cannot filter the input");
         pullFilteredFrames();
     }
     encode(nullptr);
-    m_encoderFlushed = true;
 }
 
 void copyPacket(AVPacket* packet, const AVStream* input, AVStream* output, Output& file) {

@@ -41,6 +41,8 @@ public:
     void setFrameLimit(long long frames) { m_frameLimit = frames; }
     bool reachedLimit() const { return m_frameLimit >= 0 && m_framesEncoded >= m_frameLimit; }
     long long framesEncoded() const { return m_framesEncoded; }
+    /// How the input stream decoded so far.
+    const DecodeTally& decoding() const { return m_decoding; }
 
     /// Called with the input time reached, in seconds, as frames are decoded.
     std::function<void(double)> onProgress;
@@ -51,6 +53,8 @@ public:
     void send(const AVPacket* packet);
     /// Drains the decoder, the filters and the encoder.
     void finish();
+    /// After `finish`: the input decoded (`DecodeTally::decodes`) and frames were encoded.
+    bool madeOutput() const { return m_decoding.decodes() && m_framesEncoded > 0; }
 
 private:
     struct GraphDeleter {
@@ -62,6 +66,7 @@ private:
     void linkFilters(const std::string& chain);
     void openEncoder(const EncoderSettings& settings);
     void addOutputStream();
+    void filter(AVFrame* frame);
     void pullFilteredFrames();
     void encode(AVFrame* frame);
 
@@ -78,6 +83,10 @@ private:
     Frame m_decoded = makeFrame();
     Frame m_filtered = makeFrame();
     Packet m_encoded = makePacket();
+    DecodeTally m_decoding;
+    // Where the last decoded frame ends, in the input's time base: the filters' end of input, so
+    // that a sampling filter gives a clip shorter than its step the frame it holds.
+    int64_t m_inputEnd = AV_NOPTS_VALUE;
     long long m_frameLimit = -1;
     long long m_framesEncoded = 0;
     bool m_encoderFlushed = false;

@@ -9,7 +9,12 @@ namespace pivana::media {
 bool ensureVipsStarted(const char* programName) {
     static std::once_flag once;
     static bool started = false;
-    std::call_once(once, [programName] { started = VIPS_INIT(programName) == 0; });
+    std::call_once(once, [programName] {
+        started = VIPS_INIT(programName) == 0;
+        if (started) {
+            vips_cache_set_max(0);
+        }
+    });
     return started;
 }
 

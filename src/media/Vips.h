@@ -8,7 +8,8 @@
 namespace pivana::media {
 
 /// Starts libvips in this process on the first call; later calls return that call's outcome.
-/// When it returns false, `takeVipsError()` says why.
+/// When it returns false, `takeVipsError()` says why. Its cache of recent operations is off: one
+/// conversion never repeats an operation, and cached ones would hold their images' pixels.
 bool ensureVipsStarted(const char* programName);
 
 /// The first non-empty line of libvips' error text, without the operation name it starts with

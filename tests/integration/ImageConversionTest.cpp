@@ -1,5 +1,6 @@
 // Real images through the image converter and pivana-image, every output decoded again.
 #include "converters/ImageConverter.h"
+#include "converters/StandardConverters.h"
 #include "converters/SvgRasterizer.h"
 #include "engine/RouteTable.h"
 #include "support/ImageFixtures.h"
@@ -225,6 +226,17 @@ TEST_F(ImageConversion, SvgDirectTargetsNeverStartTheToolAndIndirectOnesCleanUp)
     // The indirect route does not replace a file that is already there.
     EXPECT_EQ(reasonFor(svg, "heic"), QString::fromUtf8("Cannot save “logo.heic”: File exists"));
     qunsetenv("TMPDIR");
+}
+
+TEST_F(ImageConversion, SvgConvertsAgainAfterTheAppGaveBackItsMemory) {
+    // The tray app gives its memory back after every batch; the next batch starts from there.
+    const QString svg = dir.write("dot.svg",
+                                  "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='30'>"
+                                  "<circle cx='15' cy='15' r='10' fill='#c30'/></svg>");
+    for (int batch = 0; batch < 3; ++batch) {
+        EXPECT_FALSE(convertOne(svg, "jpg").isEmpty()) << batch;
+        releaseConverterMemory();
+    }
 }
 
 TEST_F(ImageConversion, OutputGoesToTheCustomFolderAndOriginalsAreReplacedOnlyOnSuccess) {

@@ -28,7 +28,7 @@ installs)
     trap 'rm -rf "$root"' EXIT
     dpkg-deb -x "$package" "$root"
     # The desktop entry, metadata, icons and man page are checked by metadata_test.sh below.
-    for path in bin/pivana libexec/pivana/pivana-image libexec/pivana/pivana-audio \
+    for path in bin/pivana libexec/pivana/pivana-image libexec/pivana/pivana-audio libexec/pivana/pivana-video \
         libexec/pivana/pivana-office libexec/pivana/office-bridge.py \
         share/kio/servicemenus/pivana-convert-image.desktop \
         share/{nautilus,nemo,caja}-python/extensions/pivana_convert.py \

@@ -2,6 +2,7 @@
 
 #include "engine/ToolRunner.h"
 #include "media/StreamTranscoder.h"
+#include "support/TestSupport.h"
 
 extern "C" {
 #include <libavutil/display.h>
@@ -13,6 +14,7 @@ extern "C" {
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -144,7 +146,8 @@ void addRotation(const QString& from, const QString& to, int clockwiseDegrees) {
     std::vector<AVStream*> streams;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         AVStream* stream = output.addStream();
-        check(avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar), "copy");
+        check(avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar),
+              Stage::Converting, "copy");
         stream->codecpar->codec_tag = 0;
         stream->time_base = input->streams[i]->time_base;
         if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -209,6 +212,41 @@ void makeGif(const QString& path, const std::vector<int>& delays, int width, int
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(gif);
+}
+
+QByteArray cutInsideFirstPacket(const QString& path) {
+    using namespace media;
+    const Input input = openInput(QFile::encodeName(path).toStdString());
+    qint64 end = 0;
+    readPackets(input.get(), [&end](AVPacket* packet) {
+        end = packet->pos + packet->size / 2;
+        return false;
+    });
+    EXPECT_GT(end, 0);
+    return readAll(path).left(end);
+}
+
+void garbleMediaData(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    // The top-level boxes: a 32-bit big-endian size (header included), then the type.
+    qsizetype box = 0;
+    while (box + 8 <= bytes.size() && bytes.mid(box + 4, 4) != "mdat") {
+        const auto size = qFromBigEndian<quint32>(bytes.constData() + box);
+        ASSERT_GE(size, 8u);
+        box += size;
+    }
+    ASSERT_LE(box + 8, bytes.size()) << "no mdat box";
+    const qsizetype end =
+        std::min<qsizetype>(bytes.size(), box + qFromBigEndian<quint32>(bytes.constData() + box));
+    quint32 state = 12345;
+    for (qsizetype i = box + 8; i < end; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(state >> 16);
+    }
+    file.seek(0);
+    file.write(bytes);
 }
 
 QJsonObject probeMedia(const QString& path) {

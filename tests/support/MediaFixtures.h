@@ -30,6 +30,15 @@ void addRotation(const QString& from, const QString& to, int clockwiseDegrees);
 /// below 0 leaves out the frame's graphic control block (no delay declared at all).
 void makeGif(const QString& path, const std::vector<int>& delays, int width = 2, int height = 2);
 
+/// The bytes of a media file up to the middle of its first packet: a file cut off before any
+/// whole packet, its streams announced by the header.
+QByteArray cutInsideFirstPacket(const QString& path);
+
+/// Overwrites the media data of an MP4-family file (everything after its "mdat" box header) with
+/// fixed pseudo-random bytes: the file still opens and its packets are read, but they decode to
+/// nothing, as after a damaged download or disk.
+void garbleMediaData(const QString& path);
+
 /// ffprobe's view of a file: "format" and "streams" as JSON.
 QJsonObject probeMedia(const QString& path);
 /// The first stream of a type ("video", "audio") in a probe, empty when there is none.

@@ -5,23 +5,18 @@
 //   FILETYPE/DATAFORMAT: WAVE/LEI16, m4af/"aac ", adts/"aac ", AIFF/"I16 ", flac/flac
 //
 // Keeps the sample rate and channels where the target allows, and the tags (with cover art where
-// the container carries it). Exit status 0 on success; on failure one line on standard error and
-// OUTPUT left as it was. With PIVANA_PROGRESS set, prints "progress FRACTION" lines on standard
-// output.
-#include "common/StagedOutput.h"
+// the container carries it). Exit status 0 on success; on failure one sentence on standard error
+// and OUTPUT left as it was. With PIVANA_PROGRESS set, prints "progress FRACTION" lines on
+// standard output.
+#include "common/MediaTool.h"
 #include "media/Media.h"
+#include "media/MovieExport.h"
 #include "media/StreamTranscoder.h"
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <array>
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,7 +24,8 @@
 namespace {
 
 using namespace pivana::media;
-using pivana::tools::fileName;
+using pivana::tools::progressLines;
+using pivana::tools::runConversion;
 
 struct Target {
     const char* fileType;
@@ -122,14 +118,6 @@ const AVStream* findCover(AVFormatContext* input) {
     return nullptr;
 }
 
-const AVStream* findSound(AVFormatContext* input) {
-    const int audioIndex = bestStream(input, AVMEDIA_TYPE_AUDIO);
-    if (audioIndex < 0) {
-        throw MediaError("the file has no audio track");
-    }
-    return input->streams[audioIndex];
-}
-
 // The encoder for the target, at the request's bit rate (256 kbit/s for AAC without one), and
 // the filters that turn the decoded sound into what it takes. FLAC keeps a deep source 24-bit.
 struct Encoding {
@@ -168,7 +156,8 @@ void copyTags(AVFormatContext* input, const AVStream* sound, Output& output) {
 
 AVStream* addCoverStream(const AVStream* cover, Output& output) {
     AVStream* stream = output.addStream();
-    check(avcodec_parameters_copy(stream->codecpar, cover->codecpar), "cannot copy the cover art");
+    check(avcodec_parameters_copy(stream->codecpar, cover->codecpar), Stage::Converting,
+          "cannot copy the cover art");
     stream->codecpar->codec_tag = 0;
     stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
     stream->time_base = AVRational{1, 90000};
@@ -179,7 +168,8 @@ AVStream* addCoverStream(const AVStream* cover, Output& output) {
 // A cover is one packet, written right after the header.
 void writeCover(const AVStream* cover, const AVStream* stream, Output& output) {
     Packet picture = makePacket();
-    check(av_packet_ref(picture.get(), &cover->attached_pic), "cannot copy the cover art");
+    check(av_packet_ref(picture.get(), &cover->attached_pic), Stage::Converting,
+          "cannot copy the cover art");
     picture->stream_index = stream->index;
     picture->pts = picture->dts = 0;
     output.write(picture.get());
@@ -193,19 +183,12 @@ void beginOutput(const Target& target, Output& output) {
     output.begin(muxerOptions.get());
 }
 
-// With PIVANA_PROGRESS set, "progress FRACTION" lines on standard output, a step of 1% apart.
-std::function<void(double)> progressPrinter(double duration) {
-    if (!std::getenv("PIVANA_PROGRESS") || !std::isfinite(duration) || duration <= 0) {
+// The share of the sound converted, from the seconds reached.
+std::function<void(double)> progressOver(double duration) {
+    if (!std::isfinite(duration) || duration <= 0) {
         return {};
     }
-    return [duration, last = -1.0](double seconds) mutable {
-        const double fraction = std::min(1.0, std::max(0.0, seconds / duration));
-        if (fraction - last >= 0.01) {
-            last = fraction;
-            std::printf("progress %.3f\n", fraction);
-            std::fflush(stdout);
-        }
-    };
+    return [duration, lines = progressLines()](double seconds) { lines(seconds / duration); };
 }
 
 void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
@@ -216,8 +199,8 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
         return true;
     });
     transcoder.finish();
-    if (transcoder.framesEncoded() == 0) {
-        throw MediaError("the audio track holds no sound that can be decoded");
+    if (!transcoder.madeOutput()) {
+        throw MediaError::damage("the sound does not decode");
     }
 }
 
@@ -226,7 +209,7 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
 void convert(const Request& request, const std::string& staging) {
     const Target& target = *request.target;
     const Input input = openInput(request.input);
-    const AVStream* sound = findSound(input.get());
+    const AVStream* sound = soundtrack(input.get()).front();
     const Encoding encoding = chooseEncoding(target, sound, request.bitRate);
 
     Output output(staging, target.muxer);
@@ -239,17 +222,10 @@ void convert(const Request& request, const std::string& staging) {
         writeCover(cover, coverStream, output);
     }
 
-    transcoder.onProgress = progressPrinter(durationSeconds(input.get(), sound));
+    transcoder.onProgress = progressOver(durationSeconds(input.get(), sound));
     transcodeSound(input.get(), transcoder);
     output.finish();
-}
-
-std::string oneLine(std::string text) {
-    for (auto position = text.find('\n'); position != std::string::npos;
-         position = text.find('\n')) {
-        text.replace(position, 1, ": ");
-    }
-    return text;
+    output.requireContent();
 }
 
 }  // namespace
@@ -263,26 +239,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;
     }
-    if (::access(request.input.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "%s: cannot open the file: %s\n", fileName(request.input).c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
-    pivana::tools::StagedOutput output(request.output);
-    try {
-        convert(request, output.path());
-    } catch (const MediaError& error) {
-        std::string message = oneLine(error.what());
-        if (!message.empty()) {
-            message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
-        }
-        std::fprintf(stderr, "%s: %s\n", fileName(request.input).c_str(), message.c_str());
-        return 1;
-    }
-    if (const std::string reason = output.commit(); !reason.empty()) {
-        std::fprintf(stderr, "%s: cannot save the output: %s\n", fileName(request.output).c_str(),
-                     reason.c_str());
-        return 1;
-    }
-    return 0;
+    return runConversion(request.input, request.output,
+                         [&request](const std::string& staging) { convert(request, staging); });
 }

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The tray app's resident memory, as a user's desktop sees it: idle once started, its peak while
+# a batch converts a 10-second 1080p clip (re-encoded) and while it rasterises 20 SVG drawings (the
+# one conversion done in the app itself), and idle again after each batch. Runs the real app on a
+# private X server (Xvfb) and session bus, hands it the files as "Open With" does and clicks the
+# first format chip; reads VmRSS and VmHWM from /proc/PID/status. Prints a Markdown table.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh" "$@"
+FF=(ffmpeg -v error -y -nostdin)
+
+"${FF[@]}" -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=10 -f lavfi -i sine=duration=10 \
+    -c:v mpeg4 -q:v 3 -c:a pcm_s16le -ac 2 "$WORK/clip.avi"
+mkdir "$WORK/drawings"
+for i in $(seq -w 1 20); do
+    cat >"$WORK/drawings/drawing$i.svg" <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" width="2400" height="1800" viewBox="0 0 240 180">
+  <defs><linearGradient id="g"><stop offset="0" stop-color="#0a6"/><stop offset="1" stop-color="#06c"/></linearGradient></defs>
+  <rect width="240" height="180" fill="url(#g)"/>
+  <circle cx="$((60 + 10#$i * 5))" cy="90" r="50" fill="#fc0" opacity="0.8"/>
+  <text x="20" y="160" font-size="24" font-family="sans-serif">Drawing $i</text>
+</svg>
+EOF
+done
+
+display=:$((150 + $$ % 50))
+export DISPLAY=$display XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp 2>/dev/null &
+pids+=($!)
+until [ -S "/tmp/.X11-unix/X${display#:}" ]; do sleep 0.1; done
+{ read -r DBUS_SESSION_BUS_ADDRESS; read -r bus; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS
+pids+=("$bus")
+openbox >/dev/null 2>&1 &
+pids+=($!)
+"$BIN/pivana" 2>/dev/null &
+app=$!
+pids+=($app)
+
+# until_true CONDITION...: polls a command for up to five minutes.
+until_true() {
+    for _ in $(seq 3000); do "$@" && return 0; sleep 0.1; done
+    echo "gave up waiting for: $*" >&2
+    exit 1
+}
+panel_shown() { xdotool search --onlyvisible --name '^Pivana$' >/dev/null 2>&1; }
+kb() { awk -v key="$1:" '$1 == key { print $2 }' "/proc/$app/status"; }
+mb() { awk -v kb="$1" 'BEGIN { printf "%.0f MB", kb / 1024 }'; }
+
+# Resident memory once it stops moving: a few samples a second apart within 1 MB of each other.
+settled_rss() {
+    local last=0 now
+    for _ in $(seq 30); do
+        sleep 1
+        now=$(kb VmRSS)
+        if [ $((now - last)) -lt 1024 ] && [ $((last - now)) -lt 1024 ]; then break; fi
+        last=$now
+    done
+    echo "$now"
+}
+
+# The first format chip: the third band of dark rows in a screenshot of the panel (state icon,
+# the batch's name, then the chips), at the left end of its ink.
+click_first_chip() {
+    local id geometry x y w h bands top bottom left
+    id=$(xdotool search --onlyvisible --name '^Pivana$' | head -n 1)
+    geometry=$(xdotool getwindowgeometry --shell "$id")
+    x=$(sed -n 's/^X=//p' <<<"$geometry"); y=$(sed -n 's/^Y=//p' <<<"$geometry")
+    w=$(sed -n 's/^WIDTH=//p' <<<"$geometry"); h=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+    import -window root -crop "$((w - 8))x$((h - 8))+$((x + 4))+$((y + 4))" +repage "$WORK/panel.png"
+    bands=$(convert "$WORK/panel.png" -colorspace gray -threshold 62.7% -negate -scale '1x!' txt:- |
+        awk -F'[,:]' 'NR > 1 { ink = ($0 !~ /gray\(0\)/) }
+            NR > 1 && ink && !inside { top = $2 } NR > 1 && !ink && inside { print top, $2 - 1 }
+            NR > 1 { inside = ink }' | sed -n 3p)
+    [ -n "$bands" ] || return 1
+    read -r top bottom <<<"$bands"
+    left=$(convert "$WORK/panel.png" -crop "$((w - 8))x$((bottom - top + 1))+0+$top" +repage \
+        -colorspace gray -threshold 62.7% -negate -scale 'x1!' txt:- |
+        awk -F'[,:]' 'NR > 1 && $0 !~ /gray\(0\)/ { print $1; exit }')
+    xdotool mousemove $((x + 4 + left + 8)) $((y + 4 + (top + bottom) / 2)) click 1
+}
+
+# batch LABEL OUTPUT FILE...: hands the files to the app, converts them to the first format
+# offered, and waits for OUTPUT; prints the row of the table.
+batch() {
+    local label=$1 output=$2 before peak after; shift 2
+    before=$(settled_rss)
+    "$BIN/pivana" "$@" 2>/dev/null
+    echo 5 >"/proc/$app/clear_refs"  # the peak from here on
+    until_true click_first_chip
+    until_true test -e "$output"
+    peak=$(kb VmHWM)
+    after=$(settled_rss)
+    echo "| $label | $(mb "$before") | $(mb "$peak") | $(mb "$after") | $(mb $((after - before))) |"
+}
+
+until_true panel_shown
+echo "| batch | idle before | peak while converting | idle after | after - before |"
+echo "|---|---|---|---|---|"
+batch "avi to mp4, 10 s 1080p, re-encoded" "$WORK/clip.mp4" "$WORK/clip.avi"
+batch "20 svg to jpg, 2400 x 1800" "$WORK/drawings/drawing20.jpg" "$WORK"/drawings/*.svg
+rm "$WORK"/drawings/*.jpg
+batch "the same 20 svg again" "$WORK/drawings/drawing20.jpg" "$WORK"/drawings/*.svg

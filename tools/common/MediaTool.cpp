@@ -1,0 +1,104 @@
+#include "common/MediaTool.h"
+
+#include "common/StagedOutput.h"
+#include "common/ToolFailure.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace pivana::tools {
+
+using media::MediaError;
+using media::Stage;
+
+std::function<void(double)> progressLines() {
+    if (!std::getenv("PIVANA_PROGRESS")) {
+        return [](double) {};
+    }
+    return [last = -1.0](double fraction) mutable {
+        fraction = std::clamp(fraction, 0.0, 1.0);
+        if (fraction - last >= 0.01) {
+            last = fraction;
+            std::printf("progress %.3f\n", fraction);
+            std::fflush(stdout);
+        }
+    };
+}
+
+namespace {
+
+// The system error an FFmpeg code carries (AVERROR(errno) is -errno), or 0 for FFmpeg's own.
+int systemError(int code) {
+    return code < 0 && code > -4096 ? -code : 0;
+}
+
+}  // namespace
+
+std::string sentenceFor(const MediaError& error) {
+    const std::optional<Stage> stage = error.stage();
+    if (!stage) {
+        return error.what();  // already a sentence of its own
+    }
+    const int errnum = systemError(error.code());
+    if (errnum == ENOMEM) {
+        return std::string(failureSentence(FailureKind::TooLarge));
+    }
+    const bool reading = *stage == Stage::Reading || *stage == Stage::Decoding;
+    if (errnum != 0 && (reading || *stage == Stage::Writing)) {
+        if (const auto kind =
+                failureOfErrno(errnum, reading ? FileAccess::Reading : FileAccess::Writing)) {
+            return std::string(failureSentence(*kind));
+        }
+    }
+    // Whatever else the reader or a decoder stumbled on is in the file; filters, encoders and
+    // writers that refuse what they are given leave no fault of the file's to name.
+    return reading ? std::string(failureSentence(FailureKind::Damaged))
+                   : "Its picture or sound cannot be converted to this format";
+}
+
+namespace {
+
+// A FIFO or a device could be read forever; only a regular file that can be read is converted.
+bool checkInput(const std::string& input) {
+    struct stat info {};
+    if (::stat(input.c_str(), &info) != 0) {
+        reportFailure(failureOfErrno(errno, FileAccess::Reading).value_or(FailureKind::Missing));
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reportFailure(S_ISDIR(info.st_mode) ? FailureKind::Folder : FailureKind::NotAFile);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runConversion(const std::string& input, const std::string& output,
+                  const std::function<void(const std::string& staging)>& convert) {
+    if (!checkInput(input)) {
+        return 1;
+    }
+    StagedOutput staged(output);
+    try {
+        convert(staged.path());
+    } catch (const MediaError& error) {
+        const std::string sentence = sentenceFor(error);
+        reportFailure(sentence, sentence == error.what() ? std::string() : error.what());
+        return 1;
+    }
+    if (const std::string reason = staged.commit(); !reason.empty()) {
+        const int renameError = errno;  // commit's rename, still
+        reportFailure(
+            failureOfErrno(renameError, FileAccess::Writing).value_or(FailureKind::DiskError),
+            reason);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace pivana::tools

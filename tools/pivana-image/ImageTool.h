@@ -1,12 +1,14 @@
 #pragma once
 
-#include "ToolFailure.h"
+#include "common/FailureWords.h"
 
 #include <memory>
 #include <string>
 #include <vips/vips8>
 
 namespace pivana::image {
+
+using Failure = FailureKind;
 
 /// A failure to report: its kind, whose plain sentence is what the user reads, and the detail
 /// behind it (a library's own words), which only a person running the tool by hand sees.

@@ -20,8 +20,7 @@ using pivana::image::Failure;
 using pivana::image::ToolError;
 
 int fail(Failure kind, const std::string& detail) {
-    std::fprintf(stderr, "%s\n%s\n", std::string(pivana::image::sentence(kind)).c_str(),
-                 detail.c_str());
+    pivana::tools::reportFailure(kind, detail);
     return 1;
 }
 

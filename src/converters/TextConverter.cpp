@@ -1,5 +1,6 @@
 #include "converters/TextConverter.h"
 
+#include "converters/TextDecoding.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
@@ -13,7 +14,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -47,23 +47,19 @@ QByteArray readAllOf(const QString& path) {
     return file.readAll();
 }
 
-// The raw text, in the system's interface font at 12 points, black.
+// The raw text, in the system's interface font at 12 points, black. Read by the rule every
+// target of a text file follows (the office tool reads it so too).
 void loadPlainText(QTextDocument& document, const QString& source) {
-    QByteArray bytes = readAllOf(source);
-    if (bytes.startsWith("\xef\xbb\xbf")) {
-        bytes.remove(0, 3);
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        throw Error::fileOperation(QStringLiteral("Cannot read"), source,
-                                   QStringLiteral("it is not UTF-8 text"));
+    const std::optional<QString> text = decodePlainText(readAllOf(source));
+    if (!text) {
+        throw ConversionError::processFailed(
+            QStringLiteral("The file's contents are not in the format its name says"));
     }
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSizeF(12);
     document.setDefaultFont(font);
     document.setDefaultStyleSheet(QString());
-    document.setPlainText(text);
+    document.setPlainText(*text);
 }
 
 }  // namespace

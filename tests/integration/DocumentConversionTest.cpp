@@ -124,6 +124,16 @@ TEST_F(DocumentConversion, MarkdownIsNeverInterpreted) {
     EXPECT_EQ(entries(dir.root()).filter(".pivana").size(), 0);
 }
 
+// Text files follow one rule for every target: Latin-1 text is text everywhere (and bytes that
+// are no text fail everywhere, see BadDocuments).
+TEST_F(DocumentConversion, LatinOneTextConvertsToEveryTarget) {
+    const QString md = dir.write("gruss.md", "Gr\xfc\xdf aus K\xf6ln\n");
+    for (const QString target : {"pdf", "html", "odt"}) {
+        EXPECT_TRUE(textOf(convertOne(md, target)).contains(QString::fromUtf8("Grüß aus Köln")))
+            << target;
+    }
+}
+
 TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
     QString longText;
     for (int i = 0; i < 400; ++i) {
@@ -306,16 +316,23 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, BadDocuments,
     testing::Values(
         BadDocument{"randomDocx", "junk.docx", QByteArray(5000, '\x11'), "odt",
-                    "pivana-office: junk.docx: the file is not a DOCX document (its contents do "
-                    "not match its extension)"},
+                    "pivana-office: The file's contents are not in the format its name says"},
         BadDocument{"zipThatIsNoDocument", "fake.odt",
                     QByteArray("PK\x03\x04", 4) + QByteArray(3000, 'z'), "pdf",
-                    "pivana-office: fake.odt: LibreOffice could not read the document"},
-        BadDocument{
-            "emptyRtf", "empty.rtf", {}, "docx", "pivana-office: empty.rtf: the file is empty"},
+                    "pivana-office: The file is damaged or incomplete"},
+        BadDocument{"emptyRtf",
+                    "empty.rtf",
+                    {},
+                    "docx",
+                    "pivana-office: The file is damaged or incomplete"},
         BadDocument{"deckOfNoise", "deck.pptx", QByteArray(4000, '\x42'), "pdf",
-                    "Presentation export failed: deck.pptx: the file is not a PowerPoint "
-                    "presentation (its contents do not match its extension)"},
+                    "Presentation export failed: The file's contents are not in the format its "
+                    "name says"},
+        BadDocument{"markdownOfNoise", "noise.md", QByteArray("\x00\x01\x02\x9f", 4).repeated(500),
+                    "pdf", "The file's contents are not in the format its name says"},
+        BadDocument{"textOfNoise", "noise.txt", QByteArray("\x00\x01\x02\x9f", 4).repeated(500),
+                    "odt",
+                    "pivana-office: The file's contents are not in the format its name says"},
         BadDocument{"emptyPdf", "empty.pdf", {}, "png", "Cannot open PDF"},
         BadDocument{"noisePdf", "noise.pdf", QByteArray(4000, '\x42'), "jpg", "Cannot open PDF"}),
     [](const testing::TestParamInfo<BadDocument>& row) { return std::string(row.param.name); });

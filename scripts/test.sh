@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors,
-# and runs every test group. Pass a label (unit, integration, e2e) to run one group.
+# and runs every test group after checking the formatting. Pass a label (unit, integration, e2e,
+# package) to run one group.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# Formatting first: a tree that drifts from .clang-format fails before anything is built.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+fi
 
 BUILD=build-test
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIVANA_SANITIZE=ON -DPIVANA_WERROR=ON \

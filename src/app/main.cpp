@@ -1,18 +1,24 @@
-#include "app/AppState.h"
 #include "app/CommandLine.h"
-#include "app/FreedesktopServices.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "app/TerminationSignals.h"
+#include "platform/FreedesktopServices.h"
+#include "platform/TrayIcon.h"
 #include "settings/Settings.h"
+#include "ui/AppState.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+// The panel's QML module is linked in statically.
+Q_IMPORT_QML_PLUGIN(PivanaPlugin)
 
 namespace {
 
@@ -33,24 +39,45 @@ QStringList rawArguments(int argc, char* argv[]) {
     return arguments;
 }
 
+// Typesetting a PDF needs fonts, and so a GUI application (drawing off screen without a
+// display); everything else starts faster without one.
+std::unique_ptr<QCoreApplication> headlessApplication(int& argc, char* argv[],
+                                                      const QStringList& arguments) {
+    const bool typesetting =
+        arguments.value(1) == u"--to" && arguments.value(2).toLower() == u"pdf";
+    if (!typesetting) {
+        return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 int runHeadless(int argc, char* argv[], const QStringList& arguments) {
     qInstallMessageHandler(quietMessages);
-    // Typesetting a PDF needs fonts, and so a GUI application (drawing off screen without a
-    // display); everything else starts faster without one.
-    std::unique_ptr<QCoreApplication> app;
-    const bool typesetting = arguments.value(1) == u"--to" && arguments.value(2).toLower() == u"pdf";
-    if (typesetting) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    const std::unique_ptr<QCoreApplication> app = headlessApplication(argc, argv, arguments);
     QCoreApplication::setApplicationName(QStringLiteral("pivana"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
     return pivana::runCommandLine(arguments, stdout, stderr);
+}
+
+void describeTrayApplication() {
+    QApplication::setApplicationName(QStringLiteral("pivana"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pivana"));
+    QApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("io.pivana.Pivana"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Pivana/icons/pivana.svg")));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QStringList absolutePaths(const QStringList& files) {
+    QStringList paths;
+    for (const QString& file : files) {
+        paths << QFileInfo(file).absoluteFilePath();
+    }
+    return paths;
 }
 
 int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
@@ -60,18 +87,10 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pivana"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pivana"));
-    QApplication::setApplicationVersion(QStringLiteral(PIVANA_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("io.pivana.Pivana"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Pivana/icons/pivana.svg")));
-    QApplication::setQuitOnLastWindowClosed(false);
+    describeTrayApplication();
 
-    QStringList files;
-    for (const QString& file : arguments.mid(1)) {
-        files << QFileInfo(file).absoluteFilePath();
-    }
     // One Pivana a user: hand the files to the running one.
+    const QStringList files = absolutePaths(pivana::trayAppFiles(arguments));
     if (pivana::SingleInstance::handOff(files)) {
         return 0;
     }
@@ -80,20 +99,23 @@ int runTrayApp(int argc, char* argv[], const QStringList& arguments) {
 
     pivana::FreedesktopServices services;
     pivana::AppState appState(services);
-    pivana::StatusBarController controller(appState, pivana::Settings::shared());
+    pivana::QtTrayIcon tray;
+    pivana::StatusBarController controller(appState, pivana::Settings::shared(), tray);
+    // Files from another `pivana` arrive as a drop does. Without files, or while a batch
+    // converts and the files are refused, the panel still opens.
     QObject::connect(&instance, &pivana::SingleInstance::received, &controller,
-                     [&controller](const QStringList& received) {
-                         if (received.isEmpty()) {
+                     [&appState, &controller](const QStringList& received) {
+                         if (!appState.dropFiles(received)) {
                              controller.showPanel();
-                         } else {
-                             controller.takeFiles(received);
                          }
                      });
-    if (!files.isEmpty()) {
-        controller.takeFiles(files);
-    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!appState.dropFiles(files) && !tray.hostAvailable()) {
         controller.showPanel();  // without a tray the panel is the only way in
     }
+    // Stopped by the session or from a terminal: quit as Quit does. A batch still running is
+    // cancelled, and its tools and staging files gone, before the app ends.
+    pivana::QuitOnSignals signals;
+    QObject::connect(&signals, &pivana::QuitOnSignals::received, &app, &QCoreApplication::quit);
     return app.exec();
 }
 

@@ -1,9 +1,9 @@
 #include "ui/PopoverViewModel.h"
 
-#include "app/AppState.h"
 #include "engine/BatchSummary.h"
 #include "engine/RouteTable.h"
 #include "settings/Settings.h"
+#include "ui/AppState.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -17,9 +17,21 @@ PopoverViewModel::PopoverViewModel(AppState& appState, Settings& settings, Batch
       m_settings(settings),
       m_runner(runner),
       m_scheduler(scheduler),
-      m_hooks(std::move(hooks)) {
+      m_hooks(std::move(hooks)),
+      m_settingsRow(new FooterAction(
+          QStringLiteral("gear"), QStringLiteral("Settings"), [this] { openSettings(); }, this)),
+      m_quitRow(new FooterAction(
+          QStringLiteral("power"), QStringLiteral("Quit"), [this] { quit(); }, this)),
+      m_convertMoreRow(new FooterAction(
+          QStringLiteral("clockwise"), QStringLiteral("Convert More"), [this] { convertMore(); },
+          this)),
+      m_closeRow(new FooterAction(
+          QStringLiteral("xmark"), QStringLiteral("Close"), [this] { close(); }, this)),
+      m_cancelRow(new FooterAction(
+          QStringLiteral("xmark"), QStringLiteral("Cancel"), [this] { cancel(); }, this)) {
     connect(&m_appState, &AppState::filesDropped, this, &PopoverViewModel::handleFiles);
     connect(&m_appState, &AppState::isConvertingChanged, this, &PopoverViewModel::changed);
+    connect(&m_appState, &AppState::isConvertingChanged, this, &PopoverViewModel::footerChanged);
     // Hidden while idle work is not running: the next opening starts afresh.
     connect(&m_appState, &AppState::panelVisibleChanged, this, [this] {
         if (!m_appState.panelVisible() && !m_appState.isConverting()) {
@@ -28,20 +40,63 @@ PopoverViewModel::PopoverViewModel(AppState& appState, Settings& settings, Batch
     });
 }
 
-QString PopoverViewModel::stateName() const {
+std::vector<FooterAction*> PopoverViewModel::footer() const {
+    if (isConverting()) {
+        return {m_cancelRow};
+    }
     switch (m_state) {
         case State::Idle:
-            return QStringLiteral("idle");
+            return {m_settingsRow, m_quitRow};
         case State::PickFormat:
-            return QStringLiteral("pickFormat");
+            return {};
         case State::Done:
-            return QStringLiteral("done");
+            return {m_convertMoreRow, m_closeRow};
     }
     return {};
 }
 
+QQmlListProperty<FooterAction> PopoverViewModel::footerRows() {
+    using List = QQmlListProperty<FooterAction>;
+    const auto count = [](List* list) -> qsizetype {
+        return static_cast<qsizetype>(
+            static_cast<PopoverViewModel*>(list->object)->footer().size());
+    };
+    const auto at = [](List* list, qsizetype index) {
+        return static_cast<PopoverViewModel*>(list->object)
+            ->footer()
+            .at(static_cast<size_t>(index));
+    };
+    return List(this, nullptr, count, at);
+}
+
 bool PopoverViewModel::isConverting() const {
     return m_appState.isConverting();
+}
+
+QString PopoverViewModel::headline() const {
+    switch (m_state) {
+        case State::Idle:
+            return QStringLiteral("Click to browse files");
+        case State::PickFormat:
+            // While the batch converts, the file it is at takes the batch's line: the name is
+            // shown once, and the panel keeps its height.
+            return isConverting() && m_fileCount > 0 ? progressText() : fileLabel();
+        case State::Done:
+            return doneTitle();
+    }
+    return {};
+}
+
+QString PopoverViewModel::detail() const {
+    switch (m_state) {
+        case State::Idle:
+            return QStringLiteral("images \u00b7 audio \u00b7 video \u00b7 docs");
+        case State::PickFormat:
+            return {};
+        case State::Done:
+            return savedLine();
+    }
+    return {};
 }
 
 QString PopoverViewModel::fileLabel() const {
@@ -57,7 +112,7 @@ QString PopoverViewModel::savedLine() const {
 }
 
 QString PopoverViewModel::failureHeadline() const {
-    if (m_failures.empty()) {
+    if (m_state != State::Done || m_failures.empty()) {
         return {};
     }
     if (m_failures.size() == 1) {
@@ -67,7 +122,7 @@ QString PopoverViewModel::failureHeadline() const {
 }
 
 QString PopoverViewModel::failureDetail() const {
-    return m_failures.empty() ? QString() : m_failures.front().reason;
+    return m_state != State::Done || m_failures.empty() ? QString() : m_failures.front().reason;
 }
 
 QString PopoverViewModel::progressText() const {
@@ -83,11 +138,17 @@ QString PopoverViewModel::progressText() const {
         .arg(m_currentFile);
 }
 
+QString PopoverViewModel::chipLabel(const QString& format) const {
+    return format.toUpper();
+}
+
 void PopoverViewModel::setState(State state) {
     if (m_state != state) {
         m_state = state;
-        Q_EMIT changed();
+        Q_EMIT stateChanged();
+        Q_EMIT footerChanged();
     }
+    Q_EMIT changed();
 }
 
 void PopoverViewModel::handleFiles(const QStringList& files) {
@@ -104,9 +165,8 @@ void PopoverViewModel::handleFiles(const QStringList& files) {
     m_isDropping = true;
     m_files = files;
     m_targets = targets;
-    m_state = State::PickFormat;
     Q_EMIT targetsChanged();
-    Q_EMIT changed();
+    setState(State::PickFormat);
     const std::weak_ptr<bool> alive = m_alive;
     m_scheduler.after(chipFadeDelayMs, [this, alive] {
         if (alive.lock()) {
@@ -188,7 +248,7 @@ void PopoverViewModel::finishConversion(const QStringList& files, const QString&
         for (const FailedFile& failure : result.failed) {
             m_failures.push_back(FailedConversion::from(failure.path, failure.error));
         }
-        m_state = State::Done;
+        setState(State::Done);
         const QStringList outputs = result.writtenFiles();
         const BatchSummary::Notice notice = BatchSummary::notice(files, result, outputs);
         m_appState.notifyOrReveal(notice.title, notice.body, outputs, !m_appState.panelVisible());
@@ -196,7 +256,7 @@ void PopoverViewModel::finishConversion(const QStringList& files, const QString&
         const BatchSummary::Notice notice = BatchSummary::notice(files, result, {});
         m_appState.notify(notice.title, notice.body);
         showTransientError(QStringLiteral("Conversion failed. ") + notice.body);
-        m_state = State::Idle;
+        setState(State::Idle);
     }
     m_inFlightFormat.clear();
     m_appState.setConverting(false);
@@ -261,6 +321,12 @@ void PopoverViewModel::closeSettings() {
     Q_EMIT changed();
 }
 
+void PopoverViewModel::cancel() {
+    if (isConverting()) {
+        m_runner.cancel();
+    }
+}
+
 void PopoverViewModel::quit() {
     if (m_hooks.quit) {
         m_hooks.quit();
@@ -279,25 +345,12 @@ QStringList PopoverViewModel::localFiles(const QVariantList& urls) const {
     return files;
 }
 
-}  // namespace pivana
-
-namespace pivana {
-
 bool PopoverViewModel::acceptsDrop(const QVariantList& urls) const {
     return !isConverting() && !localFiles(urls).isEmpty();
 }
 
 bool PopoverViewModel::drop(const QVariantList& urls) {
-    if (!acceptsDrop(urls)) {
-        return false;
-    }
-    const QStringList files = localFiles(urls);
-    if (m_hooks.dropped) {
-        m_hooks.dropped(files);
-    } else {
-        handleFiles(files);
-    }
-    return true;
+    return m_appState.dropFiles(localFiles(urls));
 }
 
 }  // namespace pivana

@@ -3,14 +3,18 @@
 #include "engine/ConversionResult.h"
 #include "engine/Error.h"
 #include "settings/Snapshot.h"
+#include "ui/FooterAction.h"
 #include "ui/Scheduler.h"
 
 #include <QObject>
+#include <QQmlListProperty>
 #include <QStringList>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace pivana {
 
@@ -22,20 +26,24 @@ class BatchRunner {
 public:
     virtual ~BatchRunner() = default;
     struct Callbacks {
+        /// A file starts; `index` counts the files started before it (files convert side by
+        /// side, so this is not always its place in the batch).
         std::function<void(int index, int count, const QString& file)> fileStarted;
         std::function<void(double fraction)> fileProgress;
         std::function<void(const ConversionResult&)> finished;
     };
     virtual void start(const QStringList& files, const QString& format,
                        const SettingsSnapshot& settings, Callbacks callbacks) = 0;
+    /// Stops the running batch: its tools at once, no further file; `finished` still comes,
+    /// with every file not converted failed as "Cancelled".
+    virtual void cancel() = 0;
 };
 
 /// What the popover needs from the panel around it.
 struct PanelHooks {
-    std::function<void()> close;                      ///< hide the panel
-    std::function<void(bool)> setDismissSuppressed;   ///< keep it open while a dialog runs
-    std::function<QStringList()> browseForFiles;      ///< the browse dialog; empty when cancelled
-    std::function<void(const QStringList&)> dropped;  ///< files dropped on the panel
+    std::function<void()> close;                     ///< hide the panel
+    std::function<void(bool)> setDismissSuppressed;  ///< keep it open while a dialog runs
+    std::function<QStringList()> browseForFiles;     ///< the browse dialog; empty when cancelled
     std::function<void()> quit;
 };
 
@@ -43,23 +51,26 @@ struct PanelHooks {
 /// to converting and done, with its texts and timers. The QML view only draws it.
 class PopoverViewModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString state READ stateName NOTIFY changed)
+    QML_ELEMENT
+    QML_UNCREATABLE("The popover is made by the tray controller")
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(
+        QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY footerChanged)
     Q_PROPERTY(bool isConverting READ isConverting NOTIFY changed)
     Q_PROPERTY(bool isDropping READ isDropping NOTIFY changed)
     Q_PROPERTY(bool showSettings READ showSettings NOTIFY changed)
     Q_PROPERTY(QString transientError READ transientError NOTIFY changed)
-    Q_PROPERTY(QString fileLabel READ fileLabel NOTIFY changed)
+    Q_PROPERTY(QString headline READ headline NOTIFY changed)
+    Q_PROPERTY(QString detail READ detail NOTIFY changed)
     Q_PROPERTY(QStringList targets READ targets NOTIFY targetsChanged)
     Q_PROPERTY(QString inFlightFormat READ inFlightFormat NOTIFY changed)
-    Q_PROPERTY(QString doneTitle READ doneTitle NOTIFY changed)
-    Q_PROPERTY(QString savedLine READ savedLine NOTIFY changed)
     Q_PROPERTY(QString failureHeadline READ failureHeadline NOTIFY changed)
     Q_PROPERTY(QString failureDetail READ failureDetail NOTIFY changed)
-    Q_PROPERTY(QString progressText READ progressText NOTIFY changed)
     Q_PROPERTY(double progress READ progress NOTIFY changed)
 
 public:
     enum class State { Idle, PickFormat, Done };
+    Q_ENUM(State)
 
     static constexpr int chipFadeDelayMs = 450;
     static constexpr int transientErrorMs = 4000;
@@ -68,11 +79,19 @@ public:
                      Scheduler& scheduler, PanelHooks hooks, QObject* parent = nullptr);
 
     State state() const { return m_state; }
-    QString stateName() const;
+    /// The footer's rows in this state: Settings and Quit while waiting, Convert More and Close
+    /// when done, none while a format is chosen, Cancel while a batch converts.
+    std::vector<FooterAction*> footer() const;
+    QQmlListProperty<FooterAction> footerRows();
     bool isConverting() const;
     bool isDropping() const { return m_isDropping; }
     bool showSettings() const { return m_showSettings; }
     QString transientError() const { return m_transientError; }
+    /// The drop zone's first line: the invitation, the batch (or, while it converts, the file it
+    /// is at), or what was converted.
+    QString headline() const;
+    /// The line under it: what can be dropped, or where the outputs went.
+    QString detail() const;
     QString fileLabel() const;
     QStringList targets() const { return m_targets; }
     QString inFlightFormat() const { return m_inFlightFormat; }
@@ -87,6 +106,8 @@ public:
 
     /// A new batch, dropped or chosen.
     Q_INVOKABLE void handleFiles(const QStringList& files);
+    /// The label of a format's chip.
+    Q_INVOKABLE QString chipLabel(const QString& format) const;
     Q_INVOKABLE void tapChip(const QString& format);
     Q_INVOKABLE void tapDropZone();
     Q_INVOKABLE void pressEscape();
@@ -95,15 +116,19 @@ public:
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void closeSettings();
     Q_INVOKABLE void quit();
+    /// Stops the running batch; what it converted so far stays.
+    Q_INVOKABLE void cancel();
     /// The dropped URLs as local files, in order; empty unless every one is a local file.
     Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
     /// Whether a drag of these URLs would be taken: files only, and not while converting.
     Q_INVOKABLE bool acceptsDrop(const QVariantList& urls) const;
-    /// Takes a drop; false when it is refused.
+    /// Hands a drop to the app state, which announces the batch; false when it is refused.
     Q_INVOKABLE bool drop(const QVariantList& urls);
 
 Q_SIGNALS:
     void changed();
+    void stateChanged();
+    void footerChanged();
     /// Separate from `changed`, which fires on every progress report: a new list would make the
     /// view build its chips again.
     void targetsChanged();
@@ -139,6 +164,12 @@ private:
     int m_fileCount = 0;
     QString m_currentFile;
     double m_progress = 0;
+    // footer rows, parented to this
+    FooterAction* m_settingsRow;
+    FooterAction* m_quitRow;
+    FooterAction* m_convertMoreRow;
+    FooterAction* m_closeRow;
+    FooterAction* m_cancelRow;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -31,7 +31,7 @@ bool SettingsViewModel::isCustomFolderMissing() const {
 
 QString SettingsViewModel::outputFolderLabel() const {
     if (m_settings.outputFolderMode() == OutputFolderMode::SameAsSource) {
-        return QStringLiteral("Same as source");
+        return texts().sameAsSource;
     }
     const CustomFolderResolution state = m_settings.customFolderState();
     switch (state.kind) {
@@ -40,7 +40,7 @@ QString SettingsViewModel::outputFolderLabel() const {
         case CustomFolderResolution::Kind::Missing:
             return QStringLiteral("Folder missing");
         case CustomFolderResolution::Kind::Unset:
-            return QStringLiteral("Same as source");
+            return texts().sameAsSource;
     }
     return {};
 }
@@ -61,16 +61,27 @@ QString SettingsViewModel::jpgQualityText() const {
     return QStringLiteral("%1%").arg(static_cast<long long>(std::trunc(m_settings.jpgQuality())));
 }
 
-int SettingsViewModel::audioBitrate() const {
-    return m_settings.audioBitrate();
-}
-
-void SettingsViewModel::setAudioBitrate(int kbps) {
-    m_settings.setAudioBitrate(kbps);
-}
-
-QVariantList SettingsViewModel::bitrates() {
+QList<int> SettingsViewModel::bitrates() {
     return {96, 128, 192, 256, 320};
+}
+
+QStringList SettingsViewModel::bitrateLabels() {
+    QStringList labels;
+    for (const int kbps : bitrates()) {
+        labels << QStringLiteral("%1 kbps").arg(kbps);
+    }
+    return labels;
+}
+
+int SettingsViewModel::bitrateIndex() const {
+    return static_cast<int>(bitrates().indexOf(m_settings.audioBitrate()));
+}
+
+void SettingsViewModel::setBitrateIndex(int index) {
+    const QList<int> offered = bitrates();
+    if (index >= 0 && index < offered.size()) {
+        m_settings.setAudioBitrate(offered[index]);
+    }
 }
 
 void SettingsViewModel::appeared() {

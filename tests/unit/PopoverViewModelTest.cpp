@@ -1,6 +1,6 @@
-#include "app/AppState.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
+#include "ui/AppState.h"
 #include "ui/PopoverViewModel.h"
 
 #include <gtest/gtest.h>
@@ -44,10 +44,12 @@ public:
         Callbacks callbacks;
     };
     std::vector<Call> calls;
+    int cancels = 0;
     void start(const QStringList& files, const QString& format, const SettingsSnapshot& settings,
                Callbacks callbacks) override {
         calls.push_back({files, format, settings, std::move(callbacks)});
     }
+    void cancel() override { ++cancels; }
     void finish(const QStringList& succeeded, const QStringList& failed,
                 const QString& reason = "Cannot rasterise SVG") {
         ConversionResult result;
@@ -101,6 +103,25 @@ struct Popover : testing::Test {
     void pick(const QStringList& files) {
         model.handleFiles(files);
         clock.advance(PopoverViewModel::chipFadeDelayMs);
+    }
+
+    // The footer as the view draws it: "icon label" per row.
+    QStringList footer() const {
+        QStringList rows;
+        for (const FooterAction* row : model.footer()) {
+            rows << row->icon() + " " + row->label();
+        }
+        return rows;
+    }
+
+    void clickFooter(const QString& label) {
+        for (FooterAction* row : model.footer()) {
+            if (row->label() == label) {
+                row->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no footer row " << label;
     }
 };
 
@@ -164,7 +185,9 @@ TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
     runner.calls[0].callbacks.fileStarted(1, 3, "/p/b.heic");
     runner.calls[0].callbacks.fileProgress(0.5);
     EXPECT_EQ(targetLists, 0) << "progress must not hand the view a new chip list";
-    EXPECT_EQ(model.progressText(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    // The file being converted takes the batch's line: no line is added, no name shown twice.
+    EXPECT_EQ(model.headline(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    EXPECT_EQ(model.detail(), "");
 
     runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});
     EXPECT_EQ(model.state(), PopoverViewModel::State::Done);
@@ -236,7 +259,7 @@ TEST_F(Popover, MissingCustomFolderStopsBeforeConverting) {
     EXPECT_TRUE(services.posted.isEmpty());
 }
 
-TEST_F(Popover, EscapeAndFooterActions) {
+TEST_F(Popover, EscapeClosesTheInnermostThing) {
     model.openSettings();
     model.pressEscape();
     EXPECT_FALSE(model.showSettings());
@@ -249,9 +272,67 @@ TEST_F(Popover, EscapeAndFooterActions) {
     model.pressEscape();
     EXPECT_FALSE(appState.panelVisible());
     EXPECT_EQ(hooks, QStringList{"close"});
+}
 
-    model.quit();
-    EXPECT_EQ(hooks.last(), "quit");
+TEST_F(Popover, EachStateShowsItsOwnTextsAndFooter) {
+    int stateChanges = 0;
+    QObject::connect(&model, &PopoverViewModel::stateChanged, [&] { ++stateChanges; });
+    EXPECT_EQ(model.headline(), "Click to browse files");
+    EXPECT_EQ(model.detail(), QString::fromUtf8("images · audio · video · docs"));
+    EXPECT_EQ(footer(), (QStringList{"gear Settings", "power Quit"}));
+    clickFooter("Settings");
+    EXPECT_TRUE(model.showSettings());
+    model.closeSettings();
+
+    pick({"/p/a.png", "/p/logo.svg"});
+    EXPECT_EQ(stateChanges, 1) << "the view redraws the state and its footer on this signal";
+    EXPECT_EQ(model.headline(), "2 files");
+    EXPECT_EQ(model.detail(), "");
+    EXPECT_TRUE(footer().isEmpty());
+    EXPECT_EQ(model.chipLabel("jpg"), "JPG");
+
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {"/p/logo.svg"});
+    EXPECT_EQ(stateChanges, 2);
+    EXPECT_EQ(model.headline(), "Converted 1 of 2 to JPG");
+    EXPECT_EQ(model.detail(), "saved to p");
+    EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
+    clickFooter("Convert More");
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_EQ(model.failureHeadline(), "") << "the failures belong to the finished batch";
+    EXPECT_EQ(model.failureDetail(), "");
+
+    appState.setPanelVisible(true);
+    pick({"/p/a.png"});
+    model.tapChip("jpg");
+    EXPECT_EQ(model.headline(), "Converting a.png");
+    EXPECT_EQ(model.detail(), "");
+    runner.finish({"/p/a.png"}, {});
+    clickFooter("Close");
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_FALSE(appState.panelVisible());
+    clickFooter("Quit");
+    EXPECT_EQ(hooks, (QStringList{"close", "quit"}));
+}
+
+TEST_F(Popover, WhileConvertingTheFooterOffersCancelAndKeepsWhatConverted) {
+    int footerChanges = 0;
+    QObject::connect(&model, &PopoverViewModel::footerChanged, [&] { ++footerChanges; });
+    pick({"/p/a.png", "/p/b.png", "/p/c.png"});
+    model.cancel();
+    EXPECT_EQ(runner.cancels, 0) << "nothing to cancel yet";
+    footerChanges = 0;
+    model.tapChip("jpg");
+    EXPECT_EQ(footer(), QStringList{"xmark Cancel"});
+    EXPECT_EQ(footerChanges, 1) << "the view draws the new row on this signal";
+    clickFooter("Cancel");
+    EXPECT_EQ(runner.cancels, 1);
+
+    runner.finish({"/p/a.png"}, {"/p/b.png", "/p/c.png"}, "Cancelled");
+    EXPECT_EQ(model.doneTitle(), "Converted 1 of 3 to JPG");
+    EXPECT_EQ(model.failureHeadline(), "2 files couldn't convert");
+    EXPECT_EQ(model.failureDetail(), "Cancelled");
+    EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
 }
 
 TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {
@@ -273,12 +354,30 @@ TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {
 }
 
 TEST_F(Popover, DropsTakeLocalFilesOnlyAndNotWhileConverting) {
+    // The tray controller opens the panel on what the app state announces.
+    QStringList announced;
+    QObject::connect(&appState, &AppState::filesDropped,
+                     [&](const QStringList& files) { announced << files; });
     EXPECT_FALSE(model.drop({QUrl("https://example.org/a.png")}));
     EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl("https://example.org/b.png")}));
+    EXPECT_FALSE(model.drop({}));
+    EXPECT_TRUE(announced.isEmpty());
+
+    EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.jpg")}));
+    EXPECT_EQ(announced, (QStringList{"/p/a.png", "/p/b.jpg"}));
+    EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
+    EXPECT_EQ(model.files(), announced);
+
     EXPECT_TRUE(model.drop({QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/folder")}));
     EXPECT_EQ(model.transientError(), "All files must be the same type.")
         << "folders are passed on as they are";
+
+    announced.clear();
     pick({"/p/a.png"});
     model.tapChip("jpg");
     EXPECT_FALSE(model.acceptsDrop({QUrl::fromLocalFile("/p/c.png")}));
+    EXPECT_FALSE(model.drop({QUrl::fromLocalFile("/p/c.png")}));
+    EXPECT_FALSE(appState.dropFiles({"/p/c.png"})) << "a hand-off is refused the same way";
+    EXPECT_TRUE(announced.isEmpty());
+    EXPECT_EQ(model.files(), QStringList{"/p/a.png"}) << "the running batch stays";
 }

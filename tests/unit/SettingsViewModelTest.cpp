@@ -105,10 +105,17 @@ TEST_F(SettingsScreen, QualityAndBitRateAreStoredAsTheyCome) {
     EXPECT_EQ(model.jpgQualityText(), "99%");
     model.setJpgQuality(10.0);
     EXPECT_EQ(model.jpgQualityText(), "10%");
-    EXPECT_EQ(model.audioBitrate(), 192);
-    model.setAudioBitrate(320);
+
+    // The picker shows the offered rates and stores the one picked.
+    EXPECT_EQ(SettingsViewModel::bitrateLabels(),
+              (QStringList{"96 kbps", "128 kbps", "192 kbps", "256 kbps", "320 kbps"}));
+    EXPECT_EQ(model.bitrateIndex(), 2) << "192 kbps by default";
+    model.setBitrateIndex(4);
     EXPECT_EQ(Settings(dir.path("pivana.conf")).audioBitrate(), 320);
-    EXPECT_EQ(SettingsViewModel::bitrates(), (QVariantList{96, 128, 192, 256, 320}));
+    model.setBitrateIndex(5);
+    EXPECT_EQ(settings.audioBitrate(), 320) << "no rate past the list";
+    settings.setAudioBitrate(160);
+    EXPECT_EQ(model.bitrateIndex(), -1) << "a rate written elsewhere selects nothing";
 }
 
 TEST_F(SettingsScreen, LaunchAtLoginMirrorsTheAutostartEntry) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/FailureWords.h"
+#include "common/ToolFailure.h"
 
 #include <memory>
 #include <string>
@@ -9,6 +9,7 @@
 namespace pivana::image {
 
 using Failure = FailureKind;
+using tools::writingFailure;
 
 /// A failure to report: its kind, whose plain sentence is what the user reads, and the detail
 /// behind it (a library's own words), which only a person running the tool by hand sees.
@@ -67,9 +68,6 @@ bool isCameraRaw(const std::string& path);
 /// assume (min-is-black for grey, RGB for three or more samples), or none when the file needs
 /// no repair. The copy has no name in any folder and vanishes with the returned handle.
 std::shared_ptr<void> repairedTiff(const std::string& path, std::string& readablePath);
-
-/// The kind of a failure to write the output, from the system's error number.
-Failure writingFailure(int errnum);
 
 /// Converts the image to what the target format can hold and writes it to `path`.
 void save(vips::VImage image, const Request& request, const std::string& path);

@@ -173,23 +173,6 @@ Failure writeFailure(const std::string& path) {
 
 }  // namespace
 
-Failure writingFailure(int errnum) {
-    switch (errnum) {
-        case ENOSPC:
-        case EDQUOT:
-            return Failure::DiskFull;
-        case ENOENT:
-        case ENOTDIR:
-            return Failure::NoFolder;
-        case ENAMETOOLONG:
-            return Failure::NameTooLong;
-        case EIO:
-            return Failure::DiskError;
-        default:
-            return Failure::WriteDenied;
-    }
-}
-
 void save(VImage image, const Request& request, const std::string& path) {
     try {
         encode(prepareFor(image, request.format), request, path);

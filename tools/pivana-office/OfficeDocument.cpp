@@ -68,36 +68,6 @@ QString systemError(int errnum) {
     return QString::fromLocal8Bit(std::strerror(errnum));
 }
 
-FailureKind readingFailure(int errnum) {
-    switch (errnum) {
-        case ENOENT:
-        case ENOTDIR:
-            return FailureKind::Missing;
-        case EACCES:
-        case EPERM:
-            return FailureKind::ReadDenied;
-        default:
-            return FailureKind::DiskError;
-    }
-}
-
-FailureKind writingFailure(int errnum) {
-    switch (errnum) {
-        case ENOSPC:
-        case EDQUOT:
-            return FailureKind::DiskFull;
-        case ENOENT:
-        case ENOTDIR:
-            return FailureKind::NoFolder;
-        case ENAMETOOLONG:
-            return FailureKind::NameTooLong;
-        case EIO:
-            return FailureKind::DiskError;
-        default:
-            return FailureKind::WriteDenied;
-    }
-}
-
 // The source's bytes: a regular file of a sensible size, never a FIFO or a device.
 QByteArray readSource(const QString& path) {
     struct stat info {};

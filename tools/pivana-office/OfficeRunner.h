@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/FailureWords.h"
+#include "common/ToolFailure.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace pivana::office {
+
+using tools::readingFailure;
+using tools::writingFailure;
 
 /// A failure of one document: its kind, whose sentence the user reads, and the detail behind it,
 /// or a sentence of the tool's own where no kind says it.

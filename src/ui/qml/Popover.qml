@@ -4,16 +4,35 @@ import Pivana
 // The panel's content: drop zone, format chips and footer, drawn from the popover view-model.
 Item {
     id: root
-    required property var model
-    required property var settingsModel
+    required property PopoverViewModel model
+    required property SettingsViewModel settingsModel
     property bool translucent: true
-    readonly property string state: model.state
+    // The tallest the screen lets the panel be; the tray controller sets it.
+    property real maxHeight: 100000
+    readonly property int state: model.state
 
     width: 300
-    height: Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
-                                                                  : main.implicitHeight + 14)
+    height: Math.min(maxHeight,
+                     Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
+                                                                          : main.implicitHeight + 6 + 14))
     focus: true
     Keys.onEscapePressed: model.pressEscape()
+
+    // Keys reach the popover only while something in it has the focus. Give it back when the item
+    // that had it goes away (a row of the previous state, the closed settings) or when a menu or a
+    // dialog took it and the panel is active again.
+    function keepFocus() {
+        const window = root.Window.window
+        if (window && window.active
+                && (!window.activeFocusItem || window.activeFocusItem === window.contentItem)) {
+            root.forceActiveFocus()
+        }
+    }
+    Connections {
+        target: root.Window.window
+        function onActiveFocusItemChanged() { Qt.callLater(root.keepFocus) }
+        function onActiveChanged() { Qt.callLater(root.keepFocus) }
+    }
 
     Rectangle {
         id: background
@@ -43,9 +62,14 @@ Item {
             id: dropZone
             width: parent.width
             height: zoneColumn.implicitHeight + 40
-            MouseArea {
+            KeyButton {
                 anchors.fill: parent
-                cursorShape: root.state === "idle" ? Qt.PointingHandCursor : Qt.ArrowCursor
+                anchors.margins: 2
+                ringRadius: 12
+                HoverHandler {
+                    cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor
+                                                                      : Qt.ArrowCursor
+                }
                 onClicked: root.model.tapDropZone()
             }
             Column {
@@ -79,10 +103,8 @@ Item {
                         visible: !root.model.isConverting
                         Icon {
                             anchors.centerIn: parent
-                            width: 14
-                            height: 14
-                            path: root.state === "done" ? Icons.checkmark : Icons.arrowDown
-                            rotation: root.state === "pickFormat" ? -90 : 0
+                            name: root.state === PopoverViewModel.Done ? "checkmark" : "arrowDown"
+                            rotation: root.state === PopoverViewModel.PickFormat ? -90 : 0
                             color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.75)
                             Behavior on rotation { NumberAnimation { duration: 300; easing.type: Easing.OutBack } }
                         }
@@ -93,72 +115,40 @@ Item {
                     visible: root.model.transientError === ""
                     width: parent.width
                     spacing: 2
+                    // The batch, or while it converts, which file it is at: one line either way.
                     Text {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
-                        text: root.state === "idle" ? "Click to browse files"
-                            : root.state === "pickFormat" ? root.model.fileLabel : root.model.doneTitle
+                        text: root.model.headline
                         font.pixelSize: 13
                         font.weight: Font.Medium
-                        font.letterSpacing: root.state === "idle" ? -0.14 : 0
+                        font.letterSpacing: root.state === PopoverViewModel.Idle ? -0.14 : 0
                         color: Theme.primary
                     }
                     Text {
-                        visible: root.state === "idle"
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        text: "images \u00b7 audio \u00b7 video \u00b7 docs"
-                        font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
-                    }
-                    Text {
-                        visible: root.state === "done"
+                        visible: root.model.detail !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
-                        text: root.model.savedLine
+                        text: root.model.detail
                         font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.65)
-                    }
-                    // What a running batch is doing.
-                    Text {
-                        visible: root.model.isConverting && root.model.progressText !== ""
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        elide: Text.ElideMiddle
-                        text: root.model.progressText
-                        font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.6)
-                    }
-                    Rectangle {
-                        visible: root.model.isConverting && root.model.progress > 0
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        width: 160
-                        height: 3
-                        radius: 1.5
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.12)
-                        Rectangle {
-                            width: parent.width * root.model.progress
-                            height: parent.height
-                            radius: parent.radius
-                            color: Theme.accent
-                        }
+                        color: root.state === PopoverViewModel.Done ? Theme.secondary : Theme.tertiary
                     }
                     // Failure summary of a finished batch.
-                    Item { visible: root.state === "done" && root.model.failureHeadline !== ""; width: 1; height: 6 }
+                    Item { visible: root.model.failureHeadline !== ""; width: 1; height: 6 }
                     Text {
-                        visible: root.state === "done" && root.model.failureHeadline !== ""
+                        visible: root.model.failureHeadline !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
                         text: root.model.failureHeadline
                         font.pixelSize: 11
                         font.weight: Font.Medium
-                        color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.9)
+                        color: Theme.warning
                     }
                     Text {
-                        visible: root.state === "done" && root.model.failureDetail !== ""
+                        visible: root.model.failureDetail !== ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
@@ -166,15 +156,33 @@ Item {
                         elide: Text.ElideRight
                         text: root.model.failureDetail
                         font.pixelSize: 10
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
+                        color: Theme.tertiary
                     }
+                }
+            }
+            // How far the file being converted is, in the zone's bottom margin: it takes no
+            // room of its own, so nothing moves when a conversion starts or ends.
+            Rectangle {
+                visible: root.model.isConverting && root.model.progress > 0
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 8
+                width: 160
+                height: 3
+                radius: 1.5
+                color: Theme.hover
+                Rectangle {
+                    width: parent.width * root.model.progress
+                    height: parent.height
+                    radius: parent.radius
+                    color: Theme.accent
                 }
             }
         }
 
         // Chips, one per target, fading in just after a batch arrives.
         Item {
-            visible: root.state === "pickFormat"
+            visible: root.state === PopoverViewModel.PickFormat
             width: parent.width
             height: chips.implicitHeight + 30
             opacity: root.model.isDropping ? 0 : 1
@@ -189,7 +197,7 @@ Item {
                     model: root.model.targets
                     FormatChip {
                         required property string modelData
-                        label: modelData.toUpperCase()
+                        label: root.model.chipLabel(modelData)
                         selected: root.model.inFlightFormat === modelData
                         onClicked: root.model.tapChip(modelData)
                     }
@@ -197,21 +205,25 @@ Item {
             }
         }
 
-        Column {
-            visible: root.state !== "pickFormat"
+        // The footer's rows, as the popover offers them in this state. Each row is placed as it is
+        // made, not by a positioner afterwards: a row made under a resting pointer would otherwise
+        // keep the hover it got at the place where it started.
+        Item {
+            visible: footer.count > 0
             width: parent.width
-            bottomPadding: 8
-            FooterRow {
-                width: parent.width
-                icon: root.state === "done" ? Icons.clockwise : Icons.gear
-                label: root.state === "done" ? "Convert More" : "Settings"
-                onClicked: root.state === "done" ? root.model.convertMore() : root.model.openSettings()
-            }
-            FooterRow {
-                width: parent.width
-                icon: root.state === "done" ? Icons.xmark : Icons.power
-                label: root.state === "done" ? "Close" : "Quit"
-                onClicked: root.state === "done" ? root.model.close() : root.model.quit()
+            height: footer.count * 30
+            Repeater {
+                id: footer
+                model: root.model.footerRows
+                FooterRow {
+                    required property FooterAction modelData
+                    required property int index
+                    y: index * implicitHeight
+                    width: parent.width
+                    symbol: modelData.icon
+                    label: modelData.label
+                    onClicked: modelData.trigger()
+                }
             }
         }
     }
@@ -224,6 +236,7 @@ Item {
         width: parent.width
         sourceComponent: InlineSettingsView {
             width: settingsView.width
+            maxHeight: root.maxHeight
             model: root.settingsModel
             onDismiss: root.model.closeSettings()
         }

@@ -1,4 +1,4 @@
-#include "app/FreedesktopServices.h"
+#include "platform/FreedesktopServices.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,22 +1,15 @@
 #pragma once
 
+#include "ui/DesktopServices.h"
+
 #include <QObject>
 #include <QStringList>
 
 namespace pivana {
 
-/// The desktop services the app reports through: freedesktop notifications and the file viewer.
-class DesktopServices {
-public:
-    virtual ~DesktopServices() = default;
-    /// Whether a notification service answers on the session bus.
-    virtual bool notificationsAuthorized() = 0;
-    virtual void postNotification(const QString& title, const QString& body) = 0;
-    /// Shows the files selected in the file viewer (or their folder, where there is none).
-    virtual void revealFiles(const QStringList& files) = 0;
-};
-
-/// State shared by the tray icon, its panel and the popover inside it.
+/// State shared by the tray icon, its panel and the popover inside it, and the one way in for a
+/// batch of files: a drop on the panel and a hand-off from another `pivana FILE...` both enter
+/// at `dropFiles`, and everyone interested observes `filesDropped`.
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isConverting READ isConverting WRITE setConverting NOTIFY isConvertingChanged)
@@ -30,8 +23,9 @@ public:
     bool panelVisible() const { return m_panelVisible; }
     void setPanelVisible(bool visible);
 
-    /// A batch handed in by a drop or from the command line; the popover takes it.
-    void dropFiles(const QStringList& files);
+    /// Hands in a batch. Refused (false, nothing announced) when it is empty or while a batch
+    /// converts: one batch runs at a time.
+    bool dropFiles(const QStringList& files);
 
     /// Posts a notification at once.
     void notify(const QString& title, const QString& body);
@@ -43,6 +37,7 @@ public:
 Q_SIGNALS:
     void isConvertingChanged();
     void panelVisibleChanged();
+    /// A batch was handed in: the tray controller opens the panel, the popover takes the files.
     void filesDropped(const QStringList& files);
 
 private:

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "ui/AppState.h"
 
 namespace pivana {
 
@@ -19,8 +19,12 @@ void AppState::setPanelVisible(bool visible) {
     }
 }
 
-void AppState::dropFiles(const QStringList& files) {
+bool AppState::dropFiles(const QStringList& files) {
+    if (files.isEmpty() || m_converting) {
+        return false;
+    }
     Q_EMIT filesDropped(files);
+    return true;
 }
 
 void AppState::notify(const QString& title, const QString& body) {

@@ -1,0 +1,36 @@
+#include "app/SettingsDialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace pivana {
+
+QString chooseOutputFolder() {
+    QFileDialog dialog(nullptr, QStringLiteral("Choose an output folder"), QDir::homePath());
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    // Above the panel, which stays on top of other windows.
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+bool confirmReplaceOriginal() {
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Pivana"),
+                      QStringLiteral("Replace original files?"));
+    alert.setInformativeText(
+        QStringLiteral("Pivana will permanently delete the source file after each successful "
+                       "conversion. You can disable this anytime in Settings."));
+    QPushButton* enable = alert.addButton(QStringLiteral("Enable"), QMessageBox::AcceptRole);
+    alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert.setDefaultButton(enable);
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
+    alert.exec();
+    return alert.clickedButton() == enable;
+}
+
+}  // namespace pivana

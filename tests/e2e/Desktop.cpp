@@ -1,0 +1,370 @@
+#include "e2e/Desktop.h"
+
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+
+namespace pivana::test {
+
+namespace {
+
+const QString screenshots = QStringLiteral(PIVANA_BIN_DIR "/../screenshots");
+// trayer sits at the top right, 28 points square, with our icon as its only one.
+const QPoint trayIcon(1280 - 14, 14);
+constexpr int trayHeight = 28;
+
+}  // namespace
+
+void writeLongClip(const QString& path) {
+    QProcess process;
+    process.start("/usr/bin/ffmpeg", {"-v", "error", "-y", "-nostdin", "-f", "lavfi", "-i",
+                                      "testsrc2=size=1920x1080:rate=30:duration=8", "-c:v", "mpeg4",
+                                      "-q:v", "4", path});
+    process.waitForFinished(60000);
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (condition()) {
+            return true;
+        }
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+bool Desktop::start(const QString& home) {
+    int display = 100 + ::getpid() % 100;
+    while (QFile::exists(QString("/tmp/.X%1-lock").arg(display))) {
+        ++display;
+    }
+    const QString name = QString(":%1").arg(display);
+    if (!launch("/usr/bin/Xvfb", {name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}) ||
+        !waitUntil(
+            [display] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display)); })) {
+        return false;
+    }
+    environment.insert("DISPLAY", name);
+    environment.insert("XDG_CONFIG_HOME", home + "/config");
+    environment.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    QDir().mkpath(home + "/runtime");
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("WAYLAND_DISPLAY");
+
+    auto bus = std::make_unique<QProcess>();
+    bus->setProcessEnvironment(environment);
+    bus->start("/usr/bin/dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (!bus->waitForReadyRead(10000)) {
+        return false;
+    }
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromUtf8(bus->readLine()).trimmed());
+    m_processes.push_back(std::move(bus));
+
+    return launch("/usr/bin/openbox", {}) && startTray("0x303030") &&
+           launch("/usr/bin/dunst", {}) &&
+           waitUntil([this] { return run("/usr/bin/dunstctl", {"is-paused"}).status == 0; });
+}
+
+bool Desktop::startTray(const QString& background) {
+    if (m_tray) {
+        m_tray->terminate();
+        m_tray->waitForFinished(3000);
+    }
+    m_tray = std::make_unique<QProcess>();
+    m_tray->setProcessEnvironment(environment);
+    m_tray->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_tray->setStandardOutputFile(QProcess::nullDevice());
+    m_tray->start("/usr/bin/trayer",
+                  {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                   QString::number(trayHeight), "--height", QString::number(trayHeight),
+                   "--transparent", "true", "--alpha", "0", "--tint", background});
+    return m_tray->waitForStarted(10000);
+}
+
+bool Desktop::launch(const QString& program, const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    const bool started = process->waitForStarted(10000);
+    m_processes.push_back(std::move(process));
+    return started;
+}
+
+Desktop::Result Desktop::run(const QString& program, const QStringList& arguments,
+                             int timeoutMs) const {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, {}};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+void Desktop::stop() {
+    if (m_tray) {
+        m_tray->terminate();
+        m_tray->waitForFinished(3000);
+        m_tray.reset();
+    }
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+        (*it)->terminate();
+        if (!(*it)->waitForFinished(3000)) {
+            (*it)->kill();
+            (*it)->waitForFinished();
+        }
+    }
+    m_processes.clear();
+}
+
+QRect Desktop::panel() const {
+    const Result found = run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Pivana$"});
+    const QString id = found.out.section('\n', 0, 0).trimmed();
+    if (found.status != 0 || id.isEmpty()) {
+        return {};
+    }
+    const QString shell = run("/usr/bin/xdotool", {"getwindowgeometry", "--shell", id}).out;
+    auto value = [&shell](const char* key) {
+        return shell.section(QString(key) + "=", 1).section('\n', 0, 0).toInt();
+    };
+    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+}
+
+int Desktop::windowsNamed(const QString& pattern) const {
+    const Result found = run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", pattern});
+    return found.status == 0 ? static_cast<int>(found.out.count('\n')) : 0;
+}
+
+void Desktop::click(QPoint point) const {
+    run("/usr/bin/xdotool",
+        {"mousemove", QString::number(point.x()), QString::number(point.y()), "click", "1"});
+}
+
+void Desktop::key(const QStringList& keys) const {
+    run("/usr/bin/xdotool", QStringList{"key", "--delay", "60"} + keys);
+}
+
+void Desktop::type(const QString& text) const {
+    run("/usr/bin/xdotool", {"type", "--delay", "5", text});
+}
+
+QString Desktop::screenshot(const QString& name) const {
+    const QString path = QDir(screenshots).filePath(name + ".png");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    run("/usr/bin/import", {"-window", "root", path});
+    return path;
+}
+
+QStringList Desktop::notifications() const {
+    // Shown ones move to the history when they close, so they are closed first.
+    run("/usr/bin/dunstctl", {"close-all"});
+    const QJsonObject history =
+        QJsonDocument::fromJson(run("/usr/bin/dunstctl", {"history"}).out.toUtf8()).object();
+    QStringList shown;
+    for (const QJsonValue& group : history.value("data").toArray()) {
+        for (const QJsonValue& entry : group.toArray()) {
+            const QJsonObject notification = entry.toObject();
+            shown << notification.value("summary").toObject().value("data").toString() + " | " +
+                         notification.value("body").toObject().value("data").toString();
+        }
+    }
+    return shown;
+}
+
+void Pivana::start(const Desktop& desktop, const QStringList& changes) {
+    QProcessEnvironment environment = desktop.environment;
+    for (const QString& change : changes) {
+        environment.insert(change.section('=', 0, 0), change.section('=', 1));
+    }
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessEnvironment(environment);
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
+    m_process->waitForStarted();
+    // Its windows exist once it answers later instances.
+    waitUntil([&desktop] {
+        return desktop.run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status == 0;
+    });
+}
+
+void Pivana::stop(const Desktop& desktop) {
+    if (!m_process) {
+        return;
+    }
+    m_process->terminate();
+    if (!m_process->waitForFinished(5000)) {
+        m_process->kill();
+        m_process->waitForFinished();
+    }
+    m_process.reset();
+    // The old windows are gone before a new instance starts.
+    waitUntil([&desktop] {
+        return desktop.run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status != 0;
+    });
+}
+
+vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
+    startVips();
+    // From the bytes: libvips would answer a file name it has read before from its cache.
+    const QByteArray png = readAll(desktop.screenshot("locate"));
+    // The edge is drawn against whatever lies behind it.
+    const QRect inside = panel.adjusted(4, 4, -4, -4);
+    return vips::VImage::new_from_buffer(png.constData(), static_cast<size_t>(png.size()), "")
+        .extract_area(inside.x(), inside.y(), inside.width(), inside.height())
+        .colourspace(VIPS_INTERPRETATION_B_W)
+        .cast(VIPS_FORMAT_UCHAR)[0]
+        .copy_memory();
+}
+
+bool panelDrawn(const Desktop& desktop, const QRect& panel) {
+    return panel.isValid() && panelPixels(desktop, panel).avg() > 12;
+}
+
+std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel) {
+    if (!panel.isValid()) {
+        return {};
+    }
+    const vips::VImage image = panelPixels(desktop, panel);
+    const QRect inside = panel.adjusted(4, 4, -4, -4);
+    // The background: the top row of the inside, where nothing is drawn.
+    const double background =
+        image.extract_area(inside.width() / 4, 0, inside.width() / 2, 1).avg();
+    const vips::VImage ink = ((image - background).abs() > 70).cast(VIPS_FORMAT_UCHAR);
+    std::vector<std::pair<int, int>> bands;
+    bool inBand = false;
+    for (int y = 0; y < inside.height(); ++y) {
+        const bool inked = ink.extract_area(0, y, inside.width(), 1).max() > 0;
+        if (inked && !inBand) {
+            bands.emplace_back(y, y);
+        }
+        if (inked) {
+            bands.back().second = y;
+        }
+        inBand = inked;
+    }
+    std::vector<QPoint> lines;
+    for (const auto& [top, bottom] : bands) {
+        const vips::VImage row = ink.extract_area(0, top, inside.width(), bottom - top + 1);
+        int left = 0;
+        while (left < inside.width() && row.extract_area(left, 0, 1, row.height()).max() == 0) {
+            ++left;
+        }
+        lines.emplace_back(inside.x() + left, inside.y() + (top + bottom) / 2);
+    }
+    return lines;
+}
+
+bool PanelUser::openWith(const QStringList& files) const {
+    return m_desktop.run(QStringLiteral(PIVANA_BIN_DIR "/pivana"), files).status == 0 &&
+           waitUntil([this] { return panelShown(); });
+}
+
+QRect PanelUser::openPanelFromTray() const {
+    waitUntil([this] {
+        return m_desktop.run("/usr/bin/xdotool", {"search", "--onlyvisible", "--class", "pivana"})
+                   .status == 0;
+    });
+    // The panel's first showing can take seconds on a busy machine, and a second click meanwhile
+    // would close it again: a click is repeated only when nothing came of it for a long while.
+    waitUntil(
+        [this] {
+            if (!panelShown()) {
+                m_desktop.click(trayIcon);
+            }
+            return waitUntil([this] { return panelShown(); }, 10000);
+        },
+        30000);
+    return shownPanel();
+}
+
+QRect PanelUser::shownPanel() const {
+    // While the window manager takes a new window in, xdotool can miss it for a moment.
+    QRect panel;
+    waitUntil([&] {
+        panel = m_desktop.panel();
+        return panelDrawn(m_desktop, panel);
+    });
+    return panel;
+}
+
+QPoint PanelUser::waitForChip() const {
+    // Below the state icon and the batch's name, the first line of ink.
+    QPoint chip;
+    waitUntil(
+        [&] {
+            const QRect panel = m_desktop.panel();
+            const std::vector<QPoint> lines = inkLines(m_desktop, panel);
+            chip = lines.size() < 3 ? QPoint() : lines[2] + QPoint(8, 0);
+            return !chip.isNull();
+        },
+        10000);
+    return chip;
+}
+
+QPoint PanelUser::settingsRow(const QRect& panel) const {
+    // In the idle panel, the last line but one.
+    QPoint row;
+    waitUntil(
+        [&] {
+            const std::vector<QPoint> lines = inkLines(m_desktop, panel);
+            row = lines.size() >= 4 ? lines[lines.size() - 2] + QPoint(40, 0) : QPoint();
+            return !row.isNull();
+        },
+        10000);
+    return row;
+}
+
+bool PanelUser::settled() const {
+    QByteArray last;
+    return waitUntil(
+        [&] {
+            const QRect panel = m_desktop.panel();
+            if (!panel.isValid()) {
+                return false;
+            }
+            const vips::VImage pixels = panelPixels(m_desktop, panel);
+            size_t size = 0;
+            void* bytes = pixels.write_to_memory(&size);
+            const QByteArray now(static_cast<const char*>(bytes), static_cast<qsizetype>(size));
+            g_free(bytes);
+            const bool same = now == last;
+            last = now;
+            return same;
+        },
+        10000);
+}
+
+bool PanelUser::closePanel() const {
+    // The panel closes when it loses the focus; a window manager that withheld the focus from it
+    // gives it on a click, here on the panel's bare top edge.
+    const QRect panel = m_desktop.panel();
+    if (panel.isValid()) {
+        m_desktop.click(panel.topLeft() + QPoint(panel.width() / 2, 2));
+    }
+    m_desktop.click({300, 500});
+    const bool closed = waitUntil([this] { return !panelShown(); });
+    if (!closed) {
+        m_desktop.screenshot("panel-stayed-open");
+    }
+    return closed;
+}
+
+}  // namespace pivana::test

@@ -1,0 +1,64 @@
+#include "platform/PanelPlacement.h"
+
+#include <gtest/gtest.h>
+
+using pivana::PanelPlacement::place;
+using pivana::PanelPlacement::tallest;
+
+namespace {
+
+// A 1280 × 800 screen with a 28-point panel along its top edge.
+const QRect screen(0, 0, 1280, 800);
+const QRect belowTopPanel(0, 28, 1280, 772);
+const QSize panel(300, 240);
+
+}  // namespace
+
+TEST(PanelPlacement, OpensBelowATopPanelAndAboveABottomOne) {
+    // An icon in the middle of a top panel: centred under it, 6 points below its bottom edge.
+    EXPECT_EQ(place(QRect(620, 2, 24, 24), panel, screen, belowTopPanel), QRect(481, 32, 300, 240));
+    // The same icon in a bottom panel: the panel's bottom edge 6 points above the icon.
+    const QRect aboveBottomPanel(0, 0, 1280, 772);
+    EXPECT_EQ(place(QRect(620, 774, 24, 24), panel, screen, aboveBottomPanel),
+              QRect(481, 528, 300, 240));
+}
+
+TEST(PanelPlacement, StaysInsideTheAvailableArea) {
+    // The icon at the right end of the panel: pushed left so its right edge is the screen's.
+    EXPECT_EQ(place(QRect(1252, 2, 24, 24), panel, screen, belowTopPanel).topRight(),
+              QPoint(1279, 32));
+    // At the left end: pushed right.
+    EXPECT_EQ(place(QRect(4, 2, 24, 24), panel, screen, belowTopPanel).topLeft(), QPoint(0, 32));
+    // No icon rectangle, a click at the very top of the screen: never under the top panel.
+    EXPECT_EQ(place(QRect(640, 0, 1, 1), panel, screen, belowTopPanel).top(), 28);
+    // Taller than the screen: kept at its size, starting at the top of the free area.
+    EXPECT_EQ(place(QRect(620, 2, 24, 24), QSize(300, 900), screen, belowTopPanel),
+              QRect(481, 28, 300, 900));
+}
+
+TEST(PanelPlacement, FollowsTheScreenTheAnchorIsOn) {
+    // A second screen to the right of the first and lower down, its tray at the bottom.
+    const QRect second(1280, 200, 1024, 600);
+    const QRect secondFree(1280, 200, 1024, 572);
+    const QRect placed = place(QRect(2290, 774, 1, 1), panel, second, secondFree);
+    EXPECT_EQ(placed.bottom(), 774 - 6 - 1);
+    EXPECT_EQ(placed.right(), 2303) << "kept inside the second screen";
+    // A point in the upper half of the second screen opens below it, although the same height
+    // lies in the lower half of the first screen.
+    EXPECT_EQ(place(QRect(1500, 420, 1, 1), panel, second, secondFree).top(), 427);
+}
+
+TEST(PanelPlacement, TallestIsTheFreeHeightOnTheSideItOpens) {
+    // Below a top panel: from 6 points under the icon to the bottom of the screen.
+    EXPECT_EQ(tallest(QRect(620, 2, 24, 24), screen, belowTopPanel), 800 - 32);
+    // Above a bottom panel: from the top of the screen to 6 points above the icon.
+    EXPECT_EQ(tallest(QRect(620, 774, 24, 24), screen, QRect(0, 0, 1280, 772)), 768);
+    // A 1280 × 800 screen at twice the scale is 640 × 400 points; its tray 14 points high.
+    const QRect doubled(0, 0, 640, 400);
+    const QRect settings =
+        place(QRect(626, 0, 14, 14),
+              QSize(300, tallest(QRect(626, 0, 14, 14), doubled, QRect(0, 14, 640, 386))), doubled,
+              QRect(0, 14, 640, 386));
+    EXPECT_EQ(settings.top(), 20);
+    EXPECT_EQ(settings.bottom(), 399) << "a panel that tall still ends on the screen";
+}

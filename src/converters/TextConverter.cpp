@@ -1,11 +1,10 @@
 #include "converters/TextConverter.h"
 
+#include "converters/OfficeWork.h"
 #include "converters/TextDecoding.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
-#include "engine/TemporaryFile.h"
-#include "engine/ToolRunner.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -18,15 +17,10 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QUrl>
-
-#include <cerrno>
 
 namespace pivana::TextConverter {
 
 namespace {
-
-const QString toolPrefix = QStringLiteral("pivana-office: ");
 
 // Points: US Letter with one-inch margins.
 constexpr double pageWidth = 612;
@@ -34,17 +28,6 @@ constexpr double pageHeight = 792;
 constexpr double margin = 72;
 constexpr double areaWidth = 468;
 constexpr double areaHeight = 648;
-
-void runOffice(const QString& format, const QString& input, const QString& output,
-               const BatchContext& batch) {
-    ProcessOptions options;
-    options.cancel = batch.toolCancel();
-    // The office the tool keeps running between conversions outlives this run, and with it
-    // the temporary folder it was started with.
-    options.privateTemporaryFolder = false;
-    runTool(toolPrefix, toolPath(QStringLiteral("pivana-office")),
-            {"-convert", format, input, "-output", output}, options);
-}
 
 QByteArray readAllOf(const QString& path) {
     QFile file(path);
@@ -83,6 +66,10 @@ QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
 }
 
 }  // namespace
+
+bool isPlainText(const QString& extension) {
+    return extension == u"txt" || extension == u"md";
+}
 
 QString officeFormat(const QString& target) {
     static const QHash<QString, QString> formats = {{"txt", "txt"},   {"rtf", "rtf"},
@@ -124,49 +111,33 @@ void renderPdf(QTextDocument& document, const QString& path) {
     }
 }
 
+void typesetHtml(const QString& html, const QString& pdf) {
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(readAllOf(html)));
+    // LibreOffice marks the first paragraph of some documents with a page break before it,
+    // which would leave the first page blank.
+    QTextCursor start(&document);
+    QTextBlockFormat format = start.blockFormat();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    start.setBlockFormat(format);
+    renderPdf(document, pdf);
+}
+
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    const bool markdown = RouteTable::extensionKey(source) == u"md";
-    if (target == u"pdf") {
+    if (target == u"pdf" && RouteTable::extensionKey(source) == u"md") {
         OutputFile output(outputPath(source, target, settings), source, batch);
         QTextDocument document;
-        if (markdown) {
-            loadPlainText(document, source);
-        } else {
-            TemporaryFile html(QStringLiteral("html"));
-            runOffice(QStringLiteral("html"), source, html.path(), batch);
-            document.setHtml(QString::fromUtf8(readAllOf(html.path())));
-            // LibreOffice marks the first paragraph of some documents with a page break before
-            // it, which would leave the first page blank.
-            QTextCursor start(&document);
-            QTextBlockFormat format = start.blockFormat();
-            format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-            start.setBlockFormat(format);
-        }
+        loadPlainText(document, source);
         batch.reportProgress(0.5);
         renderPdf(document, output.stagingPath());
         output.commit();
         removeSourceIfAsked(source, settings);
         return;
     }
-
-    const QString format = officeFormat(target);
-    if (format.isEmpty()) {
-        throw ConversionError::unsupportedFormat(target);
-    }
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    if (markdown) {
-        // The office tool is handed plain text, never Markdown.
-        TemporaryFile copy(QStringLiteral("txt"));
-        if (!QFile::copy(source, copy.path())) {
-            throw Error::fileOperation(QStringLiteral("Cannot copy"), source, errno);
-        }
-        runOffice(format, copy.path(), output.stagingPath(), batch);
-    } else {
-        runOffice(format, source, output.stagingPath(), batch);
-    }
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    OfficeWork work(source, target, settings, batch);
+    runOfficeWork(work, batch);
+    work.finish();
 }
 
 }  // namespace pivana::TextConverter

@@ -1,6 +1,9 @@
 // Documents, PDF pages and presentations, through LibreOffice, poppler and Qt's typesetting.
 #include "converters/PresentationConverter.h"
+#include "converters/StandardConverters.h"
 #include "converters/TextConverter.h"
+#include "engine/BatchDriver.h"
+#include "engine/CancelToken.h"
 #include "engine/RouteTable.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
@@ -548,8 +551,13 @@ TEST_F(Office, TheOfficeEndsOnlyWhenIdle) {
 // temporary folder, and the office never works in the caller's folder.
 TEST_F(Office, NothingOfItsOwnIsLeftInTheUsersFolders) {
     const QString source = note("report.txt", "quarterly words");
-    // The tool is killed while the office converts: its private folder is all it leaves, and
-    // the next run removes that.
+    // The tool is killed on its way, with the document read into its private folder; another
+    // conversion holds the office meanwhile, so the kill always comes before the output. That
+    // folder is all it leaves, and the next run removes it.
+    QDir().mkpath(cache + "/pivana");
+    const int busy =
+        ::open(QFile::encodeName(profile + ".lock").constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
     QProcess killed;
     QProcessEnvironment environmentOfKilled = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment()) {
@@ -563,6 +571,7 @@ TEST_F(Office, NothingOfItsOwnIsLeftInTheUsersFolders) {
     ASSERT_TRUE(waitUntil([&] { return !entries(work).isEmpty(); }));
     killed.kill();
     killed.waitForFinished();
+    ::close(busy);
     EXPECT_EQ(entries(dir.path("docs")), QStringList{"report.txt"});
 
     const ProcessOutcome next =
@@ -602,6 +611,102 @@ TEST_F(Office, AFullDiskIsSaidPlainly) {
               "There is not enough free space on the disk")
         << outcome.standardError.toStdString();
     EXPECT_EQ(entries(dir.path("docs")), QStringList{"memo.txt"});
+}
+
+namespace {
+
+// The real converters, with a pivana-office that notes the arguments of each run in `runs`
+// before it runs the real tool.
+struct OfficeBatch : DocumentConversion {
+    QString runs = dir.path("office-runs");
+
+    void SetUp() override {
+        DocumentConversion::SetUp();
+        const QString tools = dir.path("tools");
+        QDir().mkpath(tools);
+        const QDir built(PIVANA_BIN_DIR);
+        for (const QString& tool : built.entryList(QDir::Files)) {
+            QFile::link(built.filePath(tool), tools + "/" + tool);
+        }
+        QFile::remove(tools + "/pivana-office");
+        dir.write("tools/pivana-office",
+                  QString("#!/bin/sh\necho \"$@\" >> '%1'\nexec '%2' \"$@\"\n")
+                      .arg(runs, built.filePath("pivana-office"))
+                      .toUtf8());
+        QFile::setPermissions(tools + "/pivana-office", QFile::ReadOwner | QFile::ExeOwner);
+        setToolDirectory(tools);
+    }
+    void TearDown() override { useBuildTools(); }
+
+    QStringList officeRuns() const {
+        return QString::fromUtf8(readAll(runs)).split('\n', Qt::SkipEmptyParts);
+    }
+};
+
+QStringList reasons(const ConversionResult& result) {
+    QStringList reasons;
+    for (const FileOutcome& outcome : result.outcomes) {
+        reasons << (outcome.error ? cleanReason(*outcome.error) : QString());
+    }
+    return reasons;
+}
+
+}  // namespace
+
+// A batch's documents go to the office in one run of the tool, each with its own outcome: to
+// PDF, documents the office writes as HTML for typesetting and presentations it exports itself
+// share that run.
+TEST_F(OfficeBatch, DocumentsOfABatchGoToTheOfficeInOneRun) {
+    const QStringList files = {
+        dir.write("docs/a.rtf", "{\\rtf1\\ansi opening\\par}"),
+        dir.write("docs/b.docx", QByteArray(3000, 'b')),
+        dir.write("docs/c.html", "<p>third</p>"),
+        dir.write("docs/d.txt", "fourth\n"),
+    };
+    const ConversionResult result = run(files, "odt");
+    EXPECT_EQ(officeRuns().size(), 1) << officeRuns().join('\n').toStdString();
+    EXPECT_EQ(
+        reasons(result),
+        (QStringList{"", "pivana-office: The file's contents are not in the format its name says",
+                     "", ""}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.odt")).contains("opening"));
+    EXPECT_TRUE(textOf(dir.path("docs/c.odt")).contains("third"));
+    EXPECT_TRUE(textOf(dir.path("docs/d.odt")).contains("fourth"));
+    EXPECT_EQ(entries(dir.path("docs")),
+              (QStringList{"a.odt", "a.rtf", "b.docx", "c.html", "c.odt", "d.odt", "d.txt"}));
+
+    QFile::remove(runs);
+    QStringList toPdf = {files[0], files[2]};
+    if (const QString deck = corpusCopy("presentation/pptx-single-slide.pptx"); !deck.isEmpty()) {
+        toPdf << deck;
+    }
+    const ConversionResult pdfs = run(toPdf, "pdf");
+    EXPECT_EQ(officeRuns().size(), 1) << officeRuns().join('\n').toStdString();
+    EXPECT_TRUE(pdfs.failed.empty()) << reasons(pdfs).join(", ").toStdString();
+    EXPECT_TRUE(pdfText(dir.path("docs/a.pdf")).contains("opening"));
+    EXPECT_EQ(pdfPageSize(dir.path("docs/c.pdf")), "612 x 792") << "typeset here";
+}
+
+// Cancel stops the run at once: documents done by then keep their outputs, the others fail as
+// cancelled and leave nothing behind.
+TEST_F(OfficeBatch, CancelStopsTheRunAndKeepsWhatIsDone) {
+    const QStringList files = {dir.write("docs/a.txt", "first\n"),
+                               dir.write("docs/b.txt", "second\n"),
+                               dir.write("docs/c.txt", "third\n")};
+    CancelToken cancel;
+    BatchObserver observer;
+    // The office reaches b once a is done.
+    observer.fileStarted = [&](int index, int, const QString&) {
+        if (index == 1) {
+            cancel.cancel();
+        }
+    };
+    const ConversionResult result =
+        BatchDriver(standardConverters()).convert(files, "docx", settings, &observer, &cancel);
+    EXPECT_EQ(reasons(result), (QStringList{"", "Cancelled", "Cancelled"}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.docx")).contains("first"));
+    EXPECT_EQ(entries(dir.path("docs")), (QStringList{"a.docx", "a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(officeRuns().size(), 1);
 }
 
 int main(int argc, char** argv) {

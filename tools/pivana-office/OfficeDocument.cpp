@@ -115,11 +115,7 @@ void checkSignature(const QByteArray& content, const QString& extension) {
 }
 
 const Target& targetFor(const QString& format) {
-    const auto target = targets().constFind(format);
-    if (target == targets().cend()) {
-        throw std::invalid_argument("unknown output format " + format.toStdString());
-    }
-    return *target;
+    return *targets().constFind(format);
 }
 
 const Source& sourceFor(const QString& extension, const Target& target) {
@@ -258,15 +254,18 @@ QByteArray textAsHtml(const QString& text, const QString& title) {
     return html + "</body></html>\n";
 }
 
-void convertAll(const QString& format, const std::vector<Document>& documents,
+bool writesFormat(const QString& format) {
+    return targets().contains(format);
+}
+
+void convertAll(const std::vector<Document>& documents,
                 const std::function<void(size_t, const std::optional<OfficeError>&)>& done) {
-    const Target& target = targetFor(format);
     const WorkFolder work;
     std::vector<OfficeJob> jobs;
     std::vector<size_t> jobDocuments;
     auto finished = [&](size_t index, const QString& result) {
         try {
-            finish(result, target, documents[index].output);
+            finish(result, targetFor(documents[index].format), documents[index].output);
             done(index, std::nullopt);
         } catch (const OfficeError& error) {
             done(index, error);
@@ -274,7 +273,8 @@ void convertAll(const QString& format, const std::vector<Document>& documents,
     };
     for (size_t index = 0; index < documents.size(); ++index) {
         try {
-            Prepared prepared = prepare(documents[index], target, index, work);
+            Prepared prepared =
+                prepare(documents[index], targetFor(documents[index].format), index, work);
             if (!prepared.job) {
                 finished(index, prepared.result);
                 continue;

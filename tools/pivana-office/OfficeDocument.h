@@ -10,17 +10,21 @@
 
 namespace pivana::office {
 
-/// One document to convert, and the file its result goes to.
+/// One document to convert, the format it becomes (txt rtf html docx odt, or pdf), and the file
+/// its result goes to.
 struct Document {
     QString input;
+    QString format;
     QString output;
 };
 
-/// Converts each document to `format` (txt rtf html docx odt, or pdf), in one session with the
-/// office, and calls `done` with each one's index as it finishes (in any order): with nothing
-/// when its output was written (atomically), else why not. Throws `std::invalid_argument` for a
-/// format it does not write.
-void convertAll(const QString& format, const std::vector<Document>& documents,
+/// Whether the tool writes this format.
+bool writesFormat(const QString& format);
+
+/// Converts each document to its format, in one session with the office, and calls `done` with
+/// each one's index as it finishes (in any order): with nothing when its output was written
+/// (atomically), else why not.
+void convertAll(const std::vector<Document>& documents,
                 const std::function<void(size_t, const std::optional<OfficeError>&)>& done);
 
 /// Plain text (or Markdown, never interpreted) as an HTML document of ordinary paragraphs, one

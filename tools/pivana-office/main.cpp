@@ -1,8 +1,9 @@
 // pivana-office: converts documents with LibreOffice, headless.
 //
-//   pivana-office -convert FORMAT INPUT -output OUTPUT [INPUT -output OUTPUT]...
+//   pivana-office -convert FORMAT INPUT -output OUTPUT [[-convert FORMAT] INPUT -output OUTPUT]...
 //
-//   FORMAT: txt rtf html docx odt, or pdf (documents and presentations).
+//   FORMAT: txt rtf html docx odt, or pdf (documents and presentations). A document converts to
+//   the format of the -convert before it.
 //
 // LibreOffice runs on a private profile under the user's cache folder, never the user's own, so
 // it works while they have LibreOffice open; conversions on that profile take turns, and all the
@@ -33,15 +34,27 @@ using pivana::office::Document;
 using pivana::office::OfficeError;
 
 constexpr const char* usage =
-    "usage: pivana-office -convert FORMAT INPUT -output OUTPUT [INPUT -output OUTPUT]...\n";
+    "usage: pivana-office -convert FORMAT INPUT -output OUTPUT "
+    "[[-convert FORMAT] INPUT -output OUTPUT]...\n";
 
 std::vector<Document> documentsIn(const QStringList& arguments) {
     std::vector<Document> documents;
-    for (qsizetype i = 2; i + 2 < arguments.size() && arguments[i + 1] == u"-output"; i += 3) {
-        documents.push_back({QFileInfo(arguments[i]).absoluteFilePath(),
+    QString format;
+    qsizetype i = 0;
+    while (i < arguments.size()) {
+        if (arguments[i] == u"-convert" && i + 1 < arguments.size() &&
+            pivana::office::writesFormat(arguments[i + 1])) {
+            format = arguments[i + 1];
+            i += 2;
+        }
+        if (format.isEmpty() || i + 2 >= arguments.size() || arguments[i + 1] != u"-output") {
+            throw std::invalid_argument(usage);
+        }
+        documents.push_back({QFileInfo(arguments[i]).absoluteFilePath(), format,
                              QFileInfo(arguments[i + 2]).absoluteFilePath()});
+        i += 3;
     }
-    if (documents.empty() || arguments.size() != 2 + 3 * qsizetype(documents.size())) {
+    if (documents.empty()) {
         throw std::invalid_argument(usage);
     }
     return documents;
@@ -54,9 +67,6 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     std::vector<Document> documents;
     try {
-        if (arguments.value(0) != u"-convert") {
-            throw std::invalid_argument(usage);
-        }
         documents = documentsIn(arguments);
     } catch (const std::invalid_argument&) {
         std::fputs(usage, stderr);
@@ -88,11 +98,6 @@ int main(int argc, char** argv) {
             pivana::tools::reportFailure(failure->sentence(), failure->what());
         }
     };
-    try {
-        pivana::office::convertAll(arguments[1], documents, report);
-    } catch (const std::invalid_argument& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 2;
-    }
+    pivana::office::convertAll(documents, report);
     return allConverted ? 0 : 1;
 }

@@ -138,6 +138,27 @@ TEST_F(DocumentConversion, LatinOneTextConvertsToEveryTarget) {
     }
 }
 
+// An empty note converts to every target; as text it stays empty (an empty output is otherwise
+// a failed conversion). Other empty documents still fail, see BadDocuments.
+TEST_F(DocumentConversion, EmptyTextConvertsToEveryTarget) {
+    for (const char* name : {"empty/note.txt", "empty/readme.md"}) {
+        const QString source = dir.write(name, "");
+        const QStringList targets = RouteTable::shared().route(source)->validTargets;
+        for (const QString& target : targets) {
+            SCOPED_TRACE((QString(name) + " -> " + target).toStdString());
+            const QString output = convertOne(source, target);
+            ASSERT_FALSE(output.isEmpty());
+            if (TextConverter::isPlainText(target)) {
+                EXPECT_EQ(QFileInfo(output).size(), 0);
+            } else {
+                EXPECT_GT(QFileInfo(output).size(), 0);
+            }
+            QFile::remove(output);
+        }
+    }
+    EXPECT_EQ(entries(dir.path("empty")), (QStringList{"note.txt", "readme.md"}));
+}
+
 TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
     QString longText;
     for (int i = 0; i < 400; ++i) {

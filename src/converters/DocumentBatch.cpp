@@ -3,6 +3,7 @@
 #include "converters/OfficeWork.h"
 #include "engine/ToolRunner.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace pivana::DocumentBatch {
@@ -142,10 +143,27 @@ private:
 
 Outcomes convert(const std::vector<DocumentJob>& jobs, const QString& target,
                  const SettingsSnapshot& settings) {
+    // A long batch goes to the tool in runs of at most this many documents: its command line
+    // stays well within the system's limit however long the paths, and only one run's outputs
+    // are staged at a time.
+    constexpr size_t documentsPerRun = 100;
     Outcomes outcomes(jobs.size());
-    Session session(jobs, outcomes);
-    session.plan(target, settings);
-    session.run();
+    for (size_t first = 0; first < jobs.size(); first += documentsPerRun) {
+        const auto begin = jobs.begin() + static_cast<std::ptrdiff_t>(first);
+        const std::vector<DocumentJob> some(
+            begin,
+            begin + static_cast<std::ptrdiff_t>(std::min(documentsPerRun, jobs.size() - first)));
+        if (some.front().context->isCancelled()) {
+            std::fill(outcomes.begin() + static_cast<std::ptrdiff_t>(first), outcomes.end(),
+                      ConversionError::cancelled());
+            break;
+        }
+        Outcomes part(some.size());
+        Session session(some, part);
+        session.plan(target, settings);
+        session.run();
+        std::move(part.begin(), part.end(), outcomes.begin() + static_cast<std::ptrdiff_t>(first));
+    }
     return outcomes;
 }
 

@@ -50,6 +50,10 @@ OfficeWork::OfficeWork(const QString& source, const QString& target,
         }
     }
     m_output = std::make_unique<OutputFile>(outputPath(source, target, settings), source, batch);
+    if (TextConverter::isPlainText(RouteTable::extensionKey(source)) &&
+        TextConverter::isPlainText(target)) {
+        m_output->allowEmptyResult();  // an empty note stays an empty note
+    }
     m_arguments = {QStringLiteral("-convert"), format, input, QStringLiteral("-output"),
                    m_html ? m_html->path() : m_output->stagingPath()};
 }

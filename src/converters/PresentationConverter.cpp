@@ -1,8 +1,6 @@
 #include "converters/PresentationConverter.h"
 
-#include "engine/Error.h"
-#include "engine/OutputFile.h"
-#include "engine/ToolRunner.h"
+#include "converters/OfficeWork.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,29 +15,14 @@ bool impressInstalled(const QString& officeRoot) {
 
 void convertWith(const QString& officeRoot, const QString& source, const QString& target,
                  const SettingsSnapshot& settings, BatchContext& batch) {
-    if (target != u"pdf") {
-        throw ConversionError::unsupportedFormat(target);
-    }
-    if (!impressInstalled(officeRoot)) {
-        throw ConversionError::processFailed(QStringLiteral(
-            "LibreOffice Impress is not installed. Install it to convert PPTX and KEY files."));
-    }
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    ProcessOptions options;
-    options.cancel = batch.toolCancel();
-    // The office the tool keeps running between conversions outlives this run, and with it
-    // the temporary folder it was started with.
-    options.privateTemporaryFolder = false;
-    runTool(QStringLiteral("Presentation export failed: "),
-            toolPath(QStringLiteral("pivana-office")),
-            {"-convert", "pdf", source, "-output", output.stagingPath()}, options);
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    OfficeWork work(source, target, settings, batch, officeRoot);
+    runOfficeWork(work, batch);
+    work.finish();
 }
 
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    convertWith(QStringLiteral("/usr/lib/libreoffice"), source, target, settings, batch);
+    convertWith(officeInstallFolder, source, target, settings, batch);
 }
 
 }  // namespace pivana::PresentationConverter

@@ -1,6 +1,7 @@
 #include "converters/StandardConverters.h"
 
 #include "converters/AudioConverter.h"
+#include "converters/DocumentBatch.h"
 #include "converters/GifConverter.h"
 #include "converters/ImageConverter.h"
 #include "converters/PdfConverter.h"
@@ -24,9 +25,9 @@ bool isMovie(const QString& target) {
 // Plain text and Markdown become text, HTML or a typeset PDF without the office; everything
 // else a text document becomes goes through it.
 bool needsOffice(const QString& source, const QString& target) {
-    static const QSet<QString> plain = {"txt", "md"};
     static const QSet<QString> withoutOffice = {"pdf", "txt", "md", "html"};
-    return !plain.contains(RouteTable::extensionKey(source)) || !withoutOffice.contains(target);
+    return !TextConverter::isPlainText(RouteTable::extensionKey(source)) ||
+           !withoutOffice.contains(target);
 }
 
 // Decoders in tool processes and small renders in process run side by side; encoding a movie
@@ -63,6 +64,7 @@ const ConverterTable& standardConverters() {
         converters.pdf = PDFConverter::convert;
         converters.presentation = PresentationConverter::convert;
         converters.workKind = standardWorkKind;
+        converters.documentBatch = DocumentBatch::convert;
         return converters;
     }();
     return table;

@@ -1,10 +1,10 @@
 #include "converters/TextConverter.h"
 
+#include "converters/OfficeWork.h"
+#include "converters/TextDecoding.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
-#include "engine/TemporaryFile.h"
-#include "engine/ToolRunner.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -14,19 +14,13 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
-#include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QUrl>
-
-#include <cerrno>
 
 namespace pivana::TextConverter {
 
 namespace {
-
-const QString toolPrefix = QStringLiteral("pivana-office: ");
 
 // Points: US Letter with one-inch margins.
 constexpr double pageWidth = 612;
@@ -34,17 +28,6 @@ constexpr double pageHeight = 792;
 constexpr double margin = 72;
 constexpr double areaWidth = 468;
 constexpr double areaHeight = 648;
-
-void runOffice(const QString& format, const QString& input, const QString& output,
-               const BatchContext& batch) {
-    ProcessOptions options;
-    options.cancel = batch.toolCancel();
-    // The office the tool keeps running between conversions outlives this run, and with it
-    // the temporary folder it was started with.
-    options.privateTemporaryFolder = false;
-    runTool(toolPrefix, toolPath(QStringLiteral("pivana-office")),
-            {"-convert", format, input, "-output", output}, options);
-}
 
 QByteArray readAllOf(const QString& path) {
     QFile file(path);
@@ -54,23 +37,19 @@ QByteArray readAllOf(const QString& path) {
     return file.readAll();
 }
 
-// The raw text, in the system's interface font at 12 points, black.
+// The raw text, in the system's interface font at 12 points, black. Read by the rule every
+// target of a text file follows (the office tool reads it so too).
 void loadPlainText(QTextDocument& document, const QString& source) {
-    QByteArray bytes = readAllOf(source);
-    if (bytes.startsWith("\xef\xbb\xbf")) {
-        bytes.remove(0, 3);
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        throw Error::fileOperation(QStringLiteral("Cannot read"), source,
-                                   QStringLiteral("it is not UTF-8 text"));
+    const std::optional<QString> text = decodePlainText(readAllOf(source));
+    if (!text) {
+        throw ConversionError::processFailed(
+            QStringLiteral("The file's contents are not in the format its name says"));
     }
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSizeF(12);
     document.setDefaultFont(font);
     document.setDefaultStyleSheet(QString());
-    document.setPlainText(text);
+    document.setPlainText(*text);
 }
 
 // White paper and black ink whatever the desktop's colours: the layout paints text that has no
@@ -87,6 +66,10 @@ QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
 }
 
 }  // namespace
+
+bool isPlainText(const QString& extension) {
+    return extension == u"txt" || extension == u"md";
+}
 
 QString officeFormat(const QString& target) {
     static const QHash<QString, QString> formats = {{"txt", "txt"},   {"rtf", "rtf"},
@@ -128,49 +111,33 @@ void renderPdf(QTextDocument& document, const QString& path) {
     }
 }
 
+void typesetHtml(const QString& html, const QString& pdf) {
+    QTextDocument document;
+    document.setHtml(QString::fromUtf8(readAllOf(html)));
+    // LibreOffice marks the first paragraph of some documents with a page break before it,
+    // which would leave the first page blank.
+    QTextCursor start(&document);
+    QTextBlockFormat format = start.blockFormat();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    start.setBlockFormat(format);
+    renderPdf(document, pdf);
+}
+
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    const bool markdown = RouteTable::extensionKey(source) == u"md";
-    if (target == u"pdf") {
+    if (target == u"pdf" && RouteTable::extensionKey(source) == u"md") {
         OutputFile output(outputPath(source, target, settings), source, batch);
         QTextDocument document;
-        if (markdown) {
-            loadPlainText(document, source);
-        } else {
-            TemporaryFile html(QStringLiteral("html"));
-            runOffice(QStringLiteral("html"), source, html.path(), batch);
-            document.setHtml(QString::fromUtf8(readAllOf(html.path())));
-            // LibreOffice marks the first paragraph of some documents with a page break before
-            // it, which would leave the first page blank.
-            QTextCursor start(&document);
-            QTextBlockFormat format = start.blockFormat();
-            format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-            start.setBlockFormat(format);
-        }
+        loadPlainText(document, source);
         batch.reportProgress(0.5);
         renderPdf(document, output.stagingPath());
         output.commit();
         removeSourceIfAsked(source, settings);
         return;
     }
-
-    const QString format = officeFormat(target);
-    if (format.isEmpty()) {
-        throw ConversionError::unsupportedFormat(target);
-    }
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    if (markdown) {
-        // The office tool is handed plain text, never Markdown.
-        TemporaryFile copy(QStringLiteral("txt"));
-        if (!QFile::copy(source, copy.path())) {
-            throw Error::fileOperation(QStringLiteral("Cannot copy"), source, errno);
-        }
-        runOffice(format, copy.path(), output.stagingPath(), batch);
-    } else {
-        runOffice(format, source, output.stagingPath(), batch);
-    }
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    OfficeWork work(source, target, settings, batch);
+    runOfficeWork(work, batch);
+    work.finish();
 }
 
 }  // namespace pivana::TextConverter

@@ -11,11 +11,17 @@ namespace pivana::TextConverter {
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch);
 
+/// Whether files of this extension (lower case) hold plain text: txt and md.
+bool isPlainText(const QString& extension);
+
 /// pivana-office's format name for a text target ("md" is "txt"); empty when there is none.
 QString officeFormat(const QString& target);
 
 /// Lays the document out on 468 x 648 point text areas and draws them at (72, 72) on US Letter
 /// pages of a PDF at `path`. An empty document gives one blank page.
 void renderPdf(QTextDocument& document, const QString& path);
+
+/// Typesets the office's HTML of a document (`html`) as a PDF at `pdf`, as `renderPdf` does.
+void typesetHtml(const QString& html, const QString& pdf);
 
 }  // namespace pivana::TextConverter

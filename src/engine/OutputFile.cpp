@@ -77,13 +77,13 @@ void OutputFile::prepare() {
         throw ConversionError::failure(FailureKind::NoOutput);
     }
     struct stat info {};
-    const bool empty = ::fstat(fd, &info) != 0 || info.st_size == 0;
+    const bool refused = ::fstat(fd, &info) != 0 || (info.st_size == 0 && !m_emptyAllowed);
     // Data first, name second: after a power cut the final name holds the old file or the new
     // one, never an empty one.
-    const int synced = empty ? 0 : ::fsync(fd);
+    const int synced = refused ? 0 : ::fsync(fd);
     const int syncError = errno;
     ::close(fd);
-    if (empty) {
+    if (refused) {
         throw ConversionError::failure(FailureKind::NoOutput);
     }
     if (synced != 0) {

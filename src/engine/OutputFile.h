@@ -42,9 +42,13 @@ public:
     const QString& finalPath() const { return m_finalPath; }
     const QString& stagingPath() const { return m_stagingPath; }
 
+    /// An empty staged file is a conversion that wrote nothing, and fails the commit; but an
+    /// empty text file converted to text is rightly empty. Call before `commit`.
+    void allowEmptyResult() { m_emptyAllowed = true; }
+
     /// Flushes the staged file to disk and renames it over the final name. Throws, and keeps the
     /// old file, when the batch was cancelled, the source changed meanwhile, the staged file is
-    /// missing or empty, or the rename fails.
+    /// missing or empty (unless allowed), or the rename fails.
     void commit();
 
 private:
@@ -57,6 +61,7 @@ private:
     QString m_stagingFolder;
     QString m_stagingPath;
     BatchContext& m_batch;
+    bool m_emptyAllowed = false;
 };
 
 /// Several outputs of one source that appear all together or not at all (the pages of a PDF):

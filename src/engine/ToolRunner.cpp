@@ -368,7 +368,8 @@ QString detailOf(const QString& errorText) {
     return trimmed.isEmpty() ? QString() : u'\n' + trimmed;
 }
 
-// Why a tool run failed, in the engine's words, or none when it succeeded.
+}  // namespace
+
 std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessOutcome& outcome) {
     const QString errorText = QString::fromUtf8(outcome.standardError);
     if (outcome.cancelled) {
@@ -394,8 +395,6 @@ std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessO
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 void runTool(const QString& prefix, const QString& program, const QStringList& arguments,
              ProcessOptions options) {

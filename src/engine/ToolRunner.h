@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace pivana {
 
 class CancelToken;
+class ConversionError;
 
 /// How a helper process ended.
 struct ProcessOutcome {
@@ -64,6 +66,10 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
 /// for a person running the tool by hand, and are never shown to the user.
 void runTool(const QString& prefix, const QString& program, const QStringList& arguments,
              ProcessOptions options = {});
+
+/// Why a run of one of our tools failed, in the engine's words, as `runTool` reports it; none
+/// when it exited with status 0.
+std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessOutcome& outcome);
 
 /// The absolute path of a helper tool: beside the running executable, or in the install's
 /// libexec/pivana folder. Throws when it is in neither.

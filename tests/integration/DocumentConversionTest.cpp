@@ -1,21 +1,32 @@
 // Documents, PDF pages and presentations, through LibreOffice, poppler and Qt's typesetting.
 #include "converters/PresentationConverter.h"
+#include "converters/StandardConverters.h"
 #include "converters/TextConverter.h"
+#include "engine/BatchDriver.h"
+#include "engine/CancelToken.h"
 #include "engine/RouteTable.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QProcess>
 #include <QTextDocument>
 #include <QThread>
 
+#include <functional>
 #include <thread>
 
 using namespace pivana;
@@ -115,6 +126,37 @@ TEST_F(DocumentConversion, MarkdownIsNeverInterpreted) {
     EXPECT_EQ(readAll(convertOne(md, "txt")), "# Heading\n\n*not bold* and `code`\n");
     // The office tool got a copy named .txt, which is gone again.
     EXPECT_EQ(entries(dir.root()).filter(".pivana").size(), 0);
+}
+
+// Text files follow one rule for every target: Latin-1 text is text everywhere (and bytes that
+// are no text fail everywhere, see BadDocuments).
+TEST_F(DocumentConversion, LatinOneTextConvertsToEveryTarget) {
+    const QString md = dir.write("gruss.md", "Gr\xfc\xdf aus K\xf6ln\n");
+    for (const QString target : {"pdf", "html", "odt"}) {
+        EXPECT_TRUE(textOf(convertOne(md, target)).contains(QString::fromUtf8("Grüß aus Köln")))
+            << target;
+    }
+}
+
+// An empty note converts to every target; as text it stays empty (an empty output is otherwise
+// a failed conversion). Other empty documents still fail, see BadDocuments.
+TEST_F(DocumentConversion, EmptyTextConvertsToEveryTarget) {
+    for (const char* name : {"empty/note.txt", "empty/readme.md"}) {
+        const QString source = dir.write(name, "");
+        const QStringList targets = RouteTable::shared().route(source)->validTargets;
+        for (const QString& target : targets) {
+            SCOPED_TRACE((QString(name) + " -> " + target).toStdString());
+            const QString output = convertOne(source, target);
+            ASSERT_FALSE(output.isEmpty());
+            if (TextConverter::isPlainText(target)) {
+                EXPECT_EQ(QFileInfo(output).size(), 0);
+            } else {
+                EXPECT_GT(QFileInfo(output).size(), 0);
+            }
+            QFile::remove(output);
+        }
+    }
+    EXPECT_EQ(entries(dir.path("empty")), (QStringList{"note.txt", "readme.md"}));
 }
 
 TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
@@ -323,16 +365,23 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, BadDocuments,
     testing::Values(
         BadDocument{"randomDocx", "junk.docx", QByteArray(5000, '\x11'), "odt",
-                    "pivana-office: junk.docx: the file is not a DOCX document (its contents do "
-                    "not match its extension)"},
+                    "pivana-office: The file's contents are not in the format its name says"},
         BadDocument{"zipThatIsNoDocument", "fake.odt",
                     QByteArray("PK\x03\x04", 4) + QByteArray(3000, 'z'), "pdf",
-                    "pivana-office: fake.odt: LibreOffice could not read the document"},
-        BadDocument{
-            "emptyRtf", "empty.rtf", {}, "docx", "pivana-office: empty.rtf: the file is empty"},
+                    "pivana-office: The file is damaged or incomplete"},
+        BadDocument{"emptyRtf",
+                    "empty.rtf",
+                    {},
+                    "docx",
+                    "pivana-office: The file is damaged or incomplete"},
         BadDocument{"deckOfNoise", "deck.pptx", QByteArray(4000, '\x42'), "pdf",
-                    "Presentation export failed: deck.pptx: the file is not a PowerPoint "
-                    "presentation (its contents do not match its extension)"},
+                    "Presentation export failed: The file's contents are not in the format its "
+                    "name says"},
+        BadDocument{"markdownOfNoise", "noise.md", QByteArray("\x00\x01\x02\x9f", 4).repeated(500),
+                    "pdf", "The file's contents are not in the format its name says"},
+        BadDocument{"textOfNoise", "noise.txt", QByteArray("\x00\x01\x02\x9f", 4).repeated(500),
+                    "odt",
+                    "pivana-office: The file's contents are not in the format its name says"},
         BadDocument{"emptyPdf", "empty.pdf", {}, "png", "Cannot open PDF"},
         BadDocument{"noisePdf", "noise.pdf", QByteArray(4000, '\x42'), "jpg", "Cannot open PDF"}),
     [](const testing::TestParamInfo<BadDocument>& row) { return std::string(row.param.name); });
@@ -370,47 +419,323 @@ TEST_F(DocumentConversion, TwoConversionsAtOnceBothSucceed) {
 namespace {
 
 // The office processes running on a profile.
-int officesOn(const QString& profile) {
-    int count = 0;
+QList<int> officesOn(const QString& profile) {
+    QList<int> pids;
     for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
         QFile cmdline("/proc/" + pid + "/cmdline");
         if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(profile.toUtf8()) &&
             QFile::symLinkTarget("/proc/" + pid + "/exe").endsWith("soffice.bin")) {
-            ++count;
+            pids << pid.toInt();
         }
     }
-    return count;
+    return pids;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int seconds = 60) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > seconds * 1000) {
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// The office of a private cache folder, run through pivana-office as the app runs it.
+struct Office : DocumentConversion {
+    QString cache = dir.path("cache");
+    QString profile = cache + "/pivana/libreoffice";
+    QString temporary = dir.path("tmp");
+    int idleSeconds = 600;
+
+    void SetUp() override {
+        DocumentConversion::SetUp();
+        QDir().mkpath(temporary);
+        QDir().mkpath(dir.path("docs"));
+    }
+    void TearDown() override {
+        runProcess("/usr/bin/python3",
+                   {QString(PIVANA_BIN_DIR) + "/office-bridge.py", "stop", profile});
+    }
+    // The pipe the office listens on.
+    QString pipe() const {
+        const QByteArray real = QFileInfo(profile).canonicalFilePath().toUtf8();
+        const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(real.constData()),
+                                 static_cast<uInt>(real.size()));
+        return QString("/tmp/OSL_PIPE_%1_pivana-office-%1-%2")
+            .arg(::getuid())
+            .arg(static_cast<qulonglong>(crc), 8, 16, QChar('0'));
+    }
+    QStringList environment() const {
+        return {"XDG_CACHE_HOME=" + cache, "TMPDIR=" + temporary,
+                "PIVANA_OFFICE_IDLE_SECONDS=" + QString::number(idleSeconds)};
+    }
+    ProcessOutcome office(const QStringList& arguments,
+                          std::function<void(const QByteArray&)> onLine = {}) const {
+        ProcessOptions options;
+        options.environment = environment();
+        options.onOutputLine = std::move(onLine);
+        return runProcess(QString(PIVANA_BIN_DIR) + "/pivana-office", arguments, options);
+    }
+    QString note(const QString& name, const QString& words) const {
+        return dir.write("docs/" + name, (words + "\n").toUtf8());
+    }
+};
+
+}  // namespace
+
+// A batch of documents goes to the running office in one session, with an outcome per document;
+// the office stays for the next batch, and a document that stops it fails alone, or converts in
+// an office of its own.
+TEST_F(Office, OneOfficeServesEveryDocumentOfABatch) {
+    QStringList lines;
+    const ProcessOutcome batch =
+        office({"-convert", "odt", note("a.txt", "first"), "-output", dir.path("docs/a.odt"),
+                dir.write("docs/b.docx", QByteArray(3000, 'b')), "-output", dir.path("docs/b.odt"),
+                note("c.md", "third"), "-output", dir.path("docs/c.odt")},
+               [&lines](const QByteArray& line) { lines << QString::fromUtf8(line); });
+    EXPECT_EQ(batch.exitStatus, 1);
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{
+                         "1 ok", "2 failed The file's contents are not in the format its name says",
+                         "3 ok"}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.odt")).contains("first"));
+    EXPECT_TRUE(textOf(dir.path("docs/c.odt")).contains("third"));
+    const QList<int> offices = officesOn(profile);
+    ASSERT_EQ(offices.size(), 1);
+
+    const ProcessOutcome next =
+        office({"-convert", "docx", note("d.txt", "fourth"), "-output", dir.path("docs/d.docx")});
+    EXPECT_EQ(next.exitStatus, 0) << next.standardError.toStdString();
+    EXPECT_EQ(officesOn(profile), offices) << "the same office serves the next batch";
+
+    // The office goes away in the middle of a batch (as when a document crashes it): the
+    // documents still convert.
+    lines.clear();
+    const ProcessOutcome stopped =
+        office({"-convert", "rtf", note("e.txt", "fifth"), "-output", dir.path("docs/e.rtf"),
+                note("f.txt", "sixth"), "-output", dir.path("docs/f.rtf"), note("g.txt", "seventh"),
+                "-output", dir.path("docs/g.rtf")},
+               [&](const QByteArray& line) {
+                   if (lines.isEmpty()) {
+                       for (const int pid : officesOn(profile)) {
+                           ::kill(pid, SIGKILL);
+                       }
+                   }
+                   lines << QString::fromUtf8(line);
+               });
+    EXPECT_EQ(stopped.exitStatus, 0) << stopped.standardError.toStdString();
+    EXPECT_TRUE(textOf(dir.path("docs/f.rtf")).contains("sixth"));
+    EXPECT_TRUE(textOf(dir.path("docs/g.rtf")).contains("seventh"));
+}
+
+// Idle means no job running: while a conversion holds the profile, the office stays however long
+// it takes; once none does, it ends after the idle time, and takes its pipes and temporary files
+// with it.
+TEST_F(Office, TheOfficeEndsOnlyWhenIdle) {
+    idleSeconds = 1;
+    QDir().mkpath(cache + "/pivana");
+    const int lock =
+        ::open(QFile::encodeName(profile + ".lock").constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    // The bridge on its own takes no lock: the test holds it, as a long conversion would.
+    const QString jobs = dir.write("jobs", (note("long.txt", "words") + "\tHTML (StarWriter)\t" +
+                                            dir.path("docs/long.odt") + "\twriter8\n")
+                                               .toUtf8());
+    ProcessOptions options;
+    options.environment = environment();
+    const ProcessOutcome bridge = runProcess(
+        "/usr/bin/python3",
+        {QString(PIVANA_BIN_DIR) + "/office-bridge.py", "convert", profile, jobs}, options);
+    EXPECT_EQ(bridge.exitStatus, 0) << bridge.standardError.toStdString();
+    const QList<int> offices = officesOn(profile);
+    ASSERT_EQ(offices.size(), 1);
+    // The watcher marks a locked profile as in use: once it has looked well after the idle
+    // time, the office must still be there.
+    const QDateTime looked = QDateTime::currentDateTime().addSecs(3);
+    ASSERT_TRUE(
+        waitUntil([&] { return QFileInfo(profile + ".last-used").lastModified() > looked; }));
+    EXPECT_EQ(officesOn(profile), offices) << "ended while a job held the profile";
+
+    const QString listening = pipe();
+    EXPECT_TRUE(exists(listening));
+    ::close(lock);
+    ASSERT_TRUE(waitUntil([&] { return officesOn(profile).isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return entries(profile + ".run").isEmpty(); }));
+    EXPECT_FALSE(exists(listening));
+    EXPECT_EQ(entries(temporary), QStringList());
+}
+
+// Whatever happens to a conversion, nothing of the office's is left in the user's folder or the
+// temporary folder, and the office never works in the caller's folder.
+TEST_F(Office, NothingOfItsOwnIsLeftInTheUsersFolders) {
+    const QString source = note("report.txt", "quarterly words");
+    // The tool is killed on its way, with the document read into its private folder; another
+    // conversion holds the office meanwhile, so the kill always comes before the output. That
+    // folder is all it leaves, and the next run removes it.
+    QDir().mkpath(cache + "/pivana");
+    const int busy =
+        ::open(QFile::encodeName(profile + ".lock").constData(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    QProcess killed;
+    QProcessEnvironment environmentOfKilled = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment()) {
+        environmentOfKilled.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    }
+    killed.setProcessEnvironment(environmentOfKilled);
+    killed.setWorkingDirectory(dir.path("docs"));
+    killed.start(QString(PIVANA_BIN_DIR) + "/pivana-office",
+                 {"-convert", "docx", source, "-output", dir.path("docs/report.docx")});
+    const QString work = cache + "/pivana/office-work";
+    ASSERT_TRUE(waitUntil([&] { return !entries(work).isEmpty(); }));
+    killed.kill();
+    killed.waitForFinished();
+    ::close(busy);
+    EXPECT_EQ(entries(dir.path("docs")), QStringList{"report.txt"});
+
+    const ProcessOutcome next =
+        office({"-convert", "pdf", source, "-output", dir.path("docs/report.pdf"),
+                dir.write("docs/bad.odt", QByteArray("PK\x03\x04", 4) + QByteArray(3000, 'z')),
+                "-output", dir.path("docs/bad.pdf")});
+    EXPECT_EQ(next.exitStatus, 1);
+    EXPECT_EQ(entries(dir.path("docs")), (QStringList{"bad.odt", "report.pdf", "report.txt"}));
+    EXPECT_EQ(entries(work), QStringList()) << "the killed run's folder is gone";
+    EXPECT_EQ(entries(temporary), QStringList());
+    for (const int pid : officesOn(profile)) {
+        EXPECT_TRUE(QFile::symLinkTarget(QString("/proc/%1/cwd").arg(pid)).startsWith(cache));
+    }
+}
+
+// On a full disk LibreOffice cannot set up its profile; the reason says the disk is full.
+TEST_F(Office, AFullDiskIsSaidPlainly) {
+    // A small file system of its own, filled up, in a mount namespace of the tool's own.
+    const QString script =
+        "mount -t tmpfs -o size=4m tmpfs \"$1\" && head -c 8m /dev/zero > \"$1/fill\" 2>/dev/null;"
+        " shift; exec \"$@\"";
+    QDir().mkpath(cache);
+    ProcessOptions options;
+    options.environment = environment();
+    const QString source = note("memo.txt", "words");
+    const ProcessOutcome outcome =
+        runProcess("/usr/bin/unshare",
+                   {"--user", "--map-root-user", "--mount", "sh", "-c", script, "sh", cache,
+                    QString(PIVANA_BIN_DIR) + "/pivana-office", "-convert", "odt", source,
+                    "-output", dir.path("docs/memo.odt")},
+                   options);
+    if (outcome.standardError.contains("unshare:") || outcome.standardError.contains("mount:")) {
+        GTEST_SKIP() << "no mount namespace here: " << outcome.standardError.toStdString();
+    }
+    EXPECT_EQ(outcome.exitStatus, 1);
+    EXPECT_EQ(QString::fromUtf8(outcome.standardError).section('\n', 0, 0),
+              "There is not enough free space on the disk")
+        << outcome.standardError.toStdString();
+    EXPECT_EQ(entries(dir.path("docs")), QStringList{"memo.txt"});
+}
+
+namespace {
+
+// The real converters, with a pivana-office that notes the arguments of each run in `runs`
+// before it runs the real tool.
+struct OfficeBatch : DocumentConversion {
+    QString runs = dir.path("office-runs");
+
+    void SetUp() override {
+        DocumentConversion::SetUp();
+        const QString tools = dir.path("tools");
+        QDir().mkpath(tools);
+        const QDir built(PIVANA_BIN_DIR);
+        for (const QString& tool : built.entryList(QDir::Files)) {
+            QFile::link(built.filePath(tool), tools + "/" + tool);
+        }
+        QFile::remove(tools + "/pivana-office");
+        dir.write("tools/pivana-office",
+                  QString("#!/bin/sh\necho \"$@\" >> '%1'\nexec '%2' \"$@\"\n")
+                      .arg(runs, built.filePath("pivana-office"))
+                      .toUtf8());
+        QFile::setPermissions(tools + "/pivana-office", QFile::ReadOwner | QFile::ExeOwner);
+        setToolDirectory(tools);
+    }
+    void TearDown() override { useBuildTools(); }
+
+    QStringList officeRuns() const {
+        return QString::fromUtf8(readAll(runs)).split('\n', Qt::SkipEmptyParts);
+    }
+};
+
+QStringList reasons(const ConversionResult& result) {
+    QStringList reasons;
+    for (const FileOutcome& outcome : result.outcomes) {
+        reasons << (outcome.error ? cleanReason(*outcome.error) : QString());
+    }
+    return reasons;
 }
 
 }  // namespace
 
-TEST_F(DocumentConversion, OneOfficeServesABatchAndEndsWhenIdle) {
-    const QString cache = dir.path("cache");
-    const QString profile = cache + "/pivana/libreoffice";
-    ProcessOptions options;
-    options.environment = {"XDG_CACHE_HOME=" + cache, "PIVANA_OFFICE_IDLE_SECONDS=2"};
-    const QString tool = QString(PIVANA_BIN_DIR) + "/pivana-office";
-    for (int i = 0; i < 3; ++i) {
-        const QString source =
-            dir.write(QString("note%1.txt").arg(i), QString("note %1\n").arg(i).toUtf8());
-        const ProcessOutcome outcome = runProcess(
-            tool, {"-convert", "docx", source, "-output", dir.path(QString("note%1.docx").arg(i))},
-            options);
-        EXPECT_EQ(outcome.exitStatus, 0) << outcome.standardError.toStdString();
-        EXPECT_EQ(officesOn(profile), 1) << "the same office stays for the next document";
+// A batch's documents go to the office in one run of the tool, each with its own outcome: to
+// PDF, documents the office writes as HTML for typesetting and presentations it exports itself
+// share that run.
+TEST_F(OfficeBatch, DocumentsOfABatchGoToTheOfficeInOneRun) {
+    const QStringList files = {
+        dir.write("docs/a.rtf", "{\\rtf1\\ansi opening\\par}"),
+        dir.write("docs/b.docx", QByteArray(3000, 'b')),
+        dir.write("docs/c.html", "<p>third</p>"),
+        dir.write("docs/d.txt", "fourth\n"),
+    };
+    const ConversionResult result = run(files, "odt");
+    EXPECT_EQ(officeRuns().size(), 1) << officeRuns().join('\n').toStdString();
+    EXPECT_EQ(
+        reasons(result),
+        (QStringList{"", "pivana-office: The file's contents are not in the format its name says",
+                     "", ""}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.odt")).contains("opening"));
+    EXPECT_TRUE(textOf(dir.path("docs/c.odt")).contains("third"));
+    EXPECT_TRUE(textOf(dir.path("docs/d.odt")).contains("fourth"));
+    EXPECT_EQ(entries(dir.path("docs")),
+              (QStringList{"a.odt", "a.rtf", "b.docx", "c.html", "c.odt", "d.odt", "d.txt"}));
+
+    QFile::remove(runs);
+    QStringList toPdf = {files[0], files[2]};
+    if (const QString deck = corpusCopy("presentation/pptx-single-slide.pptx"); !deck.isEmpty()) {
+        toPdf << deck;
     }
-    // Left idle, it goes away by itself.
-    QElapsedTimer timer;
-    timer.start();
-    while (officesOn(profile) > 0 && timer.elapsed() < 30000) {
-        QThread::msleep(100);
-    }
-    EXPECT_EQ(officesOn(profile), 0);
+    const ConversionResult pdfs = run(toPdf, "pdf");
+    EXPECT_EQ(officeRuns().size(), 1) << officeRuns().join('\n').toStdString();
+    EXPECT_TRUE(pdfs.failed.empty()) << reasons(pdfs).join(", ").toStdString();
+    EXPECT_TRUE(pdfText(dir.path("docs/a.pdf")).contains("opening"));
+    EXPECT_EQ(pdfPageSize(dir.path("docs/c.pdf")), "612 x 792") << "typeset here";
+}
+
+// Cancel stops the run at once: documents done by then keep their outputs, the others fail as
+// cancelled and leave nothing behind.
+TEST_F(OfficeBatch, CancelStopsTheRunAndKeepsWhatIsDone) {
+    const QStringList files = {dir.write("docs/a.txt", "first\n"),
+                               dir.write("docs/b.txt", "second\n"),
+                               dir.write("docs/c.txt", "third\n")};
+    CancelToken cancel;
+    BatchObserver observer;
+    // The office reaches b once a is done.
+    observer.fileStarted = [&](int index, int, const QString&) {
+        if (index == 1) {
+            cancel.cancel();
+        }
+    };
+    const ConversionResult result =
+        BatchDriver(standardConverters()).convert(files, "docx", settings, &observer, &cancel);
+    EXPECT_EQ(reasons(result), (QStringList{"", "Cancelled", "Cancelled"}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.docx")).contains("first"));
+    EXPECT_EQ(entries(dir.path("docs")), (QStringList{"a.docx", "a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(officeRuns().size(), 1);
 }
 
 int main(int argc, char** argv) {
     // Typesetting needs fonts, and so a GUI application, drawn off screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // An office of this build's own, apart from the user's and other checkouts'.
+    qputenv("XDG_CACHE_HOME", PIVANA_BIN_DIR "/../tests/office-cache");
+    qputenv("PIVANA_OFFICE_IDLE_SECONDS", "20");
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

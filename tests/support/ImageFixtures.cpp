@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 
 #include <mutex>
 #include <vector>
@@ -67,9 +68,26 @@ void writeCmykJpeg(const QString& path, int width, int height) {
     saveImage(cmyk, path);
 }
 
-void writeDng(const QString& path, int width, int height) {
-    ASSERT_TRUE(writeDng(QFile::encodeName(path).toStdString(), width, height))
+void writeDng(const QString& path, int width, int height, bool flat) {
+    ASSERT_TRUE(writeDng(QFile::encodeName(path).toStdString(), width, height, flat))
         << path.toStdString();
+}
+
+void writeFloatGreyTiff(const QString& path, int width, int height) {
+    ASSERT_TRUE(
+        writeFloatGreyTiffWithoutPhotometric(QFile::encodeName(path).toStdString(), width, height))
+        << path.toStdString();
+}
+
+void writeAnimatedAvif(const QString& path, int width, int height) {
+    const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("/usr/bin/ffmpeg"),
+                 {"-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:r=5:d=0.2:s=" + size, "-f",
+                  "lavfi", "-i", "color=c=blue:r=5:d=0.4:s=" + size, "-filter_complex",
+                  "[0][1]concat,format=yuv420p", "-c:v", "libaom-av1", "-cpu-used", "8", path});
+    ASSERT_TRUE(ffmpeg.waitForFinished(120000));
+    ASSERT_EQ(ffmpeg.exitCode(), 0) << ffmpeg.readAllStandardError().toStdString();
 }
 
 void writeDecompressionBomb(const QString& path, int width, int height) {

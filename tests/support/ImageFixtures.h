@@ -25,8 +25,15 @@ void writeOrientedJpeg(const QString& path, int width, int height, int orientati
 /// A CMYK JPEG.
 void writeCmykJpeg(const QString& path, int width, int height);
 
-/// A small but complete DNG: an RGGB colour filter array with the tags a RAW developer needs.
-void writeDng(const QString& path, int width, int height);
+/// A small but complete DNG: an RGGB colour filter array with the tags a RAW developer needs;
+/// every sensor value the same when `flat`.
+void writeDng(const QString& path, int width, int height, bool flat = false);
+
+/// A float grey TIFF without the photometric tag, dark on the left, bright on the right.
+void writeFloatGreyTiff(const QString& path, int width, int height);
+
+/// An animated AVIF (made by the ffmpeg command line): a red first frame, then blue ones.
+void writeAnimatedAvif(const QString& path, int width, int height);
 
 /// A PNG header claiming `width` x `height` pixels, with almost no data behind it.
 void writeDecompressionBomb(const QString& path, int width, int height);

@@ -96,6 +96,21 @@ TEST(OutputFileCommit, RefusesEmptyOrMissingOutputAndKeepsTheOldFile) {
     EXPECT_EQ(readAll(dir.path("a.png")), "old");
     EXPECT_EQ(entries(dir.root()), QStringList{"a.png"});
     EXPECT_TRUE(batch.currentOutputs().isEmpty());
+
+    // Where an empty result is right (an empty note as text), it replaces the old file; a
+    // missing one still fails.
+    dir.write("note.txt", "old");
+    {
+        OutputFile missing(dir.path("note.txt"), dir.path("note.md"), batch);
+        missing.allowEmptyResult();
+        EXPECT_THROW(missing.commit(), Error);
+    }
+    OutputFile empty(dir.path("note.txt"), dir.path("note.md"), batch);
+    empty.allowEmptyResult();
+    dir.write(QDir(dir.root()).relativeFilePath(empty.stagingPath()), "");
+    empty.commit();
+    EXPECT_EQ(readAll(dir.path("note.txt")), "");
+    EXPECT_EQ(batch.currentOutputs(), QStringList{dir.path("note.txt")});
 }
 
 TEST(OutputFileCommit, ReplacesAtomicallyAndRecordsTheOutput) {

@@ -33,4 +33,15 @@ inline void reportFailure(FailureKind kind, std::string_view detail = {}) {
     reportFailure(failureSentence(kind), detail);
 }
 
+/// The kind of a failed read of the source; an error without a kind of its own is the disk's.
+constexpr FailureKind readingFailure(int errnum) {
+    return failureOfErrno(errnum, FileAccess::Reading).value_or(FailureKind::DiskError);
+}
+
+/// The kind of a failed write of the output; an error without a kind of its own means the
+/// folder refused it.
+constexpr FailureKind writingFailure(int errnum) {
+    return failureOfErrno(errnum, FileAccess::Writing).value_or(FailureKind::WriteDenied);
+}
+
 }  // namespace pivana::tools

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <stdexcept>
 #include <string_view>
 
 namespace pivana::image {
@@ -18,7 +19,7 @@ void applySetting(Request& request, std::string_view key, std::string_view value
             known = known || value == format;
         }
         if (!known) {
-            throw ToolError("unknown output format " + std::string(value));
+            throw std::invalid_argument("unknown output format " + std::string(value));
         }
         request.format = value;
     } else if (key == "formatOptions") {
@@ -27,12 +28,12 @@ void applySetting(Request& request, std::string_view key, std::string_view value
             std::from_chars(value.data(), value.data() + value.size(), quality);
         if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
             quality > 100) {
-            throw ToolError("quality must be a whole number from 1 to 100, not " +
-                            std::string(value));
+            throw std::invalid_argument("quality must be a whole number from 1 to 100, not " +
+                                        std::string(value));
         }
         request.quality = quality;
     } else {
-        throw ToolError("unknown setting " + std::string(key));
+        throw std::invalid_argument("unknown setting " + std::string(key));
     }
 }
 
@@ -43,7 +44,7 @@ Request parseArguments(int argc, const char* const* argv) {
     int i = 0;
     auto next = [&](const char* what) -> std::string_view {
         if (i + 1 >= argc) {
-            throw ToolError(std::string("missing ") + what);
+            throw std::invalid_argument(std::string("missing ") + what);
         }
         return argv[++i];
     };
@@ -57,14 +58,14 @@ Request parseArguments(int argc, const char* const* argv) {
         } else if (request.input.empty()) {
             request.input = argument;
         } else {
-            throw ToolError("unexpected argument " + std::string(argument));
+            throw std::invalid_argument("unexpected argument " + std::string(argument));
         }
     }
     if (request.format.empty()) {
-        throw ToolError("no output format given (-s format NAME)");
+        throw std::invalid_argument("no output format given (-s format NAME)");
     }
     if (request.input.empty() || request.output.empty()) {
-        throw ToolError(
+        throw std::invalid_argument(
             "usage: pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT");
     }
     return request;

@@ -1,16 +1,25 @@
 #pragma once
 
-#include <optional>
-#include <stdexcept>
+#include "common/ToolFailure.h"
+
+#include <memory>
 #include <string>
 #include <vips/vips8>
 
 namespace pivana::image {
 
-/// A failure to report: one line, naming what went wrong (the caller adds the file name).
+using Failure = FailureKind;
+using tools::writingFailure;
+
+/// A failure to report: its kind, whose plain sentence is what the user reads, and the detail
+/// behind it (a library's own words), which only a person running the tool by hand sees.
 class ToolError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    ToolError(Failure kind, const std::string& detail) : std::runtime_error(detail), m_kind(kind) {}
+    Failure kind() const { return m_kind; }
+
+private:
+    Failure m_kind;
 };
 
 /// What a command line asks for: `-s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT`.
@@ -21,22 +30,44 @@ struct Request {
     std::string output;
 };
 
-/// Parses the arguments (without the program name); throws `ToolError` on anything else.
+/// Parses the arguments (without the program name); throws `std::invalid_argument` on anything
+/// else.
 Request parseArguments(int argc, const char* const* argv);
 
 /// Images larger than this many pixels are refused rather than decoded.
 constexpr unsigned long long maxPixels = 16384ULL * 16384ULL;
 
+/// Throws `TooLarge` past `maxPixels`, `Damaged` for an image without pixels.
+void checkSize(unsigned long long width, unsigned long long height);
+
+/// An image opened for reading, and whatever must stay open while its pixels are read (a
+/// repaired private copy of the file, for one).
+struct Picture {
+    vips::VImage image;
+    std::shared_ptr<void> keepAlive;
+};
+
 /// Opens the image for reading: camera RAW files through LibRaw, everything else through
 /// libvips (first page or frame), or through ImageMagick when `viaImageMagick` is set. Throws
-/// `ToolError` for unreadable, empty or oversized input.
-vips::VImage load(const std::string& path, bool viaImageMagick = false);
+/// `ToolError` for unreadable, empty, mislabelled or oversized input.
+Picture load(const std::string& path, bool viaImageMagick = false);
+
+/// Develops a camera RAW file; refuses one whose sensor data is missing or cut short.
+vips::VImage loadRaw(const std::string& path);
+
+/// The first bytes of the file, as many as it has up to `count`.
+std::string fileHead(const std::string& path, size_t count);
 
 /// Whether libvips reads this file with its own TIFF loader.
 bool isTiff(const std::string& path);
 
 /// Whether `path` names a camera RAW file (by its extension).
 bool isCameraRaw(const std::string& path);
+
+/// A private copy of a TIFF whose first page lacks the photometric tag, with the tag readers
+/// assume (min-is-black for grey, RGB for three or more samples), or none when the file needs
+/// no repair. The copy has no name in any folder and vanishes with the returned handle.
+std::shared_ptr<void> repairedTiff(const std::string& path, std::string& readablePath);
 
 /// Converts the image to what the target format can hold and writes it to `path`.
 void save(vips::VImage image, const Request& request, const std::string& path);

@@ -2,7 +2,7 @@
 #include "ImageTool.h"
 #include "media/Vips.h"
 
-#include <libraw/libraw.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +10,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 namespace pivana::image {
@@ -19,6 +18,16 @@ namespace {
 
 constexpr std::array rawExtensions = {"dng", "cr2", "cr3", "nef", "arw", "raf", "rw2", "orf", "pef",
                                       "erf", "3fr", "dcr", "mrw", "srw", "nrw", "srf", "sr2"};
+
+// Formats libvips reads itself. A file under one of these names that only ImageMagick's guess
+// claims (it takes almost anything for a TGA) is not what its name says.
+constexpr std::array nativeExtensions = {"jpg",  "jpeg", "png",  "webp", "tif", "tiff",
+                                         "heic", "heif", "avif", "gif",  "exr"};
+
+// Brands of the ISO media files libheif reads, the image sequences (animated AVIF and HEIF)
+// among them, whose first picture is their primary image.
+constexpr std::array heifBrands = {"heic", "heix", "heim", "heis", "hevc", "hevx",
+                                   "hevm", "hevs", "mif1", "msf1", "avif", "avis"};
 
 std::string lowerExtension(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -32,98 +41,66 @@ std::string lowerExtension(const std::string& path) {
     return extension;
 }
 
-void checkSize(unsigned long long width, unsigned long long height) {
-    if (width == 0 || height == 0) {
-        throw ToolError("the image has no pixels");
-    }
-    if (width * height > maxPixels) {
-        throw ToolError("the image is too large (" + std::to_string(width) + " x " +
-                        std::to_string(height) + " pixels; the limit is " +
-                        std::to_string(maxPixels / 1000000) + " megapixels)");
-    }
+template <typename List>
+bool contains(const List& list, std::string_view item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
 }
 
 void checkReadableFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        throw ToolError(std::string("cannot open the file: ") + std::strerror(errno));
+        throw ToolError(errno == ENOENT ? Failure::Missing : Failure::ReadDenied,
+                        std::strerror(errno));
     }
     if (S_ISDIR(info.st_mode)) {
-        throw ToolError("it is a folder, not an image file");
+        throw ToolError(Failure::Folder, "a folder");
+    }
+    // A FIFO or a device could be read forever.
+    if (!S_ISREG(info.st_mode)) {
+        throw ToolError(Failure::NotAFile, "not a regular file");
     }
     if (info.st_size == 0) {
-        throw ToolError("the file is empty");
+        throw ToolError(Failure::Damaged, "the file is empty");
     }
     if (::access(path.c_str(), R_OK) != 0) {
-        throw ToolError(std::string("cannot open the file: ") + std::strerror(errno));
+        throw ToolError(Failure::ReadDenied, std::strerror(errno));
     }
 }
 
-struct LibRawDeleter {
-    void operator()(LibRaw* raw) const { delete raw; }
-};
+}  // namespace
 
-struct ProcessedImageDeleter {
-    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
-};
-
-void checkRaw(int code, const char* stage) {
-    if (code == LIBRAW_IO_ERROR) {
-        throw ToolError(std::string(stage) + ": the file is damaged or cut short");
+std::string fileHead(const std::string& path, size_t count) {
+    std::string bytes(count, '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t got = fd < 0 ? 0 : ::read(fd, bytes.data(), count);
+    if (fd >= 0) {
+        ::close(fd);
     }
-    if (code != LIBRAW_SUCCESS) {
-        throw ToolError(std::string(stage) + ": " + libraw_strerror(code));
-    }
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return bytes;
 }
 
-vips::VImage loadRaw(const std::string& path) {
-    std::unique_ptr<LibRaw, LibRawDeleter> raw(new LibRaw(0));
-    libraw_output_params_t& params = raw->imgdata.params;
-    params.use_camera_wb = 1;  // the white balance the photographer shot with
-    params.output_color = 1;   // sRGB primaries
-    params.output_bps = 16;    // keep the sensor's depth; the saver reduces it where needed
-    params.use_camera_matrix = 1;
+namespace {
 
-    // LibRaw prints damaged-data reports itself and carries on; note them instead, so a RAW
-    // file cut short fails rather than developing into a partly empty picture.
-    bool damaged = false;
-    raw->set_dataerror_handler(
-        [](void* flag, const char*, int) { *static_cast<bool*>(flag) = true; }, &damaged);
-
-    checkRaw(raw->open_file(path.c_str()), "not a camera RAW file LibRaw can read");
-    checkSize(raw->imgdata.sizes.width, raw->imgdata.sizes.height);
-    checkRaw(raw->unpack(), "cannot read the RAW data");
-    if (damaged) {
-        throw ToolError("the RAW data is damaged or cut short");
+// Whether the file starts with an ISO media "ftyp" box naming a HEIF or AVIF brand. libvips'
+// own check does not know every such file (it misses image sequences, which ImageMagick then
+// mistakes for something else), so these go to the HEIF loader by name.
+bool isHeif(const std::string& path) {
+    const std::string bytes = fileHead(path, 256);
+    if (bytes.size() < 16 || bytes.compare(4, 4, "ftyp") != 0) {
+        return false;
     }
-    checkRaw(raw->dcraw_process(), "cannot develop the RAW data");
-    int code = LIBRAW_SUCCESS;
-    std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter> image(
-        raw->dcraw_make_mem_image(&code));
-    checkRaw(code, "cannot develop the RAW data");
-    if (!image || image->type != LIBRAW_IMAGE_BITMAP ||
-        (image->colors != 3 && image->colors != 1)) {
-        throw ToolError("LibRaw gave no picture for this file");
+    const size_t boxSize =
+        std::min<size_t>(bytes.size(), (static_cast<unsigned char>(bytes[0]) << 24) |
+                                           (static_cast<unsigned char>(bytes[1]) << 16) |
+                                           (static_cast<unsigned char>(bytes[2]) << 8) |
+                                           static_cast<unsigned char>(bytes[3]));
+    for (size_t at = 8; at + 4 <= boxSize; at += 4) {
+        if (at != 12 && contains(heifBrands, std::string_view(bytes).substr(at, 4))) {
+            return true;  // offset 12 holds the minor version, not a brand
+        }
     }
-    // LibRaw's working buffers are no longer needed; the developed picture is handed to libvips
-    // without a copy and freed when libvips closes the image.
-    raw->recycle();
-    const VipsBandFormat format = image->bits == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
-    VipsImage* wrapped = vips_image_new_from_memory(image->data, image->data_size, image->width,
-                                                    image->height, image->colors, format);
-    if (!wrapped) {
-        throw ToolError(media::takeVipsError());
-    }
-    const bool colour = image->colors == 3;
-    g_signal_connect(wrapped, "close", G_CALLBACK(+[](VipsImage*, gpointer data) {
-                         LibRaw::dcraw_clear_mem(static_cast<libraw_processed_image_t*>(data));
-                     }),
-                     image.release());
-    vips::VImage result(wrapped);
-    const bool deep = format == VIPS_FORMAT_USHORT;
-    return result.copy(vips::VImage::option()->set(
-        "interpretation", colour ? (deep ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB)
-                                 : (deep ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)));
+    return false;
 }
 
 int orientationOf(const vips::VImage& image) {
@@ -133,11 +110,43 @@ int orientationOf(const vips::VImage& image) {
     return image.get_int(VIPS_META_ORIENTATION);
 }
 
+vips::VOption* readOptions(VipsAccess access) {
+    // Truncated data is an error, not a picture filled with grey.
+    return vips::VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+}
+
+// The loader libvips picks by the file's contents, checked against the file's name.
+std::string chooseLoader(const std::string& path, const std::string& readable) {
+    if (isHeif(readable)) {
+        return "heifload";
+    }
+    const char* found = vips_foreign_find_load(readable.c_str());
+    if (!found) {
+        throw ToolError(Failure::WrongFormat, media::takeVipsError());
+    }
+    const std::string_view loader(found);
+    if (loader.find("Magick") != std::string_view::npos &&
+        contains(nativeExtensions, lowerExtension(path))) {
+        throw ToolError(Failure::WrongFormat, "only ImageMagick's guess would read it");
+    }
+    return {};  // whatever libvips found
+}
+
 }  // namespace
 
+void checkSize(unsigned long long width, unsigned long long height) {
+    if (width == 0 || height == 0) {
+        throw ToolError(Failure::Damaged, "the image has no pixels");
+    }
+    if (width * height > maxPixels) {
+        throw ToolError(Failure::TooLarge, std::to_string(width) + " x " + std::to_string(height) +
+                                               " pixels; the limit is " +
+                                               std::to_string(maxPixels / 1000000) + " megapixels");
+    }
+}
+
 bool isCameraRaw(const std::string& path) {
-    const std::string extension = lowerExtension(path);
-    return std::find(rawExtensions.begin(), rawExtensions.end(), extension) != rawExtensions.end();
+    return contains(rawExtensions, lowerExtension(path));
 }
 
 bool isTiff(const std::string& path) {
@@ -146,42 +155,39 @@ bool isTiff(const std::string& path) {
     return loader && std::string_view(loader).find("Tiff") != std::string_view::npos;
 }
 
-vips::VImage load(const std::string& path, bool viaImageMagick) {
+Picture load(const std::string& path, bool viaImageMagick) {
     checkReadableFile(path);
     // vips would open a DNG as a one-band mosaic TIFF without complaint: RAW never reaches it.
     if (isCameraRaw(path)) {
-        return loadRaw(path);
+        return {loadRaw(path), nullptr};
     }
-    if (!vips_foreign_find_load(path.c_str())) {
-        media::takeVipsError();
-        throw ToolError("not an image file in a format pivana-image can read");
-    }
-    if (viaImageMagick) {
-        try {
-            vips::VImage image = vips::VImage::magickload(path.c_str());
-            checkSize(image.width(), image.height());
-            return image;
-        } catch (const vips::VError&) {
-            throw ToolError("cannot read the image: " + media::takeVipsError());
-        }
-    }
+    std::string readable = path;
+    Picture picture;
+    picture.keepAlive = repairedTiff(path, readable);
     try {
-        // Truncated data is an error, not a picture filled with grey.
-        auto options = [](VipsAccess access) {
-            return vips::VImage::option()
-                ->set("access", access)
-                ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
-        };
-        vips::VImage image =
-            vips::VImage::new_from_file(path.c_str(), options(VIPS_ACCESS_SEQUENTIAL));
-        checkSize(image.width(), image.height());
-        // Rotating needs the whole picture; only then is the file opened for random access.
-        if (orientationOf(image) != 1) {
-            image = vips::VImage::new_from_file(path.c_str(), options(VIPS_ACCESS_RANDOM));
+        if (viaImageMagick) {
+            picture.image = vips::VImage::magickload(readable.c_str());
+            checkSize(picture.image.width(), picture.image.height());
+            return picture;
         }
-        return image;
+        const std::string loader = chooseLoader(path, readable);
+        auto read = [&](VipsAccess access) {
+            return loader.empty()
+                       ? vips::VImage::new_from_file(readable.c_str(), readOptions(access))
+                       : vips::VImage::heifload(readable.c_str(), readOptions(access));
+        };
+        picture.image = read(VIPS_ACCESS_SEQUENTIAL);
+        checkSize(picture.image.width(), picture.image.height());
+        // Rotating needs the whole picture, and float pictures are measured before they are
+        // written; only then is the file opened for random access.
+        const VipsBandFormat format = picture.image.format();
+        if (orientationOf(picture.image) != 1 || format == VIPS_FORMAT_FLOAT ||
+            format == VIPS_FORMAT_DOUBLE) {
+            picture.image = read(VIPS_ACCESS_RANDOM);
+        }
+        return picture;
     } catch (const vips::VError&) {
-        throw ToolError("cannot read the image: " + media::takeVipsError());
+        throw ToolError(Failure::Damaged, media::takeVipsError());
     }
 }
 

@@ -2,6 +2,11 @@
 #include "ImageTool.h"
 #include "media/Vips.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
 #include <string>
 
 namespace pivana::image {
@@ -63,12 +68,30 @@ VImage flattenOntoWhite(const VImage& image) {
     return image.flatten(VImage::option()->set("background", std::vector<double>{255.0}));
 }
 
+bool isFloat(const VImage& image) {
+    return image.format() == VIPS_FORMAT_FLOAT || image.format() == VIPS_FORMAT_DOUBLE;
+}
+
+// Float grey pictures (from scientific and rendering software) run from 0 to 1, where libvips'
+// grey scale runs to 255: left as they are, every one of them would come out black. OpenEXR
+// takes them as they are, as linear light in three equal channels.
+VImage floatGreyRescaled(const VImage& image, const std::string& format) {
+    const int colourBands = image.bands() - (image.has_alpha() ? 1 : 0);
+    if (!isFloat(image) || colourBands != 1 || image.max() > 1.0) {
+        return image;
+    }
+    if (format == "exr") {
+        const VImage grey = image.extract_band(0);
+        return VImage::bandjoin(std::vector<VImage>{grey, grey, grey})
+            .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_scRGB));
+    }
+    return (image * 255.0).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
+}
+
 // Renderers often write EXR files whose alpha is zero everywhere while the colour carries the
 // picture; honouring such an alpha would turn every output blank.
 VImage withoutEmptyFloatAlpha(const VImage& image) {
-    const bool floating =
-        image.format() == VIPS_FORMAT_FLOAT || image.format() == VIPS_FORMAT_DOUBLE;
-    if (!floating || !image.has_alpha()) {
+    if (!isFloat(image) || !image.has_alpha()) {
         return image;
     }
     const VImage alpha = image.extract_band(image.bands() - 1);
@@ -93,6 +116,7 @@ VImage prepareFor(VImage image, const std::string& format) {
         image.remove(VIPS_META_ORIENTATION);
     }
     image = withoutEmptyFloatAlpha(image);
+    image = floatGreyRescaled(image, format);
     const bool keepsProfile = format != "gif" && format != "exr";
     return toRgbFamily(image, keepsProfile);
 }
@@ -131,19 +155,30 @@ void encode(const VImage& image, const Request& request, const std::string& path
         image.colourspace(VIPS_INTERPRETATION_scRGB)
             .magicksave(path.c_str(), VImage::option()->set("format", "exr"));
     } else {
-        throw ToolError("unknown output format " + format);
+        throw std::invalid_argument("unknown output format " + format);
     }
+}
+
+// Why writing failed: the folder or the disk, or (the pixels are decoded while the output is
+// written) the source turned out to be damaged past its header.
+Failure writeFailure(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct statvfs space {};
+    if (::access(folder.c_str(), W_OK | X_OK) != 0 || ::statvfs(folder.c_str(), &space) != 0) {
+        return writingFailure(errno);
+    }
+    return space.f_bavail == 0 ? Failure::DiskFull : Failure::Damaged;
 }
 
 }  // namespace
 
 void save(VImage image, const Request& request, const std::string& path) {
-    image = prepareFor(image, request.format);
     try {
-        encode(image, request, path);
+        encode(prepareFor(image, request.format), request, path);
     } catch (const vips::VError&) {
-        // Pixels are decoded while the output is written, so this covers damaged input too.
-        throw ToolError("conversion failed: " + media::takeVipsError());
+        const std::string detail = media::takeVipsError();
+        throw ToolError(writeFailure(path), detail);
     }
 }
 

@@ -2,27 +2,43 @@
 //
 //   pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT
 //
-// Exit status 0 on success. On failure, one line on standard error naming the file and what went
-// wrong, and OUTPUT is left as it was: the new file is written beside it and renamed over it only
-// when complete.
+// Exit status 0 on success. On failure (status 1), one plain sentence about the file on the
+// first line of standard error, and the detail behind it on the second; OUTPUT is left as it
+// was: the new file is written beside it and renamed over it only when complete. Status 2 for a
+// command line it does not understand.
 #include "ImageTool.h"
 #include "common/StagedOutput.h"
 #include "media/Vips.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <random>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
-using pivana::tools::fileName;
+using pivana::image::Failure;
+using pivana::image::ToolError;
 
-void fail(const std::string& file, const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", file.c_str(), message.c_str());
+int fail(Failure kind, const std::string& detail) {
+    pivana::tools::reportFailure(kind, detail);
+    return 1;
+}
+
+void convert(const pivana::image::Request& request, const std::string& staging) {
+    try {
+        const pivana::image::Picture picture = pivana::image::load(request.input);
+        pivana::image::save(picture.image, request, staging);
+    } catch (const ToolError& error) {
+        // libvips reads most TIFF layouts, not all (tiled with separate planes, for one);
+        // ImageMagick reads those.
+        const bool unsupportedLayout =
+            std::string(error.what()).find("not supported") != std::string::npos;
+        if (!unsupportedLayout || !pivana::image::isTiff(request.input)) {
+            throw;
+        }
+        const pivana::image::Picture picture = pivana::image::load(request.input, true);
+        pivana::image::save(picture.image, request, staging);
+    }
 }
 
 }  // namespace
@@ -42,37 +58,21 @@ int main(int argc, char** argv) {
     pivana::image::Request request;
     try {
         request = pivana::image::parseArguments(argc - 1, argv + 1);
-    } catch (const pivana::image::ToolError& error) {
+    } catch (const std::invalid_argument& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;
     }
 
     pivana::tools::StagedOutput output(request.output);
-    const std::string& staging = output.path();
     try {
-        try {
-            pivana::image::save(pivana::image::load(request.input), request, staging);
-        } catch (const pivana::image::ToolError& error) {
-            // libvips reads most TIFF layouts, not all (tiled with separate planes, for one);
-            // ImageMagick reads those.
-            const bool unsupportedLayout =
-                std::string(error.what()).find("not supported") != std::string::npos;
-            if (!unsupportedLayout || !pivana::image::isTiff(request.input)) {
-                throw;
-            }
-            pivana::image::save(pivana::image::load(request.input, true), request, staging);
-        }
-    } catch (const pivana::image::ToolError& error) {
-        fail(fileName(request.input), error.what());
-        return 1;
+        convert(request, output.path());
+    } catch (const ToolError& error) {
+        return fail(error.kind(), error.what());
     } catch (const vips::VError&) {
-        fail(fileName(request.input), pivana::media::takeVipsError());
-        return 1;
+        return fail(Failure::Damaged, pivana::media::takeVipsError());
     }
-
     if (const std::string reason = output.commit(); !reason.empty()) {
-        fail(fileName(request.output), "cannot save the output: " + reason);
-        return 1;
+        return fail(pivana::image::writingFailure(errno), reason);
     }
     return 0;
 }

@@ -1,0 +1,170 @@
+#include "converters/DocumentBatch.h"
+
+#include "converters/OfficeWork.h"
+#include "engine/ToolRunner.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace pivana::DocumentBatch {
+
+namespace {
+
+using Outcomes = std::vector<std::optional<Error>>;
+
+// One tool run for the documents planned. With several, the tool reports each as it finishes
+// on a line of its own, "N ok" or "N failed SENTENCE" (N counting from 1 in the order given).
+class Session {
+public:
+    Session(const std::vector<DocumentJob>& jobs, Outcomes& outcomes)
+        : m_jobs(jobs), m_outcomes(outcomes), m_work(jobs.size()) {}
+
+    void plan(const QString& target, const SettingsSnapshot& settings) {
+        for (size_t job = 0; job < m_jobs.size(); ++job) {
+            try {
+                m_work[job] = std::make_unique<OfficeWork>(m_jobs[job].source, target, settings,
+                                                           *m_jobs[job].context);
+                m_planned.push_back(job);
+            } catch (const Error& error) {
+                m_outcomes[job] = error;
+            }
+        }
+    }
+
+    void run() {
+        if (m_planned.empty()) {
+            return;
+        }
+        announceNext();
+        if (m_planned.size() == 1) {
+            runAlone(m_planned.front());
+            return;
+        }
+        QStringList arguments;
+        for (const size_t job : m_planned) {
+            arguments << m_work[job]->arguments();
+        }
+        ProcessOptions options;
+        options.cancel = m_jobs.front().context->toolCancel();
+        options.timeout = toolTimeLimit * static_cast<int>(m_planned.size());
+        options.memoryLimit = toolMemoryLimit;
+        options.onOutputLine = [this](const QByteArray& line) { reported(line); };
+        ProcessOutcome outcome;
+        try {
+            outcome = runProcess(toolPath(QStringLiteral("pivana-office")), arguments, options);
+        } catch (const Error& error) {
+            failUnreported(error);
+            return;
+        }
+        failUnreported(outcome);
+    }
+
+private:
+    // One document: the tool reports it as it reports any single conversion.
+    void runAlone(size_t job) {
+        try {
+            runOfficeWork(*m_work[job], *m_jobs[job].context);
+            m_work[job]->finish();
+        } catch (const Error& error) {
+            m_outcomes[job] = error;
+        }
+        m_work[job].reset();
+    }
+
+    // Tells the batch the office has reached the next document.
+    void announceNext() {
+        if (m_announced < m_planned.size()) {
+            m_jobs[m_planned[m_announced++]].context->announceStart();
+        }
+    }
+
+    void reported(const QByteArray& line) {
+        bool number = false;
+        const qsizetype space = line.indexOf(' ');
+        const size_t position = line.left(space).toULongLong(&number);
+        if (!number || position < 1 || position > m_planned.size()) {
+            return;
+        }
+        const size_t job = m_planned[position - 1];
+        const QByteArray result = line.mid(space + 1);
+        if (!m_work[job] || (result != "ok" && !result.startsWith("failed "))) {
+            return;
+        }
+        if (result == "ok") {
+            finish(job);
+        } else {
+            m_outcomes[job] = ConversionError::processFailed(
+                m_work[job]->prefix() + QString::fromUtf8(result.mid(sizeof("failed ") - 1)));
+        }
+        m_work[job].reset();  // its staging folder and temporary files go now
+        announceNext();
+    }
+
+    void finish(size_t job) {
+        try {
+            m_work[job]->finish();
+        } catch (const Error& error) {
+            m_outcomes[job] = error;
+        } catch (const std::exception& error) {
+            m_outcomes[job] = ConversionError::processFailed(QString::fromUtf8(error.what()));
+        }
+    }
+
+    // The tool ended before it reported these documents: killed (Cancel, a time or memory
+    // limit) or crashed. Its standard error would name another document, so it is not used.
+    void failUnreported(const ProcessOutcome& outcome) {
+        ProcessOutcome bare = outcome;
+        bare.standardError.clear();
+        for (const size_t job : m_planned) {
+            if (m_work[job]) {
+                m_outcomes[job] = toolFailure(m_work[job]->prefix(), bare)
+                                      .value_or(ConversionError::failure(FailureKind::Unknown,
+                                                                         m_work[job]->prefix()));
+            }
+        }
+    }
+
+    void failUnreported(const Error& error) {
+        for (const size_t job : m_planned) {
+            if (m_work[job]) {
+                m_outcomes[job] = error;
+            }
+        }
+    }
+
+    const std::vector<DocumentJob>& m_jobs;
+    Outcomes& m_outcomes;
+    std::vector<std::unique_ptr<OfficeWork>> m_work;
+    std::vector<size_t> m_planned;  // the jobs that go to the tool, in order
+    size_t m_announced = 0;
+};
+
+}  // namespace
+
+Outcomes convert(const std::vector<DocumentJob>& jobs, const QString& target,
+                 const SettingsSnapshot& settings) {
+    // A long batch goes to the tool in runs of at most this many documents: its command line
+    // stays well within the system's limit however long the paths, and only one run's outputs
+    // are staged at a time.
+    constexpr size_t documentsPerRun = 100;
+    Outcomes outcomes(jobs.size());
+    for (size_t first = 0; first < jobs.size(); first += documentsPerRun) {
+        const auto begin = jobs.begin() + static_cast<std::ptrdiff_t>(first);
+        const std::vector<DocumentJob> some(
+            begin,
+            begin + static_cast<std::ptrdiff_t>(std::min(documentsPerRun, jobs.size() - first)));
+        if (some.front().context->isCancelled()) {
+            std::fill(outcomes.begin() + static_cast<std::ptrdiff_t>(first), outcomes.end(),
+                      ConversionError::cancelled());
+            break;
+        }
+        Outcomes part(some.size());
+        Session session(some, part);
+        session.plan(target, settings);
+        session.run();
+        std::move(part.begin(), part.end(), outcomes.begin() + static_cast<std::ptrdiff_t>(first));
+    }
+    return outcomes;
+}
+
+}  // namespace pivana::DocumentBatch

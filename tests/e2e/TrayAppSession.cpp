@@ -225,14 +225,14 @@ void TrayApp::SetUpTestSuite() {
     startPivana();
 }
 
-void TrayApp::startPivana() {
+void TrayApp::startPivana(const std::function<bool()>& ready) {
     pivana = std::make_unique<QProcess>();
     pivana->setProcessEnvironment(desktop->environment);
     pivana->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     pivana->start(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
     pivana->waitForStarted();
     // Its windows exist once it answers later instances.
-    waitUntil([] {
+    waitUntil(ready ? ready : [] {
         return desktop->run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status == 0;
     });
 }

@@ -75,7 +75,8 @@ protected:
 
     static void SetUpTestSuite();
     static void TearDownTestSuite();
-    static void startPivana();
+    /// Starts `pivana` and waits until `ready`; by default, until its windows exist.
+    static void startPivana(const std::function<bool()>& ready = {});
     static void stopPivana();
 
     void SetUp() override;

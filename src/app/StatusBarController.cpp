@@ -158,9 +158,13 @@ void StatusBarController::observeConversionState() {
 }
 
 void StatusBarController::updateIcon() {
-    m_tray.setIcon(QIcon(m_appState.isConverting()
-                             ? QStringLiteral(":/Pivana/icons/tray-converting.svg")
-                             : QStringLiteral(":/Pivana/icons/tray.svg")));
+    // By its name where it is installed, which StatusNotifierItem hosts prefer to pixels.
+    const bool converting = m_appState.isConverting();
+    m_tray.setIcon(
+        QIcon::fromTheme(converting ? QStringLiteral("io.pivana.Pivana-converting")
+                                    : QStringLiteral("io.pivana.Pivana-tray"),
+                         QIcon(converting ? QStringLiteral(":/Pivana/icons/tray-converting.svg")
+                                          : QStringLiteral(":/Pivana/icons/tray.svg"))));
 }
 
 void StatusBarController::togglePanel() {

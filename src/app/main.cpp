@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/FreedesktopServices.h"
 #include "platform/TrayIcon.h"
 #include "settings/Settings.h"
@@ -76,10 +77,16 @@ void print(const QString& line) {
 }
 
 int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
-    // A Wayland client cannot place its own panel under the tray icon; XWayland can.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qgetenv("XDG_SESSION_TYPE") == "wayland") {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const pivana::DisplayPlatform::Choice platform =
+        pivana::DisplayPlatform::chooseForEnvironment();
+    if (!platform.message.isEmpty()) {
+        print(platform.message);
+    }
+    if (!platform.runs) {
+        return 1;
+    }
+    if (!platform.platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform.platform);
     }
     QApplication app(argc, argv);
     describeTrayApplication();

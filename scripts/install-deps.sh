@@ -23,6 +23,8 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
   time libraw-bin
+  # an icon theme with one-colour symbols, which the dark look of the end-to-end tests uses
+  adwaita-icon-theme
   # the package and its metadata: cpack's dependency scan and the validators
   dpkg-dev file groff-base desktop-file-utils appstream
 )

@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 
+#include "app/TerminationSignals.h"
 #include "converters/StandardConverters.h"
 #include "engine/BatchDriver.h"
 #include "engine/BatchSummary.h"
+#include "engine/CancelToken.h"
 #include "engine/RouteTable.h"
 #include "settings/Settings.h"
 
@@ -25,9 +27,36 @@ const char* const usage =
     "  pivana --version                 show the version\n"
     "\n"
     "Outputs go next to each file, or into the custom output folder chosen in Settings.\n"
-    "--to exits with status 0 only when every file converted. The tray app starts if it is\n"
-    "not running; while it converts a batch it takes no other, and handing it files then\n"
-    "fails with status 1, as does --convert when the files cannot become FORMAT.\n";
+    "After --, every argument is a file, even one that starts with a dash.\n"
+    "--to exits with status 0 only when every file converted; Ctrl-C stops its batch, keeps\n"
+    "what it converted, and exits with 130. The tray app starts if it is not running; while\n"
+    "it converts a batch it takes no other, and handing it files then fails with status 1,\n"
+    "as does --convert when the files cannot become FORMAT.\n";
+
+// A file name may hold a line break or a terminal's control sequence: each line of output stays
+// one line, and nothing in a name reaches the terminal as a command. Control characters show as
+// \n, \t, \xHH; a backslash, so that the escapes read back unambiguously, as \\.
+QString visible(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == u'\\') {
+            shown += QStringLiteral("\\\\");
+        } else if (code == u'\n') {
+            shown += QStringLiteral("\\n");
+        } else if (code == u'\t') {
+            shown += QStringLiteral("\\t");
+        } else if (code == u'\r') {
+            shown += QStringLiteral("\\r");
+        } else if (code < 0x20 || (code >= 0x7f && code < 0xa0)) {
+            shown += QStringLiteral("\\x%1").arg(static_cast<uint>(code), 2, 16, QChar(u'0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 void print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -53,15 +82,16 @@ int listTargets(const QStringList& files, std::FILE* out, std::FILE* err) {
     return 0;
 }
 
-// On a terminal, a batch of several files names each one as it starts.
+// On a terminal, a batch of several files names each one as it starts: "[k/n]", the k-th file
+// started (files convert side by side, so not always the k-th given).
 BatchObserver progressReporter(std::FILE* err, int fileCount) {
     BatchObserver observer;
     if (fileCount > 1 && ::isatty(fileno(err))) {
-        observer.fileStarted = [err](int index, int count, const QString& file) {
+        observer.fileStarted = [err, started = 0](int, int count, const QString& file) mutable {
             print(err, QStringLiteral("[%1/%2] %3")
-                           .arg(index + 1)
+                           .arg(++started)
                            .arg(count)
-                           .arg(QFileInfo(file).fileName()));
+                           .arg(visible(QFileInfo(file).fileName())));
         };
     }
     return observer;
@@ -72,11 +102,11 @@ void printOutcomes(const ConversionResult& result, std::FILE* out) {
     for (const FileOutcome& outcome : result.outcomes) {
         if (outcome.error) {
             const FailedConversion shown = FailedConversion::from(outcome.source, *outcome.error);
-            print(out, shown.name + QStringLiteral(": ") + shown.reason);
+            print(out, visible(shown.name) + QStringLiteral(": ") + visible(shown.reason));
             continue;
         }
         for (const QString& output : outcome.outputs) {
-            print(out, QDir::toNativeSeparators(output));
+            print(out, visible(QDir::toNativeSeparators(output)));
         }
     }
 }
@@ -88,17 +118,34 @@ int convertFiles(const QString& format, const QStringList& files, std::FILE* out
         return 1;
     }
     const BatchObserver observer = progressReporter(err, static_cast<int>(files.size()));
+    CancelToken cancel;
+    const CancelOnSignals signals(cancel);
     const ConversionResult result =
-        BatchDriver(standardConverters()).convert(files, format, settings.snapshot(), &observer);
+        BatchDriver(standardConverters())
+            .convert(files, format, settings.snapshot(), &observer, &cancel);
     printOutcomes(result, out);
 
     const int succeeded = static_cast<int>(result.succeeded.size());
     if (succeeded == 0) {
         print(out, QStringLiteral("Conversion failed"));
-        return 1;
+    } else {
+        print(out, BatchSummary::doneTitleLine(format, succeeded, static_cast<int>(files.size())));
     }
-    print(out, BatchSummary::doneTitleLine(format, succeeded, static_cast<int>(files.size())));
+    // Stopped by a signal: the shell's convention, 128 and its number (130 after Ctrl-C).
+    if (signals.caught() != 0) {
+        return 128 + signals.caught();
+    }
     return result.failed.empty() ? 0 : 1;
+}
+
+// The files of a command: everything after its leading arguments, where a first "--" only
+// ends the options.
+QStringList filesFrom(const QStringList& arguments, int first) {
+    QStringList files = arguments.mid(first);
+    if (files.value(0) == u"--") {
+        files.removeFirst();
+    }
+    return files;
 }
 
 }  // namespace
@@ -108,15 +155,15 @@ bool isCommandLineRequest(const QStringList& arguments) {
         return false;
     }
     const QString& first = arguments.at(1);
-    return first.startsWith(u'-') && first != u"--convert";
+    return first.startsWith(u'-') && first != u"--" && first != u"--convert";
 }
 
 std::optional<HandOff> handOffRequest(const QStringList& arguments, std::FILE* err) {
     if (arguments.value(1) != u"--convert") {
-        return HandOff{absolutePaths(arguments.mid(1)), {}};
+        return HandOff{absolutePaths(filesFrom(arguments, 1)), {}};
     }
     const QString format = arguments.value(2).toLower();
-    const QStringList files = arguments.mid(3);
+    const QStringList files = filesFrom(arguments, 3);
     if (format.isEmpty() || format.startsWith(u'-') || files.isEmpty()) {
         std::fputs(usage, err);
         return std::nullopt;
@@ -135,7 +182,7 @@ int runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
         return 0;
     }
     if (command == u"--targets") {
-        const QStringList files = arguments.mid(2);
+        const QStringList files = filesFrom(arguments, 2);
         if (files.isEmpty()) {
             std::fputs(usage, err);
             return 2;
@@ -144,14 +191,14 @@ int runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     }
     if (command == u"--to") {
         const QString format = arguments.value(2).toLower();
-        const QStringList files = arguments.mid(3);
+        const QStringList files = filesFrom(arguments, 3);
         if (format.isEmpty() || format.startsWith(u'-') || files.isEmpty()) {
             std::fputs(usage, err);
             return 2;
         }
         return convertFiles(format, absolutePaths(files), out, err);
     }
-    print(err, QStringLiteral("pivana: unknown option %1").arg(command));
+    print(err, QStringLiteral("pivana: unknown option %1").arg(visible(command)));
     std::fputs(usage, err);
     return 2;
 }

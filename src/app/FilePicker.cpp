@@ -2,9 +2,15 @@
 
 #include "ui/PickerRules.h"
 
+#include <QAbstractItemView>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
 #include <QSortFilterProxyModel>
+#include <QTreeView>
 
 namespace pivana {
 
@@ -13,8 +19,6 @@ namespace {
 // Greys out what cannot be chosen, by the picker rules.
 class SameCategoryProxy : public QSortFilterProxyModel {
 public:
-    std::optional<FileCategory> firstCategory;
-
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         Qt::ItemFlags flags = QSortFilterProxyModel::flags(index);
         const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
@@ -23,38 +27,89 @@ public:
         }
         const QModelIndex source = mapToSource(index);
         if (!PickerRules::shouldEnable(files->filePath(source), files->isDir(source),
-                                       firstCategory)) {
+                                       m_firstCategory)) {
             flags &= ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         }
         return flags;
     }
 
-    void refresh() {
-        beginResetModel();
-        endResetModel();
+    // Follows the selection shown under `folder`: its first file decides what else may be
+    // chosen, and the views redraw every item there at once.
+    void followSelection(const QModelIndexList& selected, const QModelIndex& folder) {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        QStringList paths;
+        for (const QModelIndex& index : selected) {
+            const QModelIndex source = mapToSource(index);
+            if (files && !files->isDir(source)) {
+                paths << files->filePath(source);
+            }
+        }
+        const auto category = PickerRules::firstCategory(paths);
+        if (category == m_firstCategory) {
+            return;
+        }
+        m_firstCategory = category;
+        const int rows = rowCount(folder);
+        if (rows > 0) {
+            Q_EMIT dataChanged(index(0, 0, folder),
+                               index(rows - 1, columnCount(folder) - 1, folder));
+        }
     }
+
+private:
+    std::optional<FileCategory> m_firstCategory;
 };
+
+// Big enough that the detail view's columns show whole sizes and dates, within the screen.
+void sizeToShowColumns(QFileDialog& dialog) {
+    QSize size(760, 460);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    dialog.resize(size);
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = details->header();
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+    }
+}
 
 }  // namespace
 
-QStringList browseForFiles(QWidget* parent) {
-    QFileDialog dialog(parent, QStringLiteral("Choose files of the same type to convert"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+std::unique_ptr<QFileDialog> makeBrowseDialog(const QString& folder, QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(
+        parent, QStringLiteral("Choose files of the same type to convert"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+    // Above the panel, which stays on top of other windows.
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog->setDirectory(!folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath());
     auto* proxy = new SameCategoryProxy;
-    dialog.setProxyModel(proxy);
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&dialog, proxy] {
-        const auto category = PickerRules::firstCategory(dialog.selectedFiles());
-        if (category != proxy->firstCategory) {
-            proxy->firstCategory = category;
-            proxy->invalidate();
+    dialog->setProxyModel(proxy);  // the dialog takes it
+    // The list and the detail view share one selection model. It tells of every change, a
+    // click that clears the selection included, once the selection is what it now is.
+    for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>()) {
+        if (view->model() == proxy && !qobject_cast<QHeaderView*>(view)) {
+            QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, proxy,
+                             [proxy, view] {
+                                 proxy->followSelection(view->selectionModel()->selectedRows(),
+                                                        view->rootIndex());
+                             });
+            break;
         }
-    });
-    if (dialog.exec() != QDialog::Accepted) {
-        return {};
     }
-    return dialog.selectedFiles();
+    sizeToShowColumns(*dialog);
+    return dialog;
+}
+
+QStringList browseForFiles(QString& folder, QWidget* parent) {
+    const std::unique_ptr<QFileDialog> dialog = makeBrowseDialog(folder, parent);
+    const bool chosen = dialog->exec() == QDialog::Accepted;
+    folder = dialog->directory().absolutePath();
+    return chosen ? dialog->selectedFiles() : QStringList();
 }
 
 }  // namespace pivana

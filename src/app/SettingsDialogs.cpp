@@ -1,5 +1,6 @@
 #include "app/SettingsDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -7,9 +8,15 @@
 namespace pivana {
 
 QString chooseOutputFolder() {
-    return QFileDialog::getExistingDirectory(
-        nullptr, QStringLiteral("Choose an output folder"), QString(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    QFileDialog dialog(nullptr, QStringLiteral("Choose an output folder"), QDir::homePath());
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    // Above the panel, which stays on top of other windows.
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
 }
 
 bool confirmReplaceOriginal() {
@@ -21,6 +28,7 @@ bool confirmReplaceOriginal() {
     QPushButton* enable = alert.addButton(QStringLiteral("Enable"), QMessageBox::AcceptRole);
     alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     alert.setDefaultButton(enable);
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
     alert.exec();
     return alert.clickedButton() == enable;
 }

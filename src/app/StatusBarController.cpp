@@ -6,11 +6,14 @@
 #include "platform/TrayIcon.h"
 #include "platform/WindowSystem.h"
 #include "settings/Settings.h"
+#include "ui/IconImageProvider.h"
+#include "ui/PanelIcons.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
+#include <QQmlEngine>
 #include <QQuickItem>
 
 #include <algorithm>
@@ -61,7 +64,7 @@ void StatusBarController::setupPopover(Settings& settings) {
     PanelHooks hooks;
     hooks.close = [this] { hidePanel(); };
     hooks.setDismissSuppressed = [this](bool suppressed) { m_dismissal.setDialogOpen(suppressed); };
-    hooks.browseForFiles = [] { return browseForFiles(); };
+    hooks.browseForFiles = [this] { return browseForFiles(m_browseFolder); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(m_appState, settings, m_runner, m_scheduler,
                                                    std::move(hooks));
@@ -82,6 +85,7 @@ void StatusBarController::setupPanel() {
     m_panel->setColor(Qt::transparent);
     m_panel->setResizeMode(QQuickView::SizeViewToRootObject);
     m_panel->setTitle(QStringLiteral("Pivana"));
+    m_panel->engine()->addImageProvider(QStringLiteral("icon"), new IconImageProvider);
     m_panel->setInitialProperties({{"model", QVariant::fromValue(m_popover.get())},
                                    {"settingsModel", QVariant::fromValue(m_settingsView.get())},
                                    {"translucent", WindowSystem::composites()}});
@@ -158,13 +162,7 @@ void StatusBarController::observeConversionState() {
 }
 
 void StatusBarController::updateIcon() {
-    // By its name where it is installed, which StatusNotifierItem hosts prefer to pixels.
-    const bool converting = m_appState.isConverting();
-    m_tray.setIcon(
-        QIcon::fromTheme(converting ? QStringLiteral("io.pivana.Pivana-converting")
-                                    : QStringLiteral("io.pivana.Pivana-tray"),
-                         QIcon(converting ? QStringLiteral(":/Pivana/icons/tray-converting.svg")
-                                          : QStringLiteral(":/Pivana/icons/tray.svg"))));
+    m_tray.setIcon(PanelIcons::trayIcon(m_appState.isConverting()));
 }
 
 void StatusBarController::togglePanel() {
@@ -176,10 +174,15 @@ void StatusBarController::togglePanel() {
 }
 
 void StatusBarController::placePanel() {
-    const QQuickItem* root = m_panel->rootObject();
+    QQuickItem* root = m_panel->rootObject();
+    const QRect anchor = m_tray.anchor();
+    if (root) {
+        // On a short screen the popover scrolls rather than run off it.
+        root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(anchor));
+    }
     const int height =
         std::max(1, static_cast<int>(root ? root->height() : panelHeightBeforeLayout));
-    m_panel->setGeometry(PanelPlacement::placeOnScreen(m_tray.anchor(), {panelWidth, height}));
+    m_panel->setGeometry(PanelPlacement::placeOnScreen(anchor, {panelWidth, height}));
 }
 
 void StatusBarController::showPanel() {

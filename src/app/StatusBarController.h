@@ -79,6 +79,7 @@ private:
     LaunchAtLogin m_autostart;
     std::unique_ptr<SettingsViewModel> m_settingsView;
     std::unique_ptr<QQuickView> m_panel;
+    QString m_browseFolder;  ///< where the browse dialog was left; the home folder at first
     PanelDismissal m_dismissal;
     /// Hears clicks elsewhere while the panel is open without the activation.
     PointerMonitor m_pointer;

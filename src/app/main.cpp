@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
+#include "app/TerminationSignals.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/FreedesktopServices.h"
 #include "platform/TrayIcon.h"
@@ -116,6 +117,10 @@ int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     } else if (!tray->hostAvailable()) {
         controller.showPanel();  // without a tray the panel is the only way in
     }
+    // Stopped by the session or from a terminal: quit as Quit does. A batch still running is
+    // cancelled, and its tools and staging files gone, before the app ends.
+    pivana::QuitOnSignals signals;
+    QObject::connect(&signals, &pivana::QuitOnSignals::received, &app, &QCoreApplication::quit);
     return app.exec();
 }
 

@@ -31,6 +31,7 @@ void run(const QStringList& arguments, BatchContext* batch) {
     ProcessOptions options;
     options.environment = {QStringLiteral("PIVANA_PROGRESS=1")};
     if (batch) {
+        options.cancel = batch->toolCancel();
         options.onOutputLine = [batch](const QByteArray& line) {
             if (line.startsWith("progress ")) {
                 batch->reportProgress(line.mid(9).toDouble());

@@ -41,6 +41,12 @@ vips::VImage toVips(const RgbaImage& raster) {
         vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
+void runImageTool(const QStringList& arguments, const BatchContext& batch) {
+    ProcessOptions options;
+    options.cancel = batch.toolCancel();
+    runTool(toolPrefix, toolPath(QStringLiteral("pivana-image")), arguments, options);
+}
+
 vips::VImage onWhite(const vips::VImage& image) {
     return image.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
 }
@@ -94,8 +100,7 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
 void convertViaTool(const QString& source, const QString& target, const SettingsSnapshot& settings,
                     BatchContext& batch) {
     OutputFile output(outputPath(source, target, settings), source, batch);
-    runTool(toolPrefix, toolPath(QStringLiteral("pivana-image")),
-            toolArguments(target, settings.jpgQuality, source, output.stagingPath()));
+    runImageTool(toolArguments(target, settings.jpgQuality, source, output.stagingPath()), batch);
     output.commit();
     removeSourceIfAsked(source, settings);
 }
@@ -129,9 +134,9 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
         if (QFileInfo::exists(finalPath)) {
             throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, EEXIST);
         }
-        runTool(
-            toolPrefix, toolPath(QStringLiteral("pivana-image")),
-            toolArguments(target, settings.jpgQuality, intermediate.path(), output.stagingPath()));
+        runImageTool(
+            toolArguments(target, settings.jpgQuality, intermediate.path(), output.stagingPath()),
+            batch);
     }
     output.commit();
     removeSourceIfAsked(source, settings);

@@ -81,6 +81,8 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
     const QString base = QFileInfo(source).completeBaseName();
     const std::optional<int> quality =
         jpeg ? std::optional(settings.jpegQualityPercent()) : std::nullopt;
+    // Every page is staged before any is moved into place: all pages or none.
+    OutputGroup outputs(source, batch);
     for (int index = 0; index < pages; ++index) {
         batch.reportProgress(static_cast<double>(index) / pages);
         const std::unique_ptr<Poppler::Page> page = document->page(index);
@@ -90,10 +92,9 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
         const QString name =
             pages > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
                       : QStringLiteral("%1.%2").arg(base, target);
-        OutputFile output(QDir(folder).filePath(name), source, batch);
-        writePage(*page, index + 1, output.stagingPath(), quality);
-        output.commit();
+        writePage(*page, index + 1, outputs.add(QDir(folder).filePath(name)), quality);
     }
+    outputs.commit();
     removeSourceIfAsked(source, settings);
 }
 

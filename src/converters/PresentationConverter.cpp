@@ -25,9 +25,14 @@ void convertWith(const QString& officeRoot, const QString& source, const QString
             "LibreOffice Impress is not installed. Install it to convert PPTX and KEY files."));
     }
     OutputFile output(outputPath(source, target, settings), source, batch);
+    ProcessOptions options;
+    options.cancel = batch.toolCancel();
+    // The office the tool keeps running between conversions outlives this run, and with it
+    // the temporary folder it was started with.
+    options.privateTemporaryFolder = false;
     runTool(QStringLiteral("Presentation export failed: "),
             toolPath(QStringLiteral("pivana-office")),
-            {"-convert", "pdf", source, "-output", output.stagingPath()});
+            {"-convert", "pdf", source, "-output", output.stagingPath()}, options);
     output.commit();
     removeSourceIfAsked(source, settings);
 }

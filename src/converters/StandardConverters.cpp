@@ -7,8 +7,48 @@
 #include "converters/PresentationConverter.h"
 #include "converters/TextConverter.h"
 #include "converters/VideoConverter.h"
+#include "engine/RouteTable.h"
+
+#include <QSet>
 
 namespace pivana {
+
+namespace {
+
+bool isMovie(const QString& target) {
+    return target == u"mp4" || target == u"mov" || target == u"m4v";
+}
+
+// Plain text and Markdown become text, HTML or a typeset PDF without the office; everything
+// else a text document becomes goes through it.
+bool needsOffice(const QString& source, const QString& target) {
+    static const QSet<QString> plain = {"txt", "md"};
+    static const QSet<QString> withoutOffice = {"pdf", "txt", "md", "html"};
+    return !plain.contains(RouteTable::extensionKey(source)) || !withoutOffice.contains(target);
+}
+
+// Decoders in tool processes and small renders in process run side by side; encoding a movie
+// (or sampling one into a GIF) keeps every core busy by itself; documents go through the one
+// office.
+WorkKind standardWorkKind(FileCategory category, const QString& source, const QString& target) {
+    switch (category) {
+        case FileCategory::Image:
+        case FileCategory::Pdf:
+        case FileCategory::Audio:
+            return WorkKind::Parallel;
+        case FileCategory::Animated:
+            return isMovie(target) ? WorkKind::Exclusive : WorkKind::Parallel;
+        case FileCategory::Video:
+            return isMovie(target) || target == u"gif" ? WorkKind::Exclusive : WorkKind::Parallel;
+        case FileCategory::Text:
+            return needsOffice(source, target) ? WorkKind::Office : WorkKind::Parallel;
+        case FileCategory::Presentation:
+            return WorkKind::Office;
+    }
+    return WorkKind::Parallel;
+}
+
+}  // namespace
 
 const ConverterTable& standardConverters() {
     static const ConverterTable table = [] {
@@ -20,6 +60,7 @@ const ConverterTable& standardConverters() {
         converters.text = TextConverter::convert;
         converters.pdf = PDFConverter::convert;
         converters.presentation = PresentationConverter::convert;
+        converters.workKind = standardWorkKind;
         return converters;
     }();
     return table;

@@ -12,6 +12,7 @@
 #include <QFontDatabase>
 #include <QHash>
 #include <QPainter>
+#include <QPalette>
 #include <QPdfWriter>
 #include <QStringDecoder>
 #include <QTextBlockFormat>
@@ -34,9 +35,15 @@ constexpr double margin = 72;
 constexpr double areaWidth = 468;
 constexpr double areaHeight = 648;
 
-void runOffice(const QString& format, const QString& input, const QString& output) {
+void runOffice(const QString& format, const QString& input, const QString& output,
+               const BatchContext& batch) {
+    ProcessOptions options;
+    options.cancel = batch.toolCancel();
+    // The office the tool keeps running between conversions outlives this run, and with it
+    // the temporary folder it was started with.
+    options.privateTemporaryFolder = false;
     runTool(toolPrefix, toolPath(QStringLiteral("pivana-office")),
-            {"-convert", format, input, "-output", output});
+            {"-convert", format, input, "-output", output}, options);
 }
 
 QByteArray readAllOf(const QString& path) {
@@ -64,6 +71,19 @@ void loadPlainText(QTextDocument& document, const QString& source) {
     document.setDefaultFont(font);
     document.setDefaultStyleSheet(QString());
     document.setPlainText(text);
+}
+
+// White paper and black ink whatever the desktop's colours: the layout paints text that has no
+// colour of its own in the palette it is given, which is the application's unless we say.
+QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = QPalette(QColor(Qt::white));
+    for (const QPalette::ColorRole ink : {QPalette::Text, QPalette::WindowText}) {
+        context.palette.setColor(ink, Qt::black);
+    }
+    context.palette.setColor(QPalette::Base, Qt::white);
+    context.clip = clip;
+    return context;
 }
 
 }  // namespace
@@ -97,7 +117,9 @@ void renderPdf(QTextDocument& document, const QString& path) {
         }
         painter.save();
         painter.translate(margin, margin - page * areaHeight);
-        document.drawContents(&painter, QRectF(0, page * areaHeight, areaWidth, areaHeight));
+        const QRectF area(0, page * areaHeight, areaWidth, areaHeight);
+        painter.setClipRect(area);
+        document.documentLayout()->draw(&painter, paperContext(area));
         painter.restore();
     }
     if (!painter.end()) {
@@ -116,7 +138,7 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
             loadPlainText(document, source);
         } else {
             TemporaryFile html(QStringLiteral("html"));
-            runOffice(QStringLiteral("html"), source, html.path());
+            runOffice(QStringLiteral("html"), source, html.path(), batch);
             document.setHtml(QString::fromUtf8(readAllOf(html.path())));
             // LibreOffice marks the first paragraph of some documents with a page break before
             // it, which would leave the first page blank.
@@ -143,9 +165,9 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
         if (!QFile::copy(source, copy.path())) {
             throw Error::fileOperation(QStringLiteral("Cannot copy"), source, errno);
         }
-        runOffice(format, copy.path(), output.stagingPath());
+        runOffice(format, copy.path(), output.stagingPath(), batch);
     } else {
-        runOffice(format, source, output.stagingPath());
+        runOffice(format, source, output.stagingPath(), batch);
     }
     output.commit();
     removeSourceIfAsked(source, settings);

@@ -1,40 +1,85 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace pivana {
 
-/// Callbacks a caller may pass to follow a batch. Called on the thread that runs the batch.
+class BatchState;
+class CancelToken;
+
+/// Callbacks a caller may pass to follow a batch. Files of a batch may convert at the same time,
+/// on several threads; the calls are never made at the same time, though, so a caller needs no
+/// lock of its own.
 struct BatchObserver {
-    /// A file starts: its index in the batch, the batch size and its path.
+    /// A file starts: its index in the batch, the batch size and its path. Called once per file,
+    /// in the order the files start, which is the input order except where a file waits for an
+    /// earlier one with the same output name: the k-th call is the k-th file started.
     std::function<void(int index, int count, const QString& file)> fileStarted;
-    /// How far the current file is, from 0 to 1, where its converter can tell.
+    /// How far a file is, from 0 to 1, where its converter can tell.
     std::function<void(int index, double fraction)> fileProgress;
 };
 
-/// What one batch shares between its files: the outputs already written (so a later file never
-/// overwrites them) and the progress channel of the current file.
+/// What one file's conversion shares with its batch: its progress, the batch's cancel token, and
+/// the batch's record of sources and outputs, through which `OutputFile` refuses to write over a
+/// source of the batch or another file's output. Converters receive one per file and hand it on
+/// to `OutputFile` and, through `toolCancel()`, to `runTool`.
 class BatchContext {
 public:
-    explicit BatchContext(const BatchObserver* observer = nullptr) : m_observer(observer) {}
+    /// A context of its own, for one conversion outside any batch (tests, tools): it knows no
+    /// other source, and nobody cancels it.
+    BatchContext();
+    /// The context of file `index` of a batch; the driver makes these.
+    BatchContext(BatchState& batch, int index, const QString& source);
+    ~BatchContext();
+    BatchContext(const BatchContext&) = delete;
+    BatchContext& operator=(const BatchContext&) = delete;
 
-    void beginFile(int index);
+    int index() const { return m_index; }
+
+    /// Reports how far this file is, from 0 to 1. Also a point where cancelled work stops:
+    /// throws `ConversionError::cancelled()` once the batch is cancelled.
     void reportProgress(double fraction) const;
+    bool isCancelled() const;
+    /// Throws `ConversionError::cancelled()` once the batch is cancelled.
+    void throwIfCancelled() const;
+    /// The token `ProcessOptions::cancel` takes, so that Cancel kills this file's tool at once;
+    /// null outside a cancellable batch.
+    const CancelToken* toolCancel() const;
 
-    bool wasWrittenInThisBatch(const QString& absolutePath) const;
+    /// The driver's checks before a file converts: the source must be a regular file (not a
+    /// folder, FIFO, socket or device, any of which could be read forever), and is remembered
+    /// as it is now, so that a change while it converts fails it at commit. Throws the reason.
+    void checkSource();
+    /// Throws `FailureKind::Changed` when the source is no longer as `checkSource` found it.
+    void checkSourceUnchanged() const;
+
+    /// Tells the batch's observer that this file starts; once per file, later calls do nothing.
+    /// The driver calls it for the files it converts one by one; an office batch entry calls it
+    /// as it reaches each document.
+    void announceStart();
+
+    /// Claims `absolutePath` as an output of this file, or throws why it may not be one: it is
+    /// this source, another source of the batch, or another file's output.
+    void claimOutput(const QString& absolutePath, const QString& source);
+    /// Records a committed output.
     void recordOutput(const QString& absolutePath);
-    /// The outputs recorded since the current file began.
-    const QStringList& currentOutputs() const { return m_currentOutputs; }
+    /// The outputs committed for this file so far.
+    const QStringList& currentOutputs() const { return m_outputs; }
 
 private:
-    const BatchObserver* m_observer;
-    int m_index = -1;
-    QSet<QString> m_written;
-    QStringList m_currentOutputs;
+    struct Fingerprint;
+    std::unique_ptr<BatchState> m_ownState;
+    BatchState& m_batch;
+    int m_index;
+    QString m_source;
+    std::unique_ptr<Fingerprint> m_fingerprint;
+    QStringList m_outputs;
+    bool m_announced = false;
 };
 
 }  // namespace pivana

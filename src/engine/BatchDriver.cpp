@@ -1,63 +1,244 @@
-// The batch driver: one converter call per file, strictly one after another, so two outputs of
-// a batch never race for one name.
+// The batch driver: plans which files may run side by side, runs them on worker threads, and
+// puts the outcomes back in input order.
 #include "engine/BatchDriver.h"
 
+#include "engine/BatchScheduler.h"
+#include "engine/BatchState.h"
+#include "engine/CancelToken.h"
 #include "engine/Converter.h"
+#include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
 
+#include <sched.h>
+
+#include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
 
 namespace pivana {
 
-ConversionResult BatchDriver::convert(const QStringList& files, const QString& target,
-                                      const SettingsSnapshot& settings,
-                                      const BatchObserver* observer) const {
-    ConversionResult result;
-    BatchContext batch(observer);
-    const int count = static_cast<int>(files.size());
-    for (int index = 0; index < count; ++index) {
-        const QString& file = files[index];
-        batch.beginFile(index);
-        if (observer && observer->fileStarted) {
-            observer->fileStarted(index, count, file);
-        }
-        try {
-            result.addSuccess(file, convertFile(file, target, settings, batch));
-        } catch (const Error& error) {
-            result.addFailure(file, error);
-        } catch (const std::exception& error) {
-            // A library exception that slipped past a converter's own boundary still fails only
-            // this file.
-            result.addFailure(file,
-                              ConversionError::processFailed(QString::fromUtf8(error.what())));
-        }
-    }
-    return result;
-}
+namespace {
 
-QStringList BatchDriver::convertFile(const QString& file, const QString& target,
-                                     const SettingsSnapshot& settings, BatchContext& batch) const {
+struct FileResult {
+    QStringList outputs;
+    std::optional<Error> error;
+};
+
+// One call of `convert`: the plan, the shared state and the results of its files.
+class BatchRun {
+public:
+    BatchRun(const ConverterTable& table, const QStringList& files, const QString& target,
+             const SettingsSnapshot& settings, const BatchObserver* observer,
+             const CancelToken* cancel)
+        : m_table(table),
+          m_files(files),
+          m_target(target),
+          m_settings(settings),
+          m_cancel(cancel),
+          m_state(files, observer, cancel),
+          m_planned(files.size()),
+          m_results(files.size()) {}
+
+    std::vector<WorkUnit> plan();
+    void run(const WorkUnit& unit);
+    void skip(const WorkUnit& unit);
+    ConversionResult result() const;
+
+private:
+    std::optional<Error> planFile(int index, WorkUnit& unit);
+    void runFile(int index);
+    void runDocuments(const std::vector<int>& files);
+    void finish(int index, BatchContext& context, std::optional<Error> error);
+    const ConverterEntry& entryOf(int index) const;
+
+    const ConverterTable& m_table;
+    const QStringList& m_files;
+    const QString& m_target;
+    const SettingsSnapshot& m_settings;
+    const CancelToken* m_cancel;
+    BatchState m_state;
+    std::vector<std::optional<Error>> m_planned;  // failures known before the batch starts
+    std::vector<FileResult> m_results;
+};
+
+// Decides a file's unit kind and holds its output name; returns why it fails at once, if it does.
+std::optional<Error> BatchRun::planFile(int index, WorkUnit& unit) {
+    const QString& file = m_files[index];
     const auto route = RouteTable::shared().route(file);
     if (!route) {
-        throw Error::noRoute();
+        return Error::noRoute();
     }
-    const ConverterEntry& entry = m_converters->entryFor(route->category, target);
+    unit.kind = m_table.workKindFor(route->category, file, m_target);
+    const QString output = QFileInfo(outputPath(file, m_target, m_settings)).absoluteFilePath();
+    if (auto conflict = m_state.sourceConflict(output, index, file)) {
+        return ConversionError::processFailed(*conflict);
+    }
+    unit.after = m_state.reserve(output, index);
+    return std::nullopt;
+}
+
+std::vector<WorkUnit> BatchRun::plan() {
+    std::vector<WorkUnit> units;
+    std::optional<size_t> session;  // the unit of the documents that go to the office together
+    for (int index = 0; index < static_cast<int>(m_files.size()); ++index) {
+        WorkUnit unit;
+        unit.files = {index};
+        m_planned[index] = planFile(index, unit);
+        unit.officeSession =
+            m_table.documentBatch && unit.kind == WorkKind::Office && !m_planned[index];
+        // A document waiting for an earlier file has an office session of its own, after it.
+        const bool together = unit.officeSession && !unit.after;
+        if (together && session) {
+            units[*session].files.push_back(index);
+            continue;
+        }
+        if (together) {
+            session = units.size();
+        }
+        units.push_back(std::move(unit));
+    }
+    return units;
+}
+
+const ConverterEntry& BatchRun::entryOf(int index) const {
+    const auto route = RouteTable::shared().route(m_files[index]);
+    const ConverterEntry& entry = m_table.entryFor(route->category, m_target);
     if (!entry) {
         throw ConversionError::processFailed(
             QStringLiteral("Converting %1 files is not available in this build")
                 .arg(categoryName(route->category)));
     }
-    entry(file, target, settings, batch);
-    return batch.currentOutputs();
+    return entry;
+}
+
+void BatchRun::run(const WorkUnit& unit) {
+    if (unit.officeSession) {
+        runDocuments(unit.files);
+    } else {
+        runFile(unit.files.front());
+    }
+}
+
+void BatchRun::runFile(int index) {
+    BatchContext context(m_state, index, m_files[index]);
+    context.announceStart();
+    std::optional<Error> error;
+    try {
+        if (m_planned[index]) {
+            throw *m_planned[index];
+        }
+        const ConverterEntry& entry = entryOf(index);
+        context.checkSource();
+        entry(m_files[index], m_target, m_settings, context);
+    } catch (const Error& thrown) {
+        error = thrown;
+    } catch (const std::exception& thrown) {
+        // A library exception that slipped past a converter's own boundary still fails only
+        // this file.
+        error = ConversionError::processFailed(QString::fromUtf8(thrown.what()));
+    }
+    finish(index, context, std::move(error));
+}
+
+void BatchRun::runDocuments(const std::vector<int>& files) {
+    std::vector<std::unique_ptr<BatchContext>> contexts;
+    std::vector<DocumentJob> jobs;
+    std::vector<int> jobFiles;
+    for (const int index : files) {
+        auto& context =
+            contexts.emplace_back(std::make_unique<BatchContext>(m_state, index, m_files[index]));
+        try {
+            context->checkSource();
+            jobs.push_back({m_files[index], context.get()});
+            jobFiles.push_back(index);
+        } catch (const Error& error) {
+            context->announceStart();
+            finish(index, *context, error);
+        }
+    }
+    if (jobs.empty()) {
+        return;
+    }
+    std::vector<std::optional<Error>> outcomes;
+    try {
+        outcomes = m_table.documentBatch(jobs, m_target, m_settings);
+    } catch (const std::exception& error) {
+        outcomes.assign(jobs.size(),
+                        ConversionError::processFailed(QString::fromUtf8(error.what())));
+    }
+    outcomes.resize(jobs.size(), ConversionError::failure(FailureKind::Unknown));
+    for (size_t job = 0; job < jobs.size(); ++job) {
+        jobs[job].context->announceStart();
+        finish(jobFiles[job], *jobs[job].context, outcomes[job]);
+    }
+}
+
+// Records a file's outcome. A file that says it converted must have committed an output; once
+// the batch is cancelled, every failure reads "Cancelled" (a killed tool has nothing better to
+// say).
+void BatchRun::finish(int index, BatchContext& context, std::optional<Error> error) {
+    if (!error && context.currentOutputs().isEmpty()) {
+        error = ConversionError::failure(FailureKind::NoOutput);
+    }
+    if (error && m_cancel && m_cancel->isCancelled()) {
+        error = ConversionError::cancelled();
+    }
+    m_results[index] = {error ? QStringList() : context.currentOutputs(), std::move(error)};
+    m_state.release(index);
+}
+
+void BatchRun::skip(const WorkUnit& unit) {
+    for (const int index : unit.files) {
+        m_results[index] = {{}, ConversionError::cancelled()};
+    }
+}
+
+ConversionResult BatchRun::result() const {
+    ConversionResult result;
+    for (int index = 0; index < static_cast<int>(m_files.size()); ++index) {
+        const FileResult& file = m_results[index];
+        if (file.error) {
+            result.addFailure(m_files[index], *file.error);
+        } else {
+            result.addSuccess(m_files[index], file.outputs);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+BatchDriver::BatchDriver(const ConverterTable& converters, int parallelism)
+    : m_converters(&converters), m_parallelism(std::max(1, parallelism)) {}
+
+int BatchDriver::usableCores() {
+    cpu_set_t cores;
+    if (::sched_getaffinity(0, sizeof cores, &cores) != 0) {
+        return 1;
+    }
+    return std::max(1, CPU_COUNT(&cores));
+}
+
+ConversionResult BatchDriver::convert(const QStringList& files, const QString& target,
+                                      const SettingsSnapshot& settings,
+                                      const BatchObserver* observer,
+                                      const CancelToken* cancel) const {
+    BatchRun batch(*m_converters, files, target, settings, observer, cancel);
+    runUnits(
+        batch.plan(), m_parallelism, cancel, [&batch](const WorkUnit& unit) { batch.run(unit); },
+        [&batch](const WorkUnit& unit) { batch.skip(unit); });
+    return batch.result();
 }
 
 QFuture<ConversionResult> BatchDriver::convertInBackground(const QStringList& files,
                                                            const QString& target,
                                                            const SettingsSnapshot& settings,
-                                                           const BatchObserver* observer) const {
+                                                           const BatchObserver* observer,
+                                                           const CancelToken* cancel) const {
     // The driver is copied into the task, so the caller's driver may go out of scope.
-    return QtConcurrent::run([driver = *this, files, target, settings, observer] {
-        return driver.convert(files, target, settings, observer);
+    return QtConcurrent::run([driver = *this, files, target, settings, observer, cancel] {
+        return driver.convert(files, target, settings, observer, cancel);
     });
 }
 

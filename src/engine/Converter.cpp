@@ -27,3 +27,12 @@ const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QStr
 }
 
 }  // namespace pivana
+
+namespace pivana {
+
+WorkKind ConverterTable::workKindFor(FileCategory category, const QString& source,
+                                     const QString& target) const {
+    return workKind ? workKind(category, source, target) : WorkKind::Parallel;
+}
+
+}  // namespace pivana

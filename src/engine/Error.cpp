@@ -34,6 +34,35 @@ bool isGeneric(const QString& text) {
            lower.contains(u"operation could not be completed");
 }
 
+// Past 140 characters (code points, so a cut never splits a character outside the BMP), the
+// text ends at the last space within them, so no word is cut in two; a text without such a space
+// is cut at 140.
+QString shortened(const QString& line) {
+    constexpr qsizetype limit = 140;
+    const QList<uint> codePoints = line.toUcs4();
+    if (codePoints.size() <= limit) {
+        return line;
+    }
+    qsizetype end = limit;
+    // A space right after the limit ends a whole word too.
+    while (end > 0 && codePoints[end] != u' ') {
+        --end;
+    }
+    // Whatever separated the last whole word from the cut goes too: "…" follows a word.
+    const auto separator = [](uint c) {
+        return c == u' ' || c == u'\t' || c == u',' || c == u';' || c == u':' || c == u'.' ||
+               c == u'-';
+    };
+    while (end > 0 && separator(codePoints[end - 1])) {
+        --end;
+    }
+    if (end == 0) {
+        end = limit;
+    }
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()), end) +
+           QChar(0x2026);
+}
+
 }  // namespace
 
 Error::Error(QString domain, int code, QString description, QString failureReason,
@@ -74,6 +103,17 @@ ConversionError ConversionError::unsupportedFormat(const QString& text) {
 
 ConversionError ConversionError::processFailed(const QString& text) {
     return ConversionError(Kind::ProcessFailed, text);
+}
+
+ConversionError ConversionError::failure(FailureKind kind, const QString& prefix,
+                                         const QString& detail) {
+    const std::string_view sentence = failureSentence(kind);
+    ConversionError error(
+        Kind::ProcessFailed,
+        prefix + QString::fromUtf8(sentence.data(), static_cast<qsizetype>(sentence.size())) +
+            (detail.isEmpty() ? QString() : u'\n' + detail));
+    error.setFailureKind(kind);
+    return error;
 }
 
 bool ConversionError::is(const Error& error, Kind kind) {
@@ -117,16 +157,7 @@ QString cleanReason(const Error& error) {
             break;
         }
     }
-    line = trimSpacesAndTabs(line);
-
-    // Counted in code points, so a cut never splits a character outside the BMP.
-    constexpr qsizetype limit = 140;
-    const QList<uint> codePoints = line.toUcs4();
-    if (codePoints.size() > limit) {
-        line = QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()), limit) +
-               QChar(0x2026);
-    }
-    return line;
+    return shortened(trimSpacesAndTabs(line));
 }
 
 FailedConversion FailedConversion::from(const QString& sourcePath, const Error& error) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "engine/Failure.h"
+
 #include <QString>
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace pivana {
 
@@ -22,6 +25,10 @@ public:
     const Error* underlying() const { return m_underlying.get(); }
     const char* what() const noexcept override { return m_what.constData(); }
 
+    /// The kind of failure, when the error was raised as one of the known kinds.
+    std::optional<FailureKind> failureKind() const { return m_kind; }
+    bool isCancelled() const { return m_kind == FailureKind::Cancelled; }
+
     /// The driver's own error for a file whose extension has no route.
     static Error noRoute();
 
@@ -32,7 +39,11 @@ public:
     /// A helper program that could not be started at all.
     static Error processLaunch(const QString& program, int errnum);
 
+protected:
+    void setFailureKind(FailureKind kind) { m_kind = kind; }
+
 private:
+    std::optional<FailureKind> m_kind;
     QString m_domain;
     int m_code;
     QString m_description;
@@ -49,6 +60,13 @@ public:
 
     static ConversionError unsupportedFormat(const QString& text);
     static ConversionError processFailed(const QString& text);
+    /// `processFailed` with the sentence of a known kind of failure, after `prefix` (a tool's
+    /// "pivana-image: ", say), and `detail` on the lines after it (kept for a bug report, never
+    /// shown as the reason). The kind stays readable through `failureKind()`.
+    static ConversionError failure(FailureKind kind, const QString& prefix = {},
+                                   const QString& detail = {});
+    /// The reason of every file a cancelled batch did not convert: "Cancelled".
+    static ConversionError cancelled() { return failure(FailureKind::Cancelled); }
 
     static inline const QString domainName = QStringLiteral("Pivana.ConversionError");
     static bool is(const Error& error, Kind kind);
@@ -58,7 +76,8 @@ private:
 };
 
 /// The one-line reason shown for a failed file: the most specific non-generic text of the
-/// error, cut at its first non-empty line and at 140 characters.
+/// error, cut at its first non-empty line and, past 140 characters, at the last word boundary
+/// before that, with "…" added.
 QString cleanReason(const Error& error);
 
 /// The display form of one failure: the source's file name and the reason text.

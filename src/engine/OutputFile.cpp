@@ -1,6 +1,6 @@
 #include "engine/OutputFile.h"
 
-#include "engine/Converter.h"
+#include "engine/BatchContext.h"
 #include "engine/Error.h"
 
 #include <fcntl.h>
@@ -9,22 +9,27 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QUuid>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 namespace pivana {
 
 namespace {
 
-bool sameFile(const QString& a, const QString& b) {
-    struct stat first {};
-    struct stat second {};
-    if (::stat(QFile::encodeName(a).constData(), &first) != 0 ||
-        ::stat(QFile::encodeName(b).constData(), &second) != 0) {
-        return false;
+QString systemReason(int errnum) {
+    return QString::fromLocal8Bit(std::strerror(errnum));
+}
+
+// A failed write to the output folder, in the words of its kind where it has one.
+ConversionError writeFailure(int errnum) {
+    if (const auto kind = failureOfErrno(errnum, FileAccess::Writing)) {
+        return ConversionError::failure(*kind);
     }
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return ConversionError::processFailed(QStringLiteral("Cannot save the output: ") +
+                                          systemReason(errnum));
 }
 
 }  // namespace
@@ -46,55 +51,83 @@ QString outputPath(const QString& source, const QString& target, const SettingsS
 
 OutputFile::OutputFile(const QString& finalPath, const QString& source, BatchContext& batch)
     : m_finalPath(QFileInfo(finalPath).absoluteFilePath()), m_batch(batch) {
-    if (m_finalPath == QFileInfo(source).absoluteFilePath() || sameFile(m_finalPath, source)) {
-        throw ConversionError::processFailed(
-            QStringLiteral("The output would overwrite the source file itself"));
-    }
-    if (batch.wasWrittenInThisBatch(m_finalPath)) {
-        throw ConversionError::processFailed(
-            QStringLiteral("%1 was already written by an earlier file of this batch")
-                .arg(QFileInfo(m_finalPath).fileName()));
-    }
+    batch.claimOutput(m_finalPath, source);
     const QFileInfo info(m_finalPath);
-    // A folder that cannot take the output fails here, in plain words, before any work.
-    if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0) {
-        throw Error::fileOperation(QStringLiteral("Cannot save"), m_finalPath, errno);
+    // Fails here, in plain words, before any work: a name the folder cannot take.
+    if (QFile::encodeName(info.fileName()).size() > NAME_MAX) {
+        throw ConversionError::failure(FailureKind::NameTooLong);
     }
-    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper();
-    m_stagingPath = info.dir().filePath(
-        QStringLiteral(".%1.pivana-%2%3").arg(info.completeBaseName(), id, suffix));
+    QByteArray folder = QFile::encodeName(info.absolutePath() + QStringLiteral("/.pivana-XXXXXX"));
+    if (!::mkdtemp(folder.data())) {
+        throw writeFailure(errno);
+    }
+    m_stagingFolder = QFile::decodeName(folder);
+    m_stagingPath = m_stagingFolder + u'/' + info.fileName();
 }
 
 OutputFile::~OutputFile() {
-    if (!m_committed) {
-        ::unlink(QFile::encodeName(m_stagingPath).constData());
-    }
+    QDir(m_stagingFolder).removeRecursively();
 }
 
-void OutputFile::commit() {
-    const QByteArray staging = QFile::encodeName(m_stagingPath);
-    const int fd = ::open(staging.constData(), O_RDONLY | O_CLOEXEC);
+void OutputFile::prepare() {
+    m_batch.throwIfCancelled();
+    m_batch.checkSourceUnchanged();
+    const int fd = ::open(QFile::encodeName(m_stagingPath).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        throw ConversionError::processFailed(QStringLiteral("The converter wrote no output for %1")
-                                                 .arg(QFileInfo(m_finalPath).fileName()));
+        throw ConversionError::failure(FailureKind::NoOutput);
     }
     struct stat info {};
     const bool empty = ::fstat(fd, &info) != 0 || info.st_size == 0;
     // Data first, name second: after a power cut the final name holds the old file or the new
     // one, never an empty one.
-    ::fsync(fd);
+    const int synced = empty ? 0 : ::fsync(fd);
+    const int syncError = errno;
     ::close(fd);
     if (empty) {
-        throw ConversionError::processFailed(
-            QStringLiteral("The converter wrote an empty output for %1")
-                .arg(QFileInfo(m_finalPath).fileName()));
+        throw ConversionError::failure(FailureKind::NoOutput);
     }
-    if (::rename(staging.constData(), QFile::encodeName(m_finalPath).constData()) != 0) {
-        throw Error::fileOperation(QStringLiteral("Cannot save"), m_finalPath, errno);
+    if (synced != 0) {
+        throw writeFailure(syncError);
     }
-    m_committed = true;
+}
+
+void OutputFile::publish() {
+    if (::rename(QFile::encodeName(m_stagingPath).constData(),
+                 QFile::encodeName(m_finalPath).constData()) != 0) {
+        throw writeFailure(errno);
+    }
     m_batch.recordOutput(m_finalPath);
+}
+
+void OutputFile::commit() {
+    prepare();
+    publish();
+}
+
+OutputGroup::OutputGroup(const QString& source, BatchContext& batch)
+    : m_source(source), m_batch(batch) {}
+
+OutputGroup::~OutputGroup() = default;
+
+const QString& OutputGroup::add(const QString& finalPath) {
+    m_outputs.push_back(std::make_unique<OutputFile>(finalPath, m_source, m_batch));
+    return m_outputs.back()->stagingPath();
+}
+
+void OutputGroup::commit() {
+    for (const auto& output : m_outputs) {
+        output->prepare();
+    }
+    for (auto output = m_outputs.begin(); output != m_outputs.end(); ++output) {
+        try {
+            (*output)->publish();
+        } catch (const Error&) {
+            for (auto moved = m_outputs.begin(); moved != output; ++moved) {
+                ::unlink(QFile::encodeName((*moved)->finalPath()).constData());
+            }
+            throw;
+        }
+    }
 }
 
 void removeSourceIfAsked(const QString& source, const SettingsSnapshot& settings) {
@@ -102,7 +135,9 @@ void removeSourceIfAsked(const QString& source, const SettingsSnapshot& settings
         return;
     }
     if (::unlink(QFile::encodeName(source).constData()) != 0) {
-        throw Error::fileOperation(QStringLiteral("Cannot delete the original"), source, errno);
+        throw ConversionError::processFailed(
+            QStringLiteral("The output was saved, but the original could not be deleted (%1)")
+                .arg(systemReason(errno)));
     }
 }
 

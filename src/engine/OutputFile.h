@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 namespace pivana {
 
 class BatchContext;
@@ -16,13 +19,15 @@ QString outputFolder(const QString& source, const SettingsSnapshot& settings);
 /// target, in the output folder.
 QString outputPath(const QString& source, const QString& target, const SettingsSnapshot& settings);
 
-/// One output file of a conversion, written atomically. The converter writes to `stagingPath()`,
-/// a hidden file beside the final name with the same extension; `commit()` moves it over the
-/// final name. Until then an existing file of that name is untouched, and a staging file that was
-/// never committed is removed on destruction.
+/// One output file of a conversion, written atomically. The converter (or the tool it runs)
+/// writes to `stagingPath()`: the final name, inside a hidden folder of its own beside the final
+/// file (".pivana-XXXXXX"), so it has the same extension, fits wherever the final name fits, and
+/// whatever a tool leaves beside its output stays in that folder. `commit()` moves the file over
+/// the final name; until then an existing file of that name is untouched. The folder goes, with
+/// anything in it, on every way out.
 ///
-/// Construction refuses, with a clear error, an output that would be the source itself or one
-/// that an earlier file of the same batch already wrote.
+/// Construction refuses, with a clear error, an output that would be the source itself, another
+/// source of the same batch, or an output another file of the batch writes.
 ///
 /// The helper tools stage what they write as well (tools/common/StagedOutput.h), because they are
 /// also run on their own; this layer is the one that knows the batch, so it stays even where the
@@ -37,15 +42,40 @@ public:
     const QString& finalPath() const { return m_finalPath; }
     const QString& stagingPath() const { return m_stagingPath; }
 
-    /// Flushes the staged file to disk and renames it over the final name. Throws when the staged
-    /// file is missing or empty, or the rename fails.
+    /// Flushes the staged file to disk and renames it over the final name. Throws, and keeps the
+    /// old file, when the batch was cancelled, the source changed meanwhile, the staged file is
+    /// missing or empty, or the rename fails.
     void commit();
 
 private:
+    friend class OutputGroup;
+    /// Every check of `commit` and the flush, without the rename.
+    void prepare();
+    void publish();
+
     QString m_finalPath;
+    QString m_stagingFolder;
     QString m_stagingPath;
     BatchContext& m_batch;
-    bool m_committed = false;
+};
+
+/// Several outputs of one source that appear all together or not at all (the pages of a PDF):
+/// each is staged on its own, and `commit` checks every one before it moves any into place.
+class OutputGroup {
+public:
+    OutputGroup(const QString& source, BatchContext& batch);
+    ~OutputGroup();
+
+    /// Claims `finalPath` as one more output and returns the path to write it to.
+    const QString& add(const QString& finalPath);
+    /// Commits every output, or none: should a rename fail part way, the outputs already moved
+    /// into place are removed again.
+    void commit();
+
+private:
+    QString m_source;
+    BatchContext& m_batch;
+    std::vector<std::unique_ptr<OutputFile>> m_outputs;
 };
 
 /// Under "Replace original", deletes the source for good. Call only after every output of the

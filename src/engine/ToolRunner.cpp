@@ -1,11 +1,14 @@
 #include "engine/ToolRunner.h"
 
+#include "engine/CancelToken.h"
 #include "engine/Error.h"
+#include "engine/TemporaryFile.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +19,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 extern char** environ;
@@ -57,47 +62,6 @@ void openPipe(Pipe& pipe, const QString& program) {
     pipe.read.reset(fds[0]);
     pipe.write.reset(fds[1]);
 }
-
-// posix_spawn's file actions and attributes for a tool: standard input from /dev/null, the two
-// pipes as standard output and error, default signal handling, a process group of its own.
-// Released on every way out.
-class SpawnSetup {
-public:
-    SpawnSetup(int outputFd, int errorFd) {
-        posix_spawn_file_actions_init(&m_actions);
-        posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&m_actions, outputFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&m_actions, errorFd, STDERR_FILENO);
-
-        posix_spawnattr_init(&m_attributes);
-        // The child starts with default signal handling, whatever the app ignores or blocks.
-        sigset_t defaults;
-        sigset_t empty;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        sigemptyset(&empty);
-        posix_spawnattr_setsigdefault(&m_attributes, &defaults);
-        posix_spawnattr_setsigmask(&m_attributes, &empty);
-        // Its own process group, so a tool that stops answering is ended with everything it
-        // started.
-        posix_spawnattr_setpgroup(&m_attributes, 0);
-        posix_spawnattr_setflags(
-            &m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&m_actions);
-        posix_spawnattr_destroy(&m_attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    const posix_spawn_file_actions_t* actions() const { return &m_actions; }
-    const posix_spawnattr_t* attributes() const { return &m_attributes; }
-
-private:
-    posix_spawn_file_actions_t m_actions;
-    posix_spawnattr_t m_attributes;
-};
 
 // The program path, then each argument as UTF-8.
 std::vector<QByteArray> argumentStrings(const QByteArray& path, const QStringList& arguments) {
@@ -156,6 +120,7 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    pid_t pid() const { return m_pid; }
     void killGroup() const { ::kill(-m_pid, SIGKILL); }
 
     /// Waits for the tool to end and returns its wait status.
@@ -171,18 +136,78 @@ private:
     pid_t m_pid;
 };
 
+// Everything the child needs, made before the fork: after it, in a process with other threads,
+// only async-signal-safe calls are allowed.
+struct ChildSetup {
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    int nullInput;
+    int output;
+    int error;
+    int execFailure;  // the write end of a pipe that tells the parent why exec failed
+    pid_t parent;
+};
+
+// In the forked child: a process group of its own, killed when the thread that started it dies,
+// default signal handling, the three standard descriptors and no other, then the program.
+[[noreturn]] void becomeTool(const ChildSetup& setup) {
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != setup.parent) {
+        ::_exit(127);  // the parent died before the line above: nobody waits for us
+    }
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        ::sigaction(signal, &defaults, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::dup2(setup.nullInput, STDIN_FILENO);
+    ::dup2(setup.output, STDOUT_FILENO);
+    ::dup2(setup.error, STDERR_FILENO);
+    // Descriptors the app's libraries opened without close-on-exec stay out of the tool.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    ::execve(setup.argv[0], setup.argv.data(), setup.envp.data());
+    const int reason = errno;
+    [[maybe_unused]] const ssize_t written = ::write(setup.execFailure, &reason, sizeof reason);
+    ::_exit(127);
+}
+
 pid_t spawn(const QString& program, const QStringList& arguments, const QStringList& environment,
             const Pipe& outputPipe, const Pipe& errorPipe) {
-    const SpawnSetup setup(outputPipe.write.get(), errorPipe.write.get());
     const QByteArray path = QFile::encodeName(program);
     std::vector<QByteArray> argumentText = argumentStrings(path, arguments);
     std::vector<QByteArray> environmentText = environmentStrings(environment);
-    pid_t pid = 0;
-    const int error =
-        posix_spawn(&pid, path.constData(), setup.actions(), setup.attributes(),
-                    pointersTo(argumentText).data(), pointersTo(environmentText).data());
-    if (error != 0) {
-        throw Error::processLaunch(program, error);
+    const Descriptor nullInput(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    Pipe execFailure;
+    openPipe(execFailure, program);
+    const ChildSetup setup{pointersTo(argumentText),
+                           pointersTo(environmentText),
+                           nullInput.get(),
+                           outputPipe.write.get(),
+                           errorPipe.write.get(),
+                           execFailure.write.get(),
+                           ::getpid()};
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw Error::processLaunch(program, errno);
+    }
+    if (pid == 0) {
+        becomeTool(setup);
+    }
+    // Also here, so the group exists before anyone signals it, whoever runs first.
+    ::setpgid(pid, pid);
+    execFailure.write.reset();
+    int reason = 0;
+    ssize_t n;
+    while ((n = ::read(execFailure.read.get(), &reason, sizeof reason)) < 0 && errno == EINTR) {
+    }
+    if (n == sizeof reason) {
+        Child(pid).wait();
+        throw Error::processLaunch(program, reason);
     }
     return pid;
 }
@@ -209,29 +234,69 @@ void deliverLines(QByteArray& pending, const std::function<void(const QByteArray
     }
 }
 
+// The resident memory of a running process, in bytes; 0 when it cannot be read.
+std::uint64_t residentBytes(pid_t pid) {
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/statm", static_cast<int>(pid));
+    std::FILE* statm = std::fopen(path, "re");
+    if (!statm) {
+        return 0;
+    }
+    unsigned long long size = 0;
+    unsigned long long resident = 0;
+    const int read = std::fscanf(statm, "%llu %llu", &size, &resident);
+    std::fclose(statm);
+    return read == 2 ? resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+
+enum class PumpEnd { Closed, TimedOut, OverMemory, Cancelled };
+
+// Often enough that a runaway allocation is caught a few hundred megabytes past the limit.
+constexpr std::chrono::milliseconds memoryWatchInterval{100};
+
+// How long the next poll may wait: until the deadline, and no longer than the memory watch's
+// interval. -1 waits for the pipes (or the cancel token) alone.
+int pollWait(const ProcessOptions& options, std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    int waitMs = options.memoryLimit > 0 ? static_cast<int>(memoryWatchInterval.count()) : -1;
+    if (options.timeout.count() > 0) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        const int untilDeadline = static_cast<int>(std::max<long long>(0, left));
+        waitMs = waitMs < 0 ? untilDeadline : std::min(waitMs, untilDeadline);
+    }
+    return waitMs;
+}
+
 // Drains standard error and standard output together until both close, so a tool that writes
-// much to either never blocks on a full pipe. Returns false when the time limit passed first.
-bool pumpPipes(int errorFd, int outputFd, const ProcessOptions& options,
-               QByteArray& standardError) {
+// much to either never blocks on a full pipe; meanwhile watches the time limit, the memory limit
+// and the cancel token, and says which ended the wait.
+PumpEnd pumpPipes(pid_t pid, int errorFd, int outputFd, const ProcessOptions& options,
+                  QByteArray& standardError) {
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    const int cancelFd = options.cancel ? options.cancel->descriptor() : -1;
+    auto nextMemoryCheck = std::chrono::steady_clock::now();
     QByteArray pendingOutput;
     bool errorOpen = true;
     bool outputOpen = true;
     while (errorOpen || outputOpen) {
-        pollfd fds[2] = {{errorOpen ? errorFd : -1, POLLIN, 0},
-                         {outputOpen ? outputFd : -1, POLLIN, 0}};
-        int waitMs = -1;
-        if (options.timeout.count() > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
-        }
-        const int ready = ::poll(fds, 2, waitMs);
+        pollfd fds[3] = {{errorOpen ? errorFd : -1, POLLIN, 0},
+                         {outputOpen ? outputFd : -1, POLLIN, 0},
+                         {cancelFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 3, pollWait(options, deadline));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready == 0) {
-            return false;
+        if (options.cancel && options.cancel->isCancelled()) {
+            return PumpEnd::Cancelled;
+        }
+        if (options.memoryLimit > 0 && std::chrono::steady_clock::now() >= nextMemoryCheck) {
+            if (residentBytes(pid) > options.memoryLimit) {
+                return PumpEnd::OverMemory;
+            }
+            nextMemoryCheck = std::chrono::steady_clock::now() + memoryWatchInterval;
+        }
+        if (options.timeout.count() > 0 && std::chrono::steady_clock::now() >= deadline) {
+            return PumpEnd::TimedOut;
         }
         constexpr short readable = POLLIN | POLLHUP | POLLERR;
         if (errorOpen && (fds[0].revents & readable)) {
@@ -242,7 +307,7 @@ bool pumpPipes(int errorFd, int outputFd, const ProcessOptions& options,
             deliverLines(pendingOutput, options.onOutputLine);
         }
     }
-    return true;
+    return PumpEnd::Closed;
 }
 
 QString signalName(int number) {
@@ -265,6 +330,9 @@ QString executableDirectory() {
 
 ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
                           const ProcessOptions& options) {
+    if (options.cancel) {
+        options.cancel->throwIfCancelled();
+    }
     Pipe errorPipe;
     Pipe outputPipe;
     openPipe(errorPipe, program);
@@ -275,43 +343,77 @@ ProcessOutcome runProcess(const QString& program, const QStringList& arguments,
     outputPipe.write.reset();
 
     ProcessOutcome outcome;
-    if (!pumpPipes(errorPipe.read.get(), outputPipe.read.get(), options, outcome.standardError)) {
-        outcome.timedOut = true;
+    const PumpEnd end = pumpPipes(child.pid(), errorPipe.read.get(), outputPipe.read.get(), options,
+                                  outcome.standardError);
+    if (end != PumpEnd::Closed) {
         child.killGroup();
+        outcome.timedOut = end == PumpEnd::TimedOut;
+        outcome.overMemory = end == PumpEnd::OverMemory;
+        outcome.cancelled = end == PumpEnd::Cancelled;
     }
     const int status = child.wait();
-    if (WIFSIGNALED(status)) {
-        outcome.signal = outcome.timedOut ? 0 : WTERMSIG(status);
+    if (WIFSIGNALED(status) && end == PumpEnd::Closed) {
+        outcome.signal = WTERMSIG(status);
     } else if (WIFEXITED(status)) {
         outcome.exitStatus = WEXITSTATUS(status);
     }
     return outcome;
 }
 
-void runTool(const QString& prefix, const QString& program, const QStringList& arguments,
-             const ProcessOptions& options) {
-    const ProcessOutcome outcome = runProcess(program, arguments, options);
+namespace {
+
+// What a tool said before it crashed, on lines of its own after the sentence.
+QString detailOf(const QString& errorText) {
+    const QString trimmed = errorText.trimmed();
+    return trimmed.isEmpty() ? QString() : u'\n' + trimmed;
+}
+
+// Why a tool run failed, in the engine's words, or none when it succeeded.
+std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessOutcome& outcome) {
     const QString errorText = QString::fromUtf8(outcome.standardError);
+    if (outcome.cancelled) {
+        return ConversionError::cancelled();
+    }
     if (outcome.timedOut) {
-        throw ConversionError::processFailed(
-            prefix +
-            QStringLiteral("gave no answer in %1 seconds and was stopped")
-                .arg(std::chrono::duration_cast<std::chrono::seconds>(options.timeout).count()));
+        return ConversionError::failure(FailureKind::TimedOut, prefix);
+    }
+    if (outcome.overMemory) {
+        return ConversionError::failure(FailureKind::TooLarge, prefix);
     }
     if (outcome.signal != 0) {
-        QString message =
-            prefix + QStringLiteral("crashed with signal %1").arg(signalName(outcome.signal));
-        if (!errorText.trimmed().isEmpty()) {
-            message += u'\n' + errorText;
-        }
-        throw ConversionError::processFailed(message);
+        // The sentence for the user; the signal, and anything the tool said, for a bug report.
+        return ConversionError::failure(
+            FailureKind::Crashed, prefix,
+            QStringLiteral("signal %1").arg(signalName(outcome.signal)) + detailOf(errorText));
     }
     if (outcome.exitStatus != 0) {
-        // The tool's own words when it has any; a bare prefix would tell the user nothing.
-        throw ConversionError::processFailed(
-            prefix + (errorText.trimmed().isEmpty()
-                          ? QStringLiteral("exited with status %1").arg(outcome.exitStatus)
-                          : errorText));
+        if (errorText.trimmed().isEmpty()) {
+            return ConversionError::failure(FailureKind::Unknown, prefix);
+        }
+        return ConversionError::processFailed(prefix + errorText);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void runTool(const QString& prefix, const QString& program, const QStringList& arguments,
+             ProcessOptions options) {
+    if (options.timeout.count() == 0) {
+        options.timeout = toolTimeLimit;
+    }
+    if (options.memoryLimit == 0) {
+        options.memoryLimit = toolMemoryLimit;
+    }
+    std::optional<TemporaryDirectory> temporary;
+    if (options.privateTemporaryFolder) {
+        temporary.emplace();
+        // ImageMagick, which libvips calls for a few formats, reads its own variable first.
+        options.environment << QStringLiteral("TMPDIR=") + temporary->path()
+                            << QStringLiteral("MAGICK_TEMPORARY_PATH=") + temporary->path();
+    }
+    if (const auto failure = toolFailure(prefix, runProcess(program, arguments, options))) {
+        throw *failure;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <limits>
 
 namespace pivana::PanelPlacement {
 
@@ -56,15 +57,37 @@ QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& a
     return {QPoint(x, y), size};
 }
 
-QRect placeOnScreen(const QRect& anchor, QSize size) {
+int tallest(const QRect& anchor, const QRect& screen, const QRect& available) {
+    const Side side = sideFor(anchor.center(), screen, available);
+    const bool below = side == Side::below;
+    const bool above = side == Side::above;
+    const int top = below ? std::max(available.top(), anchor.bottom() + 1 + gap) : available.top();
+    const int bottom =
+        above ? std::min(available.bottom() + 1, anchor.top() - gap) : available.bottom() + 1;
+    return std::max(0, bottom - top);
+}
+
+namespace {
+
+QScreen* screenOf(const QRect& anchor) {
     QScreen* screen = QGuiApplication::screenAt(anchor.center());
-    if (!screen) {
-        screen = QGuiApplication::primaryScreen();
-    }
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+QRect placeOnScreen(const QRect& anchor, QSize size) {
+    const QScreen* screen = screenOf(anchor);
     if (!screen) {
         return {anchor.topLeft(), size};  // no screen at all: nothing to keep it inside
     }
     return place(anchor, size, screen->geometry(), screen->availableGeometry());
+}
+
+int tallestOnScreen(const QRect& anchor) {
+    const QScreen* screen = screenOf(anchor);
+    return screen ? tallest(anchor, screen->geometry(), screen->availableGeometry())
+                  : std::numeric_limits<int>::max();
 }
 
 }  // namespace pivana::PanelPlacement

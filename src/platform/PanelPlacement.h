@@ -18,7 +18,15 @@ constexpr int gap = 6;
 /// corner inside.
 QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& available);
 
+/// The tallest a panel placed by `place` can be without leaving `available`: the free height on
+/// the side of the anchor it opens on (below or above it), or the whole free height beside a
+/// side panel.
+int tallest(const QRect& anchor, const QRect& screen, const QRect& available);
+
 /// `place` on the screen that shows the anchor's centre, or the primary screen when none does.
 QRect placeOnScreen(const QRect& anchor, QSize size);
+
+/// `tallest` on that screen; unbounded without a screen.
+int tallestOnScreen(const QRect& anchor);
 
 }  // namespace pivana::PanelPlacement

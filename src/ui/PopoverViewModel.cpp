@@ -27,9 +27,12 @@ PopoverViewModel::PopoverViewModel(AppState& appState, Settings& settings, Batch
           QStringLiteral("clockwise"), QStringLiteral("Convert More"), [this] { convertMore(); },
           this)),
       m_closeRow(new FooterAction(
-          QStringLiteral("xmark"), QStringLiteral("Close"), [this] { close(); }, this)) {
+          QStringLiteral("xmark"), QStringLiteral("Close"), [this] { close(); }, this)),
+      m_cancelRow(new FooterAction(
+          QStringLiteral("xmark"), QStringLiteral("Cancel"), [this] { cancel(); }, this)) {
     connect(&m_appState, &AppState::filesDropped, this, &PopoverViewModel::handleFiles);
     connect(&m_appState, &AppState::isConvertingChanged, this, &PopoverViewModel::changed);
+    connect(&m_appState, &AppState::isConvertingChanged, this, &PopoverViewModel::footerChanged);
     // Hidden while idle work is not running: the next opening starts afresh.
     connect(&m_appState, &AppState::panelVisibleChanged, this, [this] {
         if (!m_appState.panelVisible() && !m_appState.isConverting()) {
@@ -39,6 +42,9 @@ PopoverViewModel::PopoverViewModel(AppState& appState, Settings& settings, Batch
 }
 
 std::vector<FooterAction*> PopoverViewModel::footer() const {
+    if (isConverting()) {
+        return {m_cancelRow};
+    }
     switch (m_state) {
         case State::Idle:
             return {m_settingsRow, m_quitRow};
@@ -73,7 +79,9 @@ QString PopoverViewModel::headline() const {
         case State::Idle:
             return QStringLiteral("Click to browse files");
         case State::PickFormat:
-            return fileLabel();
+            // While the batch converts, the file it is at takes the batch's line: the name is
+            // shown once, and the panel keeps its height.
+            return isConverting() && m_fileCount > 0 ? progressText() : fileLabel();
         case State::Done:
             return doneTitle();
     }
@@ -139,6 +147,7 @@ void PopoverViewModel::setState(State state) {
     if (m_state != state) {
         m_state = state;
         Q_EMIT stateChanged();
+        Q_EMIT footerChanged();
     }
     Q_EMIT changed();
 }
@@ -335,6 +344,12 @@ void PopoverViewModel::openSettings() {
 void PopoverViewModel::closeSettings() {
     m_showSettings = false;
     Q_EMIT changed();
+}
+
+void PopoverViewModel::cancel() {
+    if (isConverting()) {
+        m_runner.cancel();
+    }
 }
 
 void PopoverViewModel::quit() {

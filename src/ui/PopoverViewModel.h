@@ -27,12 +27,17 @@ class BatchRunner {
 public:
     virtual ~BatchRunner() = default;
     struct Callbacks {
+        /// A file starts; `index` counts the files started before it (files convert side by
+        /// side, so this is not always its place in the batch).
         std::function<void(int index, int count, const QString& file)> fileStarted;
         std::function<void(double fraction)> fileProgress;
         std::function<void(const ConversionResult&)> finished;
     };
     virtual void start(const QStringList& files, const QString& format,
                        const SettingsSnapshot& settings, Callbacks callbacks) = 0;
+    /// Stops the running batch: its tools at once, no further file; `finished` still comes,
+    /// with every file not converted failed as "Cancelled".
+    virtual void cancel() = 0;
 };
 
 /// What the popover needs from the panel around it.
@@ -51,7 +56,7 @@ class PopoverViewModel : public QObject {
     QML_UNCREATABLE("The popover is made by the tray controller")
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(
-        QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY stateChanged)
+        QQmlListProperty<pivana::FooterAction> footerRows READ footerRows NOTIFY footerChanged)
     Q_PROPERTY(bool isConverting READ isConverting NOTIFY changed)
     Q_PROPERTY(bool isDropping READ isDropping NOTIFY changed)
     Q_PROPERTY(bool dragHovering READ dragHovering NOTIFY changed)
@@ -63,7 +68,6 @@ class PopoverViewModel : public QObject {
     Q_PROPERTY(QString inFlightFormat READ inFlightFormat NOTIFY changed)
     Q_PROPERTY(QString failureHeadline READ failureHeadline NOTIFY changed)
     Q_PROPERTY(QString failureDetail READ failureDetail NOTIFY changed)
-    Q_PROPERTY(QString progressText READ progressText NOTIFY changed)
     Q_PROPERTY(double progress READ progress NOTIFY changed)
 
 public:
@@ -78,7 +82,7 @@ public:
 
     State state() const { return m_state; }
     /// The footer's rows in this state: Settings and Quit while waiting, Convert More and Close
-    /// when done, none while a format is chosen.
+    /// when done, none while a format is chosen, Cancel while a batch converts.
     std::vector<FooterAction*> footer() const;
     QQmlListProperty<FooterAction> footerRows();
     bool isConverting() const;
@@ -87,7 +91,8 @@ public:
     bool dragHovering() const { return m_dragHovering && !isConverting(); }
     bool showSettings() const { return m_showSettings; }
     QString transientError() const { return m_transientError; }
-    /// The drop zone's first line: the invitation, the batch, or what was converted.
+    /// The drop zone's first line: the invitation, the batch (or, while it converts, the file it
+    /// is at), or what was converted.
     QString headline() const;
     /// The line under it: what can be dropped, or where the outputs went.
     QString detail() const;
@@ -121,6 +126,8 @@ public:
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void closeSettings();
     Q_INVOKABLE void quit();
+    /// Stops the running batch; what it converted so far stays.
+    Q_INVOKABLE void cancel();
     /// The file locations among the dropped URLs, in order; web links and the like are left out.
     Q_INVOKABLE QStringList localFiles(const QVariantList& urls) const;
     /// Whether a drag of these URLs would be taken: one with file locations in it, and not
@@ -137,6 +144,7 @@ public:
 Q_SIGNALS:
     void changed();
     void stateChanged();
+    void footerChanged();
     /// Separate from `changed`, which fires on every progress report: a new list would make the
     /// view build its chips again.
     void targetsChanged();
@@ -179,6 +187,7 @@ private:
     FooterAction* m_quitRow;
     FooterAction* m_convertMoreRow;
     FooterAction* m_closeRow;
+    FooterAction* m_cancelRow;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

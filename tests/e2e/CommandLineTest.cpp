@@ -4,11 +4,13 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 
 using namespace pivana::test;
@@ -156,11 +158,91 @@ TEST_F(CommandLine, UnreadableFilesAndReadOnlyFoldersFailInPlainWords) {
                                       dir.path("secret.png"), dir.path("shelf/photo.png")},
                                      {"HOME=/tmp", "XDG_CONFIG_HOME=" + dir.path("config")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.contains(
-        "secret.png: pivana-image: secret.png: cannot open the file: Permission denied"))
+    EXPECT_TRUE(run.out.contains("secret.png: You do not have permission to read the file\n"))
         << run.out;
-    EXPECT_TRUE(run.out.contains(
-        QString::fromUtf8("photo.png: Cannot save “photo.jpg”: Permission denied")))
+    EXPECT_TRUE(
+        run.out.contains("photo.png: You do not have permission to write to the output folder\n"))
         << run.out;
     EXPECT_EQ(entries(dir.path("shelf")), QStringList{"photo.png"});
+}
+
+TEST_F(CommandLine, DoubleDashEndsTheOptionsAndOddNamesStayOnOneLine) {
+    Scratch dir;
+    pivana::test::saveImage(pivana::test::gradient(16, 16), dir.path("-dash.png"));
+    pivana::test::saveImage(pivana::test::gradient(16, 16), dir.path("two\nlines.png"));
+    const ProgramRun targets =
+        runBinary("pivana", {"--targets", "--", "-dash.png"}, environment, dir.root());
+    EXPECT_EQ(targets.status, 0) << targets.err;
+    const ProgramRun run =
+        runBinary("pivana", {"--to", "jpg", "--", "-dash.png", "two\nlines.png", "\x1b[2Jgone.png"},
+                  environment, dir.root());
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, dir.path("-dash.jpg") + "\n" + dir.path("two\\nlines.jpg") + "\n" +
+                           "\\x1b[2Jgone.png: The file does not exist\n" +
+                           "Converted 2 of 3 to JPG\n");
+    EXPECT_TRUE(exists(dir.path("-dash.jpg")));
+    EXPECT_TRUE(exists(dir.path("two\nlines.jpg")));
+}
+
+namespace {
+
+// The processes still running whose command line names `text`.
+QStringList processesNaming(const QString& text) {
+    QStringList found;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray commandLine = readAll("/proc/" + pid + "/cmdline");
+        if (pid.toInt() > 0 && commandLine.contains(text.toUtf8())) {
+            found << pid + " " + QString::fromUtf8(commandLine).replace(QChar(0), ' ');
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(CommandLine, CtrlCStopsTheBatchKeepsWhatConvertedAndLeavesNothing) {
+    Scratch dir;
+    Scratch temporary;
+    // Photos that take the image tool a second each, so that the batch is stopped half way.
+    pivana::test::saveImage(pivana::test::noise(3000, 3000), dir.path("photo00.png"));
+    QStringList files = {dir.path("photo00.png")};
+    for (int i = 1; i < 10; ++i) {
+        files << dir.path(QString("photo%1.png").arg(i, 2, 10, QChar('0')));
+        ASSERT_TRUE(QFile::copy(files[0], files.last()));
+    }
+    QProcess process;
+    QProcessEnvironment processEnvironment = QProcessEnvironment::systemEnvironment();
+    processEnvironment.insert("XDG_CONFIG_HOME", home.path("config"));
+    processEnvironment.insert("TMPDIR", temporary.root());
+    process.setProcessEnvironment(processEnvironment);
+    process.start(QStringLiteral(PIVANA_BIN_DIR "/pivana"), QStringList{"--to", "jpg"} + files);
+    // Once a tool writes its output, Ctrl-C.
+    for (int wait = 0; wait < 600; ++wait) {
+        if (!QDir(dir.root()).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty()) {
+            break;
+        }
+        process.waitForFinished(50);
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(120000));
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+    QStringList expected = QStringList(files).replaceInStrings(dir.root() + "/", "");
+    int cancelled = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString name = QFileInfo(files[i]).fileName();
+        if (lines.value(i) == name + ": Cancelled") {
+            ++cancelled;
+        } else {
+            EXPECT_EQ(lines.value(i), dir.path(QFileInfo(files[i]).completeBaseName() + ".jpg"));
+            expected << QFileInfo(files[i]).completeBaseName() + ".jpg";
+        }
+    }
+    EXPECT_GT(cancelled, 0) << lines.join('\n');
+    expected.sort();
+    EXPECT_EQ(entries(dir.root()), expected) << "every source, the outputs made, nothing hidden";
+    EXPECT_EQ(entries(temporary.root()), QStringList{});
+    EXPECT_EQ(processesNaming(dir.root()), QStringList{}) << "no helper runs on";
 }

@@ -1,7 +1,7 @@
 // Files dragged from another application, as a user drags them from a file manager: onto the
 // open panel, onto the tray icon, and while a batch converts; and batches handed over by
 // `pivana` from a terminal or a file manager's menu.
-#include "e2e/TrayAppSession.h"
+#include "e2e/TrayAppSuite.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -113,14 +113,39 @@ int accentPixels(const QString& screenshot, const QRect& panel) {
     return static_cast<int>(blue.avg() / 255 * panel.width() * panel.height());
 }
 
-class DragAndDrop : public TrayApp {
+class DragAndDrop : public TrayAppSuite {
 protected:
+    // The target reads the dropped data from the source after the drop: sources stay until
+    // the test is over.
+    void TearDown() override { m_sources.clear(); }
+
+    bool panelShown() const { return user().panelShown(); }
+    QPoint waitForChip() const { return user().waitForChip(); }
+    QRect openPanelFromTray() const { return user().openPanelFromTray(); }
+
     // Two pictures to drag, in a folder of the test's own.
     QStringList pictures(const QString& name) const {
         const QString dir = folder(name);
         saveImage(gradient(64, 48), dir + "/a.png");
         saveImage(gradient(48, 64), dir + "/b.png");
         return {dir + "/a.png", dir + "/b.png"};
+    }
+
+    // Converts an 8-second clip `dir`/holiday.avi to MP4 in the app, long enough to do things
+    // meanwhile; true once its output is being written.
+    bool startLongConversion(const QString& dir) const {
+        writeLongClip(dir + "/holiday.avi");
+        if (!user().openWith({dir + "/holiday.avi"})) {
+            return false;
+        }
+        const QPoint chip = waitForChip();
+        if (chip.isNull()) {
+            return false;
+        }
+        desktop->click(chip);  // MP4
+        return waitUntil([&] {
+            return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty();
+        });
     }
 
     // A press in the drag source, a move onto the target, a release once the target offers
@@ -137,17 +162,11 @@ protected:
         return source.release();
     }
 
-    // The target reads the dropped data from the source after the drop: sources stay until
-    // the test is over.
-    void TearDown() override { m_sources.clear(); }
-
     QPoint panelCentre() const { return openPanelFromTray().center(); }
 
     Desktop::Result pivanaCommand(const QStringList& arguments) const {
         return desktop->run(pivanaProgram, arguments);
     }
-
-    std::vector<std::unique_ptr<DragSource>> m_sources;
 
     // Shows another virtual desktop, as a keyboard shortcut or a pager would.
     static bool switchDesktop(int number) {
@@ -157,6 +176,8 @@ protected:
             return desktop->run("/usr/bin/xdotool", {"get_desktop"}).out.trimmed() == wanted;
         });
     }
+
+    std::vector<std::unique_ptr<DragSource>> m_sources;
 };
 
 }  // namespace

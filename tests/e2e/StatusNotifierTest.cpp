@@ -2,7 +2,7 @@
 // private session bus (trayer still runs, so the item must be preferred over the XEmbed tray),
 // with the host's part played by the test, which reads the item and its menu and activates it
 // at a point, as a panel does where the user clicked.
-#include "e2e/TrayAppSession.h"
+#include "e2e/TrayAppSuite.h"
 
 #include <gtest/gtest.h>
 
@@ -28,21 +28,29 @@ QStringList strings(const QString& reply) {
 
 }  // namespace
 
-class StatusNotifierTray : public TrayApp {
+class StatusNotifierTray : public TrayAppSuite {
 protected:
     static inline std::unique_ptr<QProcess> watcher;
 
     static void SetUpTestSuite() {
         scratch = new QTemporaryDir;
         desktop = new Desktop;
+        pivana = new Pivana;
         if (desktop->start(scratch->path()) && startWatcher()) {
-            startPivana(itemOfThisPivana);
+            startPivana();
         }
     }
 
     static void TearDownTestSuite() {
         stopWatcher();
-        TrayApp::TearDownTestSuite();
+        TrayAppSuite::TearDownTestSuite();
+    }
+
+    void SetUp() override {
+        TrayAppSuite::SetUp();
+        if (!watcher) {
+            GTEST_SKIP() << "no watcher could be started";
+        }
     }
 
     static bool startWatcher() {
@@ -62,15 +70,9 @@ protected:
         }
     }
 
-    void SetUp() override {
-        TrayApp::SetUp();
-        if (!watcher) {
-            GTEST_SKIP() << "no watcher could be started";
-        }
-        // The menu's Quit ends the app.
-        if (pivana->state() != QProcess::Running) {
-            startPivana(itemOfThisPivana);
-        }
+    /// Starts the app and waits for its item: it has no window until the panel opens.
+    static void startPivana() {
+        pivana->start(*desktop, {}, [] { return !registeredItem().isEmpty(); });
     }
 
     /// A method call on the private bus; the printed reply, empty when the call failed.
@@ -88,11 +90,6 @@ protected:
 
     static QString registeredItem() {
         return strings(call(watcherProperty("RegisteredStatusNotifierItems"))).value(0);
-    }
-
-    /// Whether the running pivana's item is registered: its bus name carries its process id.
-    static bool itemOfThisPivana() {
-        return registeredItem().contains(QString("-%1-").arg(pivana->processId()));
     }
 
     /// The item the watcher holds: bus name and object path.
@@ -156,28 +153,28 @@ TEST_F(StatusNotifierTray, ActivationPlacesThePanelByItsPoint) {
     desktop->run("/usr/bin/xdotool", {"mousemove", "200", "600"});
 
     activate({1000, 14});
-    ASSERT_TRUE(waitUntil([this] { return panelShown(); }));
-    QRect panel = shownPanel();
+    ASSERT_TRUE(waitUntil([this] { return user().panelShown(); }));
+    QRect panel = user().shownPanel();
     desktop->screenshot("sni-top");
     EXPECT_EQ(panel.left(), 1000 - 150) << "centred under the point";
     EXPECT_GT(panel.top(), 14) << "below the point";
     EXPECT_LE(panel.top(), 28 + 6);
     activate({1000, 14});
-    EXPECT_TRUE(waitUntil([this] { return !panelShown(); })) << "activating again closes it";
+    EXPECT_TRUE(waitUntil([this] { return !user().panelShown(); })) << "activating again closes it";
 
     activate({1000, 790});
-    ASSERT_TRUE(waitUntil([this] { return panelShown(); }));
-    panel = shownPanel();
+    ASSERT_TRUE(waitUntil([this] { return user().panelShown(); }));
+    panel = user().shownPanel();
     desktop->screenshot("sni-bottom");
     EXPECT_EQ(panel.left(), 1000 - 150);
     EXPECT_EQ(panel.bottom(), 790 - 6 - 1) << "above the point";
     activate({1000, 790});
-    EXPECT_TRUE(waitUntil([this] { return !panelShown(); }));
+    EXPECT_TRUE(waitUntil([this] { return !user().panelShown(); }));
 
     // Opened another way, the panel goes where the icon was last clicked, not to the pointer.
     EXPECT_EQ(desktop->run(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {}).status, 0);
-    ASSERT_TRUE(waitUntil([this] { return panelShown(); }));
-    EXPECT_EQ(shownPanel().bottom(), 790 - 6 - 1);
+    ASSERT_TRUE(waitUntil([this] { return user().panelShown(); }));
+    EXPECT_EQ(user().shownPanel().bottom(), 790 - 6 - 1);
     closePanel();
 }
 
@@ -197,7 +194,8 @@ TEST_F(StatusNotifierTray, QuitInTheMenuEndsTheApp) {
     const auto [service, path] = item();
     call({"--dest=" + service, itemProperty("Menu").section('"', 1, 1), menuInterface + ".Event",
           "int32:" + QString::number(quit), "string:clicked", "variant:int32:0", "uint32:0"});
-    EXPECT_TRUE(pivana->waitForFinished(20000));
-    EXPECT_EQ(pivana->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(pivana->exitCode(), 0);
+    EXPECT_TRUE(pivana->endsWell());
+    // For the tests that may follow.
+    pivana->stop(*desktop);
+    startPivana();
 }

@@ -1,7 +1,8 @@
 // The tray app as a user meets it: a real X server, tray host, window manager and notification
-// daemon on a private session bus; real clicks; outputs checked on disk and notifications read
-// back from the daemon. Screenshots of each state land in the build tree's screenshots folder.
-#include "e2e/TrayAppSession.h"
+// daemon on a private session bus; real clicks and keys; outputs checked on disk and
+// notifications read back from the daemon. Screenshots of each state land in the build tree's
+// screenshots folder.
+#include "e2e/TrayAppSuite.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -9,19 +10,45 @@
 
 #include <QDir>
 #include <QFile>
-#include <QThread>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 
 using namespace pivana::test;
 
+namespace {
+
+class TrayApp : public TrayAppSuite {
+protected:
+    void openWith(const QStringList& files) const { ASSERT_TRUE(user().openWith(files)); }
+
+    QString storedSetting(const QString& key) const {
+        return QSettings(scratch->filePath("config/pivana/pivana.conf"), QSettings::IniFormat)
+            .value(key)
+            .toString();
+    }
+
+    // Opens the settings from the idle panel; the screen is taller than the panel was.
+    QRect openSettings() const {
+        const QRect idle = user().openPanelFromTray();
+        desktop->click(user().settingsRow(idle));
+        EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() > idle.height() + 150; }))
+            << "the settings screen is taller";
+        return user().shownPanel();
+    }
+};
+
+}  // namespace
+
 TEST_F(TrayApp, TrayIconTogglesThePanel) {
-    const QRect panel = openPanelFromTray();
+    const QRect panel = user().openPanelFromTray();
     ASSERT_TRUE(panel.isValid());
     EXPECT_EQ(panel.width(), 300);
     EXPECT_GE(panel.top(), 28) << "below the tray";
     EXPECT_LE(panel.right(), 1279) << "kept on screen";
     desktop->screenshot("idle");
     desktop->click(trayIcon);
-    EXPECT_TRUE(waitUntil([this] { return !panelShown(); }));
+    EXPECT_TRUE(waitUntil([this] { return !user().panelShown(); }));
 }
 
 TEST_F(TrayApp, FilesFromTheCommandLineConvertWithOneClick) {
@@ -29,7 +56,7 @@ TEST_F(TrayApp, FilesFromTheCommandLineConvertWithOneClick) {
     saveImage(gradient(320, 200), dir + "/a.png");
     saveImage(gradient(200, 320, true), dir + "/b.png");
     openWith({dir + "/a.png", dir + "/b.png"});
-    const QPoint chip = waitForChip();
+    const QPoint chip = user().waitForChip();
     desktop->screenshot("pick-format");
     ASSERT_FALSE(chip.isNull());
     desktop->click(chip);  // JPG, the first target of a PNG
@@ -45,8 +72,14 @@ TEST_F(TrayApp, FilesFromTheCommandLineConvertWithOneClick) {
 
 TEST_F(TrayApp, LongConversionShowsItsProgress) {
     const QString dir = folder("movies");
+    writeLongClip(dir + "/holiday.avi");
+    openWith({dir + "/holiday.avi"});
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // MP4
     // While the staged output grows, the panel shows the spinner and how far it is.
-    ASSERT_TRUE(startLongConversion(dir));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty(); }));
     desktop->screenshot("converting");
     EXPECT_TRUE(waitUntil([&] { return exists(dir + "/holiday.mp4"); }, 120000));
     EXPECT_TRUE(waitUntil(
@@ -62,7 +95,7 @@ TEST_F(TrayApp, FailedBatchSaysConversionFailed) {
     file.write("\x89PNG\r\n\x1a\nthis is not a picture");
     file.close();
     openWith({broken});
-    const QPoint chip = waitForChip();
+    const QPoint chip = user().waitForChip();
     ASSERT_FALSE(chip.isNull());
     desktop->click(chip);
     EXPECT_TRUE(waitUntil([] {
@@ -76,68 +109,59 @@ TEST_F(TrayApp, FailedBatchSaysConversionFailed) {
 
 TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
     const QString output = folder("Converted");
-    QRect panel = openPanelFromTray();
-    desktop->click(settingsRow(panel));
-    ASSERT_TRUE(waitUntil([&] { return desktop->panel().height() > 400; }))
-        << "the settings screen is taller";
-    panel = shownPanel();
+    QRect panel = openSettings();
     desktop->screenshot("settings");
+    const int settingsHeight = panel.height();
+
+    // By keyboard: back, the output folder's menu, Replace original, the quality, the bit rate,
+    // Launch at login, Done. The menu's second entry chooses a folder.
+    desktop->key({"Tab", "Tab", "Return", "Down", "Down", "Return"});
+    ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("Choose an output folder") > 0; }));
+    desktop->screenshot("settings-choose-folder");
+    desktop->type(output);
+    desktop->key({"Return"});
+    EXPECT_TRUE(waitUntil([this] { return storedSetting("outputFolderMode") == "Custom folder"; }));
+    // The keyboard still reaches the panel: Escape leaves the settings.
+    ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("Choose an output folder") == 0; }));
+    desktop->key({"Escape"});
+    EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }))
+        << "Escape closes the settings after the folder was chosen";
+    closePanel("after choosing the folder");
 
     // Replace original asks first; Enter takes the default answer, "Enable".
-    desktop->click(at(panel, 242, 143));
-    ASSERT_TRUE(waitUntil([] {
-        return desktop->run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", "^Pivana$"})
-                   .out.count('\n') == 2;
-    }));
+    panel = openSettings();
+    desktop->key({"Tab", "Tab", "Tab", "space"});
+    ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("^Pivana$") == 2; }));
     desktop->screenshot("settings-confirm");
-    desktop->run("/usr/bin/xdotool", {"key", "Return"});
+    desktop->key({"Return"});
     EXPECT_TRUE(waitUntil([this] { return storedSetting("replaceOriginal") == "true"; }));
 
-    desktop->click(at(panel, 25 + 248 * 3 / 10, 253));  // the quality slider, near a third
-    EXPECT_TRUE(waitUntil([this] {
-        return storedSetting("jpgQuality").toDouble() > 20 &&
-               storedSetting("jpgQuality").toDouble() < 50;
-    })) << storedSetting("jpgQuality").toStdString();
-
-    desktop->click(at(panel, 227, 333));  // bit rate: 192, two down is 320
-    QThread::msleep(300);
-    desktop->run("/usr/bin/xdotool", {"key", "Down", "Down", "Return"});
+    desktop->key({"Tab", "Left", "Left", "Left", "Left", "Left"});  // quality, a point a press
+    EXPECT_TRUE(waitUntil([this] { return storedSetting("jpgQuality").toDouble() == 80; }))
+        << storedSetting("jpgQuality").toStdString();
+    desktop->key({"Tab", "Down", "Down"});  // bit rate: 192, two down is 320
     EXPECT_TRUE(waitUntil([this] { return storedSetting("audioBitrate") == "320"; }));
-
-    desktop->click(at(panel, 227, 99));  // output folder menu: the second item chooses a folder
-    QThread::msleep(300);
-    desktop->run("/usr/bin/xdotool", {"key", "Down", "Down", "Return"});
-    ASSERT_TRUE(waitUntil([] {
-        return desktop
-                   ->run("/usr/bin/xdotool",
-                         {"search", "--onlyvisible", "--name", "Choose an output folder"})
-                   .status == 0;
-    }));
-    desktop->run("/usr/bin/xdotool", {"type", "--delay", "5", output});
-    desktop->run("/usr/bin/xdotool", {"key", "Return"});
-    EXPECT_TRUE(waitUntil([this] { return storedSetting("outputFolderMode") == "Custom folder"; }));
     desktop->screenshot("settings-changed");
-    desktop->click(at(panel, 149, 437));  // Done
+    desktop->key({"Tab", "Tab", "space"});  // Done
+    EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }));
     closePanel("after choosing the settings");
 
     // Every value is still there after a restart.
-    stopPivana();
-    startPivana();
-    panel = openPanelFromTray();
-    desktop->click(settingsRow(panel));
-    ASSERT_TRUE(waitUntil([&] { return desktop->panel().height() > 400; }));
+    pivana->stop(*desktop);
+    pivana->start(*desktop);
+    openSettings();
     desktop->screenshot("settings-after-restart");
     EXPECT_EQ(storedSetting("replaceOriginal"), "true");
     EXPECT_EQ(storedSetting("audioBitrate"), "320");
     EXPECT_EQ(storedSetting("outputFolderMode"), "Custom folder");
-    desktop->click(at(shownPanel(), 149, 437));
+    desktop->key({"Escape"});
     closePanel("after the restart");
 
     // A conversion lands in the chosen folder and the source is gone.
     const QString dir = folder("originals");
     saveImage(gradient(120, 90), dir + "/photo.png");
     openWith({dir + "/photo.png"});
-    const QPoint chip = waitForChip();
+    const QPoint chip = user().waitForChip();
     ASSERT_FALSE(chip.isNull());
     desktop->click(chip);
     EXPECT_TRUE(waitUntil([&] { return exists(output + "/photo.jpg"); }));
@@ -145,4 +169,40 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
         << "Replace original deletes the source";
     EXPECT_EQ(probe(output + "/photo.jpg").width, 120);
     closePanel();
+}
+
+TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
+    const QString dir = folder("stopped");
+    writeLongClip(dir + "/holiday.avi");
+    const QByteArray source = readAll(dir + "/holiday.avi");
+    const auto staging = [&] {
+        return QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs);
+    };
+    const auto startConverting = [&] {
+        openWith({dir + "/holiday.avi"});
+        const QPoint chip = user().waitForChip();
+        ASSERT_FALSE(chip.isNull());
+        desktop->click(chip);  // MP4
+        ASSERT_TRUE(waitUntil([&] { return !staging().isEmpty(); }));
+    };
+
+    // Cancel: the footer's one row while a batch converts, the panel's last line.
+    startConverting();
+    const QRect panel = user().shownPanel();
+    desktop->screenshot("converting-cancel");
+    const std::vector<QPoint> lines = inkLines(*desktop, panel);
+    ASSERT_FALSE(lines.empty());
+    desktop->click(lines.back() + QPoint(30, 0));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0) == "Conversion failed | holiday.avi: Cancelled";
+    })) << desktop->notifications().join('\n');
+    EXPECT_EQ(entries(dir), QStringList{"holiday.avi"});
+    closePanel();
+
+    // Quit, here as the session asks it (SIGTERM), half way through the next attempt.
+    startConverting();
+    EXPECT_TRUE(pivana->terminate(*desktop)) << "it quit, it was not killed";
+    EXPECT_EQ(entries(dir), QStringList{"holiday.avi"});
+    EXPECT_EQ(readAll(dir + "/holiday.avi"), source);
+    pivana->start(*desktop);  // for whatever runs after
 }

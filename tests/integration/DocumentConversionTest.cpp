@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QTextDocument>
 #include <QThread>
 
@@ -143,6 +144,30 @@ TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
         "<p style=\"page-break-after: always\"></p><p style=\"page-break-before: always\"></p>");
     TextConverter::renderPdf(document, dir.path("breaks.pdf"));
     EXPECT_LE(pdfPages(dir.path("breaks.pdf")), 3);
+}
+
+TEST_F(DocumentConversion, TypesetPdfIsBlackOnWhiteOnADarkDesktop) {
+    // A dark desktop: near-white text on near-black windows.
+    const QPalette desktop = QGuiApplication::palette();
+    QPalette dark(QColor("#31363b"));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText}) {
+        dark.setColor(role, QColor("#eff0f1"));
+    }
+    dark.setColor(QPalette::Base, QColor("#1b1e20"));
+    dark.setColor(QPalette::Window, QColor("#202326"));
+    QGuiApplication::setPalette(dark);
+
+    // Plain text is typeset as it is; other documents through the office tool's HTML.
+    for (const char* name : {"plain.md", "letter.txt"}) {
+        const QString pdf = convertOne(dir.write(name, "Black ink on white paper\n"), "pdf");
+        const QString page = convertOne(pdf, "png");  // drawn by poppler
+        startVips();
+        const vips::VImage grey = vips::VImage::new_from_file(QFile::encodeName(page).constData())
+                                      .colourspace(VIPS_INTERPRETATION_B_W)[0];
+        EXPECT_LT(grey.min(), 40.0) << name << ": the text is black";
+        EXPECT_EQ(grey.max(), 255.0) << name << ": on white paper";
+    }
+    QGuiApplication::setPalette(desktop);
 }
 
 TEST_F(DocumentConversion, ImagesOfTheSourceAppearInThePdf) {

@@ -55,8 +55,9 @@ std::optional<QString> corpusFile(const QString& relative) {
 }
 
 ProgramRun runBinary(const QString& name, const QStringList& arguments,
-                     const QStringList& extraEnvironment) {
+                     const QStringList& extraEnvironment, const QString& workingDirectory) {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : extraEnvironment) {
         const qsizetype eq = entry.indexOf(u'=');

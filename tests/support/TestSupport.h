@@ -66,7 +66,8 @@ struct ProgramRun {
     QString err;
 };
 ProgramRun runBinary(const QString& name, const QStringList& arguments,
-                     const QStringList& extraEnvironment = {});
+                     const QStringList& extraEnvironment = {},
+                     const QString& workingDirectory = {});
 
 /// Settings with everything at its default.
 SettingsSnapshot defaults();

@@ -1,6 +1,9 @@
+// The batch driver: routing, input order, files side by side, the office's batches, cancel.
 #include "engine/BatchDriver.h"
+#include "engine/CancelToken.h"
 #include "engine/Converter.h"
 #include "engine/OutputFile.h"
+#include "support/FakeConverters.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 using namespace pivana;
@@ -17,53 +24,47 @@ using namespace pivana::test;
 
 namespace {
 
-// A converter that does real file work through the shared output rules: the output holds the
-// target's name followed by the source's bytes.
-void copyConverter(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                   BatchContext& batch) {
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    QFile file(output.stagingPath());
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw ConversionError::processFailed("cannot write");
-    }
-    file.write(target.toUtf8() + ":" + readAll(source));
-    file.close();
-    batch.reportProgress(0.5);
-    output.commit();
-    removeSourceIfAsked(source, settings);
-}
-
-// Writes part of its output, then fails, as a crashing encoder would.
-void failingConverter(const QString& source, const QString& target,
-                      const SettingsSnapshot& settings, BatchContext& batch) {
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    QFile file(output.stagingPath());
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("partial");
-    file.close();
-    throw ConversionError::processFailed("pivana-test: decoder gave up\nsecond line");
-}
-
-ConverterTable tableOf(const ConverterEntry& entry) {
-    ConverterTable table;
-    table.image = table.gifToVideo = table.audio = table.video = table.text = table.pdf =
-        table.presentation = entry;
-    return table;
-}
-
-QStringList failedPaths(const ConversionResult& result) {
-    QStringList paths;
-    for (const FailedFile& failure : result.failed) {
-        paths << failure.path;
-    }
-    return paths;
-}
-
 ConversionResult run(const QStringList& files, const QString& target, const ConverterTable& table,
-                     const SettingsSnapshot& settings = {},
-                     const BatchObserver* observer = nullptr) {
-    return BatchDriver(table).convert(files, target, settings, observer);
+                     const SettingsSnapshot& settings = {}, const BatchObserver* observer = nullptr,
+                     int parallelism = 2) {
+    return BatchDriver(table, parallelism).convert(files, target, settings, observer);
 }
+
+// What ran when: how many files converted at once at most, and in what order they ended. A
+// converter may wait (with a deadline, never for ever) until other files have ended.
+class Concurrency {
+public:
+    void begin(const QString& file) {
+        const std::lock_guard lock(m_mutex);
+        m_running << QFileInfo(file).fileName();
+        m_most = std::max(m_most, static_cast<int>(m_running.size()));
+        m_runningAtStart[QFileInfo(file).fileName()] = m_running;
+    }
+    void end(const QString& file) {
+        const std::lock_guard lock(m_mutex);
+        m_running.removeOne(QFileInfo(file).fileName());
+        m_ended << QFileInfo(file).fileName();
+        m_changed.notify_all();
+    }
+    /// Waits until `count` files have ended; false when they have not within 20 s.
+    bool waitForEnded(int count) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(20),
+                                  [&] { return m_ended.size() >= count; });
+    }
+    int most() const { return m_most; }
+    QStringList ended() const { return m_ended; }
+    /// The files running (itself included) when `name` started.
+    QStringList runningAtStart(const QString& name) const { return m_runningAtStart.value(name); }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QStringList m_running;
+    QStringList m_ended;
+    QHash<QString, QStringList> m_runningAtStart;
+    int m_most = 0;
+};
 
 }  // namespace
 
@@ -192,7 +193,7 @@ TEST(Driver, ReportsEachFileAndItsProgress) {
     observer.fileProgress = [&](int index, double fraction) {
         events << QStringLiteral("progress %1 %2").arg(index).arg(fraction);
     };
-    run(files, "md", tableOf(copyConverter), {}, &observer);
+    run(files, "md", tableOf(copyConverter), {}, &observer, 1);
     EXPECT_EQ(events, (QStringList{"start 0/2 a.txt", "progress 0 0.5", "start 1/2 b.txt",
                                    "progress 1 0.5"}));
 }
@@ -216,85 +217,157 @@ TEST(Driver, RunsOffTheCallingThreadAndOutlivesTheDriverThatStartedIt) {
     EXPECT_EQ(future.result().succeeded, QStringList{file});
 }
 
-// Outputs and sources: nothing the user owns is lost.
-
-TEST(DriverSafety, SameBaseNameTwiceNeverOverwritesTheEarlierOutput) {
-    Scratch dir;
-    const QString mov = dir.write("clip.mov", "first");
-    const QString m4v = dir.write("clip.m4v", "second");
-    SettingsSnapshot settings;
-    settings.replaceOriginal = true;
-    const ConversionResult result = run({mov, m4v}, "mp4", tableOf(copyConverter), settings);
-    EXPECT_EQ(result.succeeded, QStringList{mov});
-    ASSERT_EQ(failedPaths(result), QStringList{m4v});
-    EXPECT_EQ(cleanReason(result.failed[0].error),
-              "clip.mp4 was already written by an earlier file of this batch");
-    EXPECT_EQ(readAll(dir.path("clip.mp4")), "mp4:first");
-    EXPECT_TRUE(exists(m4v)) << "the later source must be kept";
-    EXPECT_EQ(entries(dir.root()), (QStringList{"clip.m4v", "clip.mp4"}));
-}
-
-TEST(DriverSafety, AnOutputFromBeforeTheBatchIsReplaced) {
-    Scratch dir;
-    const QString mov = dir.write("a.mov", "new");
-    dir.write("a.mp4", "old");
-    const ConversionResult result = run({mov}, "mp4", tableOf(copyConverter));
-    EXPECT_EQ(result.succeeded, QStringList{mov});
-    EXPECT_EQ(readAll(dir.path("a.mp4")), "mp4:new");
-}
-
-TEST(DriverSafety, OutputThatWouldBeTheSourceIsRefusedAndTouchesNothing) {
-    Scratch dir;
-    const QString png = dir.write("a.png", "PIXELS");
-    // photo.png is only another name for photo.jpg: its jpg output is the source itself.
-    const QString jpg = dir.write("photo.jpg", "JPEG");
-    const QString alias = dir.path("photo.png");
-    ASSERT_TRUE(QFile::link(jpg, alias));
-    SettingsSnapshot settings;
-    settings.replaceOriginal = true;
-
-    const ConversionResult same = run({png}, "png", tableOf(copyConverter), settings);
-    const ConversionResult viaLink = run({alias}, "jpg", tableOf(copyConverter), settings);
-    for (const ConversionResult* outcome : {&same, &viaLink}) {
-        ASSERT_EQ(outcome->failed.size(), 1u);
-        EXPECT_EQ(cleanReason(outcome->failed[0].error),
-                  "The output would overwrite the source file itself");
-    }
-    EXPECT_EQ(readAll(png), "PIXELS");
-    EXPECT_EQ(readAll(jpg), "JPEG");
-}
-
-TEST(DriverSafety, FailedConversionLeavesNoPartialFileAndKeepsEverything) {
-    Scratch dir;
-    const QString source = dir.write("song.wav", "PCM");
-    dir.write("song.flac", "precious older output");
-    SettingsSnapshot settings;
-    settings.replaceOriginal = true;
-    const ConversionResult result = run({source}, "flac", tableOf(failingConverter), settings);
-    ASSERT_EQ(result.failed.size(), 1u);
-    EXPECT_EQ(cleanReason(result.failed[0].error), "pivana-test: decoder gave up");
-    EXPECT_EQ(readAll(source), "PCM");
-    EXPECT_EQ(readAll(dir.path("song.flac")), "precious older output");
-    EXPECT_EQ(entries(dir.root()), (QStringList{"song.flac", "song.wav"}))
-        << "no staging file left";
-}
-
-TEST(DriverSafety, ReplaceOriginalDeletesOnlyAfterSuccess) {
-    Scratch dir;
-    const QString source = dir.write("a.txt", "text");
-    SettingsSnapshot settings;
-    settings.replaceOriginal = true;
-    const ConversionResult result = run({source}, "md", tableOf(copyConverter), settings);
-    EXPECT_EQ(result.succeeded, QStringList{source});
-    EXPECT_FALSE(exists(source));
-    EXPECT_EQ(readAll(dir.path("a.md")), "md:text");
-}
-
-TEST(DriverSafety, CustomModeWithoutFolderWritesBesideTheSource) {
+TEST(Driver, CustomModeWithoutFolderWritesBesideTheSource) {
     Scratch dir;
     const QString source = dir.write("sub/a.txt", "t");
     SettingsSnapshot settings;
     settings.outputFolderMode = OutputFolderMode::Custom;
     run({source}, "rtf", tableOf(copyConverter), settings);
     EXPECT_TRUE(exists(dir.path("sub/a.rtf")));
+}
+
+// Files side by side.
+
+TEST(DriverParallel, OutcomesStayInInputOrderWhileASlowFileEndsLast) {
+    Scratch dir;
+    QStringList files;
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav", "f.wav"}) {
+        files << dir.write(name, name);
+    }
+    Concurrency seen;
+    ConverterTable table = tableOf([&](const QString& source, const QString& target,
+                                       const SettingsSnapshot& settings, BatchContext& batch) {
+        seen.begin(source);
+        if (source == files[0]) {
+            // The slow file: the others convert meanwhile, on the other worker.
+            EXPECT_TRUE(seen.waitForEnded(5)) << "the other files waited for the slow one";
+        }
+        copyConverter(source, target, settings, batch);
+        seen.end(source);
+    });
+    const ConversionResult result = run(files, "flac", table, {}, nullptr, 2);
+
+    EXPECT_EQ(seen.ended().last(), "a.wav");
+    EXPECT_EQ(seen.most(), 2) << "two at once, never more: each running file holds a decoder";
+    EXPECT_EQ(result.succeeded, files);
+    for (int i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(result.outcomes[i].outputs,
+                  QStringList{dir.path(QFileInfo(files[i]).completeBaseName() + ".flac")});
+    }
+}
+
+TEST(DriverParallel, ExclusiveWorkRunsAloneAndOfficeWorkOneAtATime) {
+    Scratch dir;
+    QStringList files;
+    // p: side by side, x: alone, o: through the office (no document batch entry here).
+    for (const char* name :
+         {"p1.txt", "p2.txt", "x3.txt", "p4.txt", "o5.txt", "o6.txt", "p7.txt", "x8.txt"}) {
+        files << dir.write(name, name);
+    }
+    Concurrency seen;
+    ConverterTable table = tableOf([&](const QString& source, const QString& target,
+                                       const SettingsSnapshot& settings, BatchContext& batch) {
+        seen.begin(source);
+        copyConverter(source, target, settings, batch);
+        seen.end(source);
+    });
+    table.workKind = [](FileCategory, const QString& source, const QString&) {
+        const QChar kind = QFileInfo(source).fileName().front();
+        return kind == u'x' ? WorkKind::Exclusive
+                            : (kind == u'o' ? WorkKind::Office : WorkKind::Parallel);
+    };
+    const ConversionResult result = run(files, "md", table, {}, nullptr, 3);
+    EXPECT_EQ(result.succeeded, files);
+    EXPECT_EQ(seen.runningAtStart("x3.txt"), QStringList{"x3.txt"});
+    EXPECT_EQ(seen.runningAtStart("x8.txt"), QStringList{"x8.txt"});
+    EXPECT_FALSE(seen.runningAtStart("o6.txt").contains("o5.txt"));
+    EXPECT_LE(seen.most(), 3);
+}
+
+TEST(DriverOffice, DocumentsGoToTheOfficeTogetherAndKeepTheirOwnOutcomes) {
+    Scratch dir;
+    const QStringList files = {dir.write("a.docx", "A"), dir.write("b.zip", "Z"),
+                               dir.write("c.docx", "C"), dir.write("notes.txt", "N"),
+                               dir.write("d.odt", "D"),  dir.write("a.odt", "A2")};
+    QList<QStringList> sessions;
+    QStringList started;
+    BatchObserver observer;
+    observer.fileStarted = [&](int, int, const QString& file) {
+        started << QFileInfo(file).fileName();
+    };
+    ConverterTable table = tableOf(copyConverter);
+    table.workKind = [](FileCategory, const QString& source, const QString&) {
+        return source.endsWith(".txt") ? WorkKind::Parallel : WorkKind::Office;
+    };
+    table.documentBatch = [&](const std::vector<DocumentJob>& jobs, const QString& target,
+                              const SettingsSnapshot& settings) {
+        QStringList session;
+        std::vector<std::optional<Error>> outcomes;
+        for (const DocumentJob& job : jobs) {
+            session << QFileInfo(job.source).fileName();
+            job.context->announceStart();
+            if (job.source.endsWith("c.docx")) {
+                outcomes.push_back(ConversionError::processFailed("The office cannot read it"));
+                continue;
+            }
+            try {
+                copyConverter(job.source, target, settings, *job.context);
+                outcomes.emplace_back();
+            } catch (const Error& error) {
+                outcomes.push_back(error);
+            }
+        }
+        sessions << session;
+        return outcomes;
+    };
+    const ConversionResult result = run(files, "pdf", table, {}, &observer, 1);
+
+    // a.odt also becomes a.pdf: it waits for a.docx, alone, and keeps its source.
+    EXPECT_EQ(sessions, (QList<QStringList>{{"a.docx", "c.docx", "d.odt"}, {"a.odt"}}));
+    EXPECT_EQ(reasons(result),
+              (QStringList{"", "Unsupported format", "The office cannot read it", "", "",
+                           "a.pdf was already written by an earlier file of this batch"}));
+    EXPECT_EQ(result.outcomes[0].outputs, QStringList{dir.path("a.pdf")});
+    EXPECT_EQ(readAll(dir.path("a.pdf")), "pdf:A");
+    EXPECT_EQ(started.size(), files.size());
+    EXPECT_TRUE(exists(files[5]));
+}
+
+// Cancel.
+
+TEST(DriverCancel, NoFileStartsOnceCancelledAndEveryFileNotConvertedSaysSo) {
+    Scratch dir;
+    const QStringList files = {dir.write("a.wav", "A"), dir.write("b.wav", "B"),
+                               dir.write("c.wav", "C"), dir.write("d.wav", "D")};
+    CancelToken token;
+    QStringList started;
+    BatchObserver observer;
+    observer.fileStarted = [&](int, int, const QString& file) {
+        started << QFileInfo(file).fileName();
+    };
+    ConverterTable table = tableOf([&](const QString& source, const QString& target,
+                                       const SettingsSnapshot& settings, BatchContext& batch) {
+        if (source == files[1]) {
+            copyConverter(source, target, settings, batch);  // committed before the cancel
+            token.cancel();
+            return;
+        }
+        // a.wav is part way when the batch is cancelled, and stops at its next report.
+        OutputFile output(outputPath(source, target, settings), source, batch);
+        QFile(output.stagingPath()).open(QIODevice::WriteOnly);
+        for (int wait = 0; wait < 2000 && !token.isCancelled(); ++wait) {
+            QThread::msleep(10);
+        }
+        batch.reportProgress(0.5);
+        output.commit();
+    });
+    SettingsSnapshot settings;
+    settings.replaceOriginal = true;
+    const ConversionResult result =
+        BatchDriver(table, 2).convert(files, "flac", settings, &observer, &token);
+
+    EXPECT_EQ(reasons(result), (QStringList{"Cancelled", "", "Cancelled", "Cancelled"}));
+    EXPECT_EQ(started, (QStringList{"a.wav", "b.wav"}));
+    EXPECT_EQ(entries(dir.root()), (QStringList{"a.wav", "b.flac", "c.wav", "d.wav"}))
+        << "sources and committed outputs stay; nothing staged is left";
 }

@@ -1,7 +1,10 @@
 #include "engine/Error.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 using namespace pivana;
@@ -72,6 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReasonCase{"exactly140Kept", Error("T", 0, QString(140, u'a')), QString(140, u'a')},
         ReasonCase{"141Shortened", Error("T", 0, QString(141, u'a')),
                    QString(140, u'a') + QChar(0x2026)},
+        ReasonCase{
+            "longTextEndsAtAWholeWord",
+            Error("T", 0,
+                  QString("pivana-image: ") + QString("damaged ").repeated(16) + "and unreadable"),
+            QString("pivana-image: ") + QString("damaged ").repeated(15).trimmed() + QChar(0x2026)},
+        ReasonCase{"noSeparatorLeftBeforeTheEllipsis",
+                   Error("T", 0, QString(130, u'a') + ", unreadableunreadable"),
+                   QString(130, u'a') + QChar(0x2026)},
         ReasonCase{"astralCharactersCountOnce",
                    Error("T", 0, QString::fromUtf8("\U0001F600").repeated(141)),
                    QString::fromUtf8("\U0001F600").repeated(140) + QChar(0x2026)}),
@@ -81,4 +92,49 @@ TEST(FailedConversionRecord, UsesFileNameAndReason) {
     const FailedConversion failure = FailedConversion::from(
         "/home/u/Pictures/logo.svg", ConversionError::processFailed("Cannot rasterise SVG"));
     EXPECT_EQ(failure, (FailedConversion{"logo.svg", "Cannot rasterise SVG"}));
+}
+
+TEST(FailureWords, EachKindHasItsOwnShortPlainSentence) {
+    QStringList seen;
+    for (int value = 0; value <= static_cast<int>(FailureKind::Unknown); ++value) {
+        const auto kind = static_cast<FailureKind>(value);
+        const ConversionError error = ConversionError::failure(kind, "pivana-image: ");
+        const QString sentence = cleanReason(error).mid(QString("pivana-image: ").size());
+        EXPECT_FALSE(seen.contains(sentence)) << sentence;
+        seen << sentence;
+        EXPECT_LE(sentence.size(), 70) << sentence << ": well under the 140 of a reason";
+        EXPECT_FALSE(sentence.endsWith('.')) << sentence;
+        EXPECT_FALSE(sentence.contains('/')) << sentence;
+        EXPECT_EQ(error.failureKind(), kind);
+    }
+    EXPECT_TRUE(ConversionError::cancelled().isCancelled());
+    EXPECT_EQ(cleanReason(ConversionError::failure(FailureKind::Unknown, "pivana-office: ")),
+              "pivana-office: unknown error");
+    EXPECT_EQ(cleanReason(ConversionError::failure(FailureKind::Crashed, "", "signal 11\nmore")),
+              "The converter stopped unexpectedly")
+        << "the detail is kept, never shown";
+}
+
+TEST(FailureWords, SystemErrorsReadByWhatFailed) {
+    struct Row {
+        int errnum;
+        FileAccess access;
+        std::optional<FailureKind> kind;
+    };
+    const Row rows[] = {
+        {ENOSPC, FileAccess::Writing, FailureKind::DiskFull},
+        {EDQUOT, FileAccess::Writing, FailureKind::DiskFull},
+        {EACCES, FileAccess::Reading, FailureKind::ReadDenied},
+        {EACCES, FileAccess::Writing, FailureKind::WriteDenied},
+        {EROFS, FileAccess::Writing, FailureKind::WriteDenied},
+        {ENOENT, FileAccess::Reading, FailureKind::Missing},
+        {ENOENT, FileAccess::Writing, FailureKind::NoFolder},
+        {ENAMETOOLONG, FileAccess::Writing, FailureKind::NameTooLong},
+        {EIO, FileAccess::Reading, FailureKind::DiskError},
+        {ENOMEM, FileAccess::Reading, FailureKind::TooLarge},
+        {EINVAL, FileAccess::Reading, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(failureOfErrno(row.errnum, row.access), row.kind) << std::strerror(row.errnum);
+    }
 }

@@ -1,3 +1,5 @@
+#include "engine/BatchState.h"
+#include "engine/CancelToken.h"
 #include "engine/Converter.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
@@ -7,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using namespace pivana;
@@ -32,15 +36,46 @@ TEST(OutputNaming, CustomFolderOnlyWhenModeIsCustomAndFolderResolved) {
     EXPECT_EQ(outputPath("/p/a.mov", "mp4", settings), "/p/a.mp4");
 }
 
-TEST(OutputFileCommit, StagesBesideTheFinalNameWithTheSameExtension) {
+TEST(OutputFileStaging, StagesInAHiddenFolderBesideTheFinalNameAndLeavesNothing) {
     Scratch dir;
     BatchContext batch;
-    OutputFile output(dir.path("a.mp4"), dir.path("a.mov"), batch);
-    EXPECT_TRUE(output.stagingPath().startsWith(dir.root() + "/.a.pivana-"));
-    EXPECT_TRUE(output.stagingPath().endsWith(".mp4"));
+    {
+        OutputFile output(dir.path("a.mp4"), dir.path("a.mov"), batch);
+        const QFileInfo staged(output.stagingPath());
+        EXPECT_EQ(staged.fileName(), "a.mp4") << "the final name, so the same extension";
+        EXPECT_TRUE(staged.absolutePath().startsWith(dir.root() + "/.pivana-"));
+        // A tool's partial file and scratch folder beside its output go with the folder.
+        dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), "partial");
+        dir.write(QDir(dir.root()).relativeFilePath(staged.absolutePath()) + "/.work/copy.docx",
+                  "copy");
+    }
+    EXPECT_EQ(entries(dir.root()), QStringList{});
 }
 
-TEST(OutputFileCommit, RefusesEmptyOrMissingOutput) {
+TEST(OutputFileStaging, AnyNameTheFolderTakesConverts) {
+    Scratch dir;
+    BatchContext batch;
+    // 255 bytes, the most a name may have: 83 three-byte characters and "xy.png".
+    const QString longest = QString(83, QChar(0x6771)) + "xy.png";
+    ASSERT_EQ(QFile::encodeName(longest).size(), 255);
+    {
+        OutputFile output(dir.path(longest), dir.path("source.tiff"), batch);
+        dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), "pixels");
+        output.commit();
+    }
+    EXPECT_EQ(readAll(dir.path(longest)), "pixels");
+
+    try {
+        OutputFile tooLong(dir.path(QString(83, QChar(0x6771)) + "xy.tiff"), dir.path("a.png"),
+                           batch);
+        FAIL() << "a name of 256 bytes cannot exist";
+    } catch (const Error& error) {
+        EXPECT_EQ(cleanReason(error), "The output's name is too long for the file system");
+    }
+    EXPECT_EQ(entries(dir.root()), QStringList{longest});
+}
+
+TEST(OutputFileCommit, RefusesEmptyOrMissingOutputAndKeepsTheOldFile) {
     Scratch dir;
     BatchContext batch;
     dir.write("a.png", "old");
@@ -50,41 +85,109 @@ TEST(OutputFileCommit, RefusesEmptyOrMissingOutput) {
     }
     {
         OutputFile empty(dir.path("a.png"), dir.path("a.jpg"), batch);
-        dir.write(QFileInfo(empty.stagingPath()).fileName(), "");
+        dir.write(QDir(dir.root()).relativeFilePath(empty.stagingPath()), "");
         try {
             empty.commit();
             FAIL() << "an empty output must not replace the old file";
         } catch (const Error& error) {
-            EXPECT_EQ(cleanReason(error), "The converter wrote an empty output for a.png");
+            EXPECT_EQ(cleanReason(error), "The conversion produced no output");
         }
     }
     EXPECT_EQ(readAll(dir.path("a.png")), "old");
     EXPECT_EQ(entries(dir.root()), QStringList{"a.png"});
-    EXPECT_FALSE(batch.wasWrittenInThisBatch(dir.path("a.png")));
+    EXPECT_TRUE(batch.currentOutputs().isEmpty());
 }
 
 TEST(OutputFileCommit, ReplacesAtomicallyAndRecordsTheOutput) {
     Scratch dir;
     BatchContext batch;
     dir.write("a.png", "old");
-    OutputFile output(dir.path("a.png"), dir.path("a.jpg"), batch);
-    dir.write(QFileInfo(output.stagingPath()).fileName(), "new");
-    output.commit();
+    {
+        OutputFile output(dir.path("a.png"), dir.path("a.jpg"), batch);
+        dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), "new");
+        output.commit();
+    }
     EXPECT_EQ(readAll(dir.path("a.png")), "new");
-    EXPECT_TRUE(batch.wasWrittenInThisBatch(dir.path("a.png")));
     EXPECT_EQ(batch.currentOutputs(), QStringList{dir.path("a.png")});
+    EXPECT_EQ(entries(dir.root()), QStringList{"a.png"});
 }
 
-TEST(OutputFileCommit, ReadOnlyFolderFailsWithTheSystemReason) {
+TEST(OutputFileCommit, ReadOnlyFolderFailsBeforeAnyWork) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes anywhere";
     }
     Scratch dir;
     BatchContext batch;
     QFile::setPermissions(dir.root(), QFile::ReadOwner | QFile::ExeOwner);
-    OutputFile output(dir.path("a.png"), "/elsewhere/a.jpg", batch);
-    EXPECT_THROW(output.commit(), Error);
+    try {
+        OutputFile output(dir.path("a.png"), "/elsewhere/a.jpg", batch);
+        ADD_FAILURE() << "a folder that cannot be written takes no output";
+    } catch (const Error& error) {
+        EXPECT_EQ(cleanReason(error), "You do not have permission to write to the output folder");
+    }
     QFile::setPermissions(dir.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A source of a batch, checked when it starts, as the driver does.
+struct StartedSource {
+    Scratch dir;
+    QString source = dir.write("scan.tiff", "0123456789");
+    CancelToken token;
+    BatchState state{{source}, nullptr, &token};
+    BatchContext batch{state, 0, source};
+    StartedSource() { batch.checkSource(); }
+};
+
+TEST(OutputFileCommit, RefusesWhenTheSourceChangedOrTheBatchWasCancelled) {
+    for (const bool cancel : {false, true}) {
+        StartedSource started;
+        const Scratch& dir = started.dir;
+        dir.write("scan.png", "old");
+        OutputFile output(dir.path("scan.png"), started.source, started.batch);
+        dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), "short");
+        if (cancel) {
+            started.token.cancel();
+        } else {
+            dir.write("scan.tiff", "01234");  // truncated in place while it converts
+        }
+        try {
+            output.commit();
+            ADD_FAILURE() << "committed";
+        } catch (const Error& error) {
+            EXPECT_EQ(cleanReason(error),
+                      cancel ? "Cancelled" : "The file changed while it was being converted");
+        }
+        EXPECT_EQ(readAll(dir.path("scan.png")), "old");
+    }
+}
+
+TEST(OutputGroupCommit, PagesAppearAllTogetherOrNotAtAll) {
+    Scratch dir;
+    BatchContext batch;
+    dir.write("doc_page2.png", "older page 2");
+    {
+        OutputGroup pages(dir.path("doc.pdf"), batch);
+        for (const char* name : {"doc_page1.png", "doc_page2.png", "doc_page3.png"}) {
+            const QString staged = pages.add(dir.path(name));
+            // Page 3 cannot be written: nothing may appear.
+            if (QString(name) != "doc_page3.png") {
+                dir.write(QDir(dir.root()).relativeFilePath(staged), "page");
+            }
+        }
+        EXPECT_THROW(pages.commit(), Error);
+    }
+    EXPECT_EQ(entries(dir.root()), QStringList{"doc_page2.png"});
+    EXPECT_EQ(readAll(dir.path("doc_page2.png")), "older page 2");
+
+    {
+        OutputGroup pages(dir.path("doc.pdf"), batch);
+        for (const char* name : {"doc_page1.png", "doc_page2.png"}) {
+            dir.write(QDir(dir.root()).relativeFilePath(pages.add(dir.path(name))), name);
+        }
+        pages.commit();
+    }
+    EXPECT_EQ(entries(dir.root()), (QStringList{"doc_page1.png", "doc_page2.png"}));
+    EXPECT_EQ(readAll(dir.path("doc_page2.png")), "doc_page2.png");
 }
 
 TEST(SourceRemoval, DeletesOnlyWhenAskedAndReportsFailure) {
@@ -101,8 +204,8 @@ TEST(SourceRemoval, DeletesOnlyWhenAskedAndReportsFailure) {
         FAIL() << "deleting a vanished source must fail";
     } catch (const Error& error) {
         EXPECT_EQ(cleanReason(error),
-                  QString::fromUtf8(
-                      "Cannot delete the original \u201ca.wav\u201d: No such file or directory"));
+                  "The output was saved, but the original could not be deleted (No such file or "
+                  "directory)");
     }
 }
 

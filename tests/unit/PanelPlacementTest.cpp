@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using pivana::PanelPlacement::place;
+using pivana::PanelPlacement::tallest;
 
 namespace {
 
@@ -70,4 +71,26 @@ TEST(PanelPlacement, TopAndBottomPanelsWinInTheCorners) {
     EXPECT_EQ(place(QRect(14, 14, 1, 1), panel, screen, free), QRect(28, 28, 300, 240));
     // A point in a left panel below the corner still opens beside it.
     EXPECT_EQ(place(QRect(14, 400, 1, 1), panel, screen, free), QRect(28, 280, 300, 240));
+}
+
+TEST(PanelPlacement, TallestIsTheFreeHeightOnTheSideItOpens) {
+    // Below a top panel: from 6 points under the icon to the bottom of the screen.
+    EXPECT_EQ(tallest(QRect(620, 2, 24, 24), screen, belowTopPanel), 800 - 32);
+    // Above a bottom panel: from the top of the screen to 6 points above the icon.
+    EXPECT_EQ(tallest(QRect(620, 774, 24, 24), screen, QRect(0, 0, 1280, 772)), 768);
+    // A 1280 × 800 screen at twice the scale is 640 × 400 points; its tray 14 points high.
+    const QRect doubled(0, 0, 640, 400);
+    const QRect settings =
+        place(QRect(626, 0, 14, 14),
+              QSize(300, tallest(QRect(626, 0, 14, 14), doubled, QRect(0, 14, 640, 386))), doubled,
+              QRect(0, 14, 640, 386));
+    EXPECT_EQ(settings.top(), 20);
+    EXPECT_EQ(settings.bottom(), 399) << "a panel that tall still ends on the screen";
+}
+
+TEST(PanelPlacement, BesideASidePanelTheWholeFreeHeightIsThere) {
+    EXPECT_EQ(tallest(QRect(2, 380, 24, 24), screen, QRect(28, 0, 1252, 800)), 800);
+    // A point in the corner of a bottom and a right panel: above it, up to the bottom panel.
+    const QRect free(0, 0, 1252, 772);
+    EXPECT_EQ(tallest(QRect(1266, 790, 1, 1), screen, free), 772);
 }

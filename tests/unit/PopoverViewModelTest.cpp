@@ -44,10 +44,12 @@ public:
         Callbacks callbacks;
     };
     std::vector<Call> calls;
+    int cancels = 0;
     void start(const QStringList& files, const QString& format, const SettingsSnapshot& settings,
                Callbacks callbacks) override {
         calls.push_back({files, format, settings, std::move(callbacks)});
     }
+    void cancel() override { ++cancels; }
     void finish(const QStringList& succeeded, const QStringList& failed,
                 const QString& reason = "Cannot rasterise SVG") {
         ConversionResult result;
@@ -183,7 +185,9 @@ TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
     runner.calls[0].callbacks.fileStarted(1, 3, "/p/b.heic");
     runner.calls[0].callbacks.fileProgress(0.5);
     EXPECT_EQ(targetLists, 0) << "progress must not hand the view a new chip list";
-    EXPECT_EQ(model.progressText(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    // The file being converted takes the batch's line: no line is added, no name shown twice.
+    EXPECT_EQ(model.headline(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    EXPECT_EQ(model.detail(), "");
 
     runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});
     EXPECT_EQ(model.state(), PopoverViewModel::State::Done);
@@ -301,12 +305,34 @@ TEST_F(Popover, EachStateShowsItsOwnTextsAndFooter) {
     appState.setPanelVisible(true);
     pick({"/p/a.png"});
     model.tapChip("jpg");
+    EXPECT_EQ(model.headline(), "Converting a.png");
+    EXPECT_EQ(model.detail(), "");
     runner.finish({"/p/a.png"}, {});
     clickFooter("Close");
     EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
     EXPECT_FALSE(appState.panelVisible());
     clickFooter("Quit");
     EXPECT_EQ(hooks, (QStringList{"close", "quit"}));
+}
+
+TEST_F(Popover, WhileConvertingTheFooterOffersCancelAndKeepsWhatConverted) {
+    int footerChanges = 0;
+    QObject::connect(&model, &PopoverViewModel::footerChanged, [&] { ++footerChanges; });
+    pick({"/p/a.png", "/p/b.png", "/p/c.png"});
+    model.cancel();
+    EXPECT_EQ(runner.cancels, 0) << "nothing to cancel yet";
+    footerChanges = 0;
+    model.tapChip("jpg");
+    EXPECT_EQ(footer(), QStringList{"xmark Cancel"});
+    EXPECT_EQ(footerChanges, 1) << "the view draws the new row on this signal";
+    clickFooter("Cancel");
+    EXPECT_EQ(runner.cancels, 1);
+
+    runner.finish({"/p/a.png"}, {"/p/b.png", "/p/c.png"}, "Cancelled");
+    EXPECT_EQ(model.doneTitle(), "Converted 1 of 3 to JPG");
+    EXPECT_EQ(model.failureHeadline(), "2 files couldn't convert");
+    EXPECT_EQ(model.failureDetail(), "Cancelled");
+    EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
 }
 
 TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {

@@ -36,7 +36,8 @@ public:
         // Same extension, so libraries that look at it choose the same format.
         const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
         std::random_device seed;
-        m_staging = folder + "." + name + ".part" + std::to_string(seed() % 1000000) + extension;
+        const std::string tail = ".part" + std::to_string(seed() % 1000000) + extension;
+        m_staging = folder + "." + fitted(name, tail) + tail;
     }
     ~StagedOutput() {
         if (!m_committed) {
@@ -58,6 +59,23 @@ public:
     }
 
 private:
+    // `name` cut short enough that "." + it + `tail` stays within the 255 bytes a file name may
+    // have, at a character boundary: any name the output may have has a staging name.
+    static std::string fitted(const std::string& name, const std::string& tail) {
+        constexpr size_t nameMax = 255;
+        const size_t room = nameMax > tail.size() + 1 ? nameMax - tail.size() - 1 : 0;
+        if (name.size() <= room) {
+            return name;
+        }
+        size_t end = room;
+        // Back to the first byte of the character the cut falls in (UTF-8 continuation bytes
+        // are 10xxxxxx).
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+            --end;
+        }
+        return name.substr(0, end);
+    }
+
     std::string m_output;
     std::string m_staging;
     bool m_committed = false;

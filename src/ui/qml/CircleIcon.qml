@@ -1,4 +1,5 @@
 import QtQuick
+import Pivana
 
 // A 28-point circle framing the state icon.
 Item {

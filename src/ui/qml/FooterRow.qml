@@ -1,25 +1,26 @@
 import QtQuick
+import Pivana
 
 // A row of the panel's footer: icon, label, the whole width clickable.
-Item {
+KeyButton {
     id: row
-    property string icon
+    property string symbol
     property string label
-    signal clicked()
-    readonly property bool hovered: area.containsMouse
     implicitHeight: 30
     implicitWidth: 200
+    leftInset: 4
+    rightInset: 4
+    ringRadius: 6
 
-    Rectangle {
-        anchors.fill: parent
-        anchors.leftMargin: 4
-        anchors.rightMargin: 4
+    background: Rectangle {
         radius: 6
-        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, row.hovered ? 0.08 : 0)
+        color: row.hovered ? Theme.hover : "transparent"
         Behavior on color { ColorAnimation { duration: 120; easing.type: Easing.OutQuad } }
+    }
+    contentItem: Item {
         Row {
             anchors.verticalCenter: parent.verticalCenter
-            x: 10
+            x: 14
             spacing: 10
             Item {
                 width: 18
@@ -27,11 +28,8 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 Icon {
                     anchors.centerIn: parent
-                    width: 14
-                    height: 14
-                    path: row.icon
+                    name: row.symbol
                     color: Theme.secondary
-                    lineWidth: 2
                 }
             }
             Text {
@@ -41,11 +39,5 @@ Item {
                 color: Theme.primary
             }
         }
-    }
-    MouseArea {
-        id: area
-        anchors.fill: parent
-        hoverEnabled: true
-        onClicked: row.clicked()
     }
 }

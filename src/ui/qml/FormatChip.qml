@@ -1,38 +1,33 @@
 import QtQuick
+import Pivana
 
 // A capsule button naming one target format.
-Item {
+KeyButton {
     id: chip
     property string label
     property bool selected: false
-    signal clicked()
-    readonly property bool hovered: area.containsMouse
-    implicitWidth: text.implicitWidth + 20
-    implicitHeight: text.implicitHeight + 8
+    // As wide as the label at the heavier weight it takes when chosen: choosing it moves nothing.
+    implicitWidth: Math.ceil(Math.max(regular.advanceWidth, medium.advanceWidth)) + 20
+    implicitHeight: Math.ceil(regular.height) + 8
+    ringRadius: height / 2 + 2
 
-    Rectangle {
-        anchors.fill: parent
+    TextMetrics { id: regular; font.pixelSize: 11; text: chip.label }
+    TextMetrics { id: medium; font.pixelSize: 11; font.weight: Font.Medium; text: chip.label }
+
+    background: Rectangle {
         radius: height / 2
-        color: chip.selected ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.12)
-             : chip.hovered ? Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.08) : "transparent"
+        color: chip.selected ? Theme.selectedFill : chip.hovered ? Theme.hover : "transparent"
         border.width: chip.selected ? 0.75 : 0
         border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.35)
         Behavior on color { ColorAnimation { duration: 120; easing.type: Easing.OutQuad } }
     }
-    Text {
-        id: text
-        anchors.centerIn: parent
+    contentItem: Text {
         text: chip.label
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
         font.pixelSize: 11
         font.weight: chip.selected ? Font.Medium : Font.Normal
-        color: chip.selected ? Theme.accent : chip.hovered ? Theme.primary : Theme.secondary
+        color: chip.selected ? Theme.accentText : chip.hovered ? Theme.primary : Theme.secondary
         Behavior on color { ColorAnimation { duration: 120; easing.type: Easing.OutQuad } }
-    }
-    MouseArea {
-        id: area
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: chip.clicked()
     }
 }

@@ -1,25 +1,17 @@
 import QtQuick
+import Pivana
 
-// A monochrome line icon drawn from SVG path data on a 24-point grid.
-Canvas {
+// One of the panel's symbols in one colour: the desktop icon theme's where it has one, else our
+// own drawing. Drawn at the screen's own pixel size, so it stays crisp when the desktop scales,
+// and never stretched: a larger box centres it.
+Image {
     id: icon
-    property string path
-    property color color: "black"
-    property real lineWidth: 2.2
-    implicitWidth: 14
-    implicitHeight: 14
-    onPathChanged: requestPaint()
-    onColorChanged: requestPaint()
-    onWidthChanged: requestPaint()
-    onPaint: {
-        const ctx = getContext("2d")
-        ctx.reset()
-        ctx.scale(width / 24, height / 24)
-        ctx.strokeStyle = icon.color
-        ctx.lineWidth = icon.lineWidth
-        ctx.lineCap = "round"
-        ctx.lineJoin = "round"
-        ctx.path = icon.path
-        ctx.stroke()
-    }
+    property string name
+    property color color: Theme.primary
+    property int size: 16
+    width: size
+    height: size
+    sourceSize: Qt.size(size, size)
+    fillMode: Image.Pad
+    source: name === "" ? "" : "image://icon/" + name + "/" + String(color).substring(1)
 }

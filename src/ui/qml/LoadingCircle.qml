@@ -1,4 +1,5 @@
 import QtQuick
+import Pivana
 
 // The spinner: a quarter arc turning once a second, its angle taken from the clock.
 Canvas {

@@ -7,13 +7,32 @@ Item {
     required property PopoverViewModel model
     required property SettingsViewModel settingsModel
     property bool translucent: true
+    // The tallest the screen lets the panel be; the tray controller sets it.
+    property real maxHeight: 100000
     readonly property int state: model.state
 
     width: 300
-    height: Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
-                                                                  : main.implicitHeight + 14)
+    height: Math.min(maxHeight,
+                     Math.max(10, model.showSettings && settingsView.item ? settingsView.item.implicitHeight
+                                                                          : main.implicitHeight + 6 + 14))
     focus: true
     Keys.onEscapePressed: model.pressEscape()
+
+    // Keys reach the popover only while something in it has the focus. Give it back when the item
+    // that had it goes away (a row of the previous state, the closed settings) or when a menu or a
+    // dialog took it and the panel is active again.
+    function keepFocus() {
+        const window = root.Window.window
+        if (window && window.active
+                && (!window.activeFocusItem || window.activeFocusItem === window.contentItem)) {
+            root.forceActiveFocus()
+        }
+    }
+    Connections {
+        target: root.Window.window
+        function onActiveFocusItemChanged() { Qt.callLater(root.keepFocus) }
+        function onActiveChanged() { Qt.callLater(root.keepFocus) }
+    }
 
     Rectangle {
         id: background
@@ -47,15 +66,21 @@ Item {
             // What a drag the panel would take shows while it hovers.
             Rectangle {
                 anchors.fill: parent
+                anchors.margins: 2
                 visible: root.model.dragHovering
                 radius: 12
                 color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.12)
                 border.width: 1.5
                 border.color: Theme.accent
             }
-            MouseArea {
+            KeyButton {
                 anchors.fill: parent
-                cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor : Qt.ArrowCursor
+                anchors.margins: 2
+                ringRadius: 12
+                HoverHandler {
+                    cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor
+                                                                      : Qt.ArrowCursor
+                }
                 onClicked: root.model.tapDropZone()
             }
             Column {
@@ -89,9 +114,7 @@ Item {
                         visible: !root.model.isConverting
                         Icon {
                             anchors.centerIn: parent
-                            width: 14
-                            height: 14
-                            path: root.state === PopoverViewModel.Done ? Icons.checkmark : Icons.arrowDown
+                            name: root.state === PopoverViewModel.Done ? "checkmark" : "arrowDown"
                             rotation: root.state === PopoverViewModel.PickFormat ? -90 : 0
                             color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.75)
                             Behavior on rotation { NumberAnimation { duration: 300; easing.type: Easing.OutBack } }
@@ -103,6 +126,7 @@ Item {
                     visible: root.model.transientError === ""
                     width: parent.width
                     spacing: 2
+                    // The batch, or while it converts, which file it is at: one line either way.
                     Text {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
@@ -120,32 +144,7 @@ Item {
                         elide: Text.ElideMiddle
                         text: root.model.detail
                         font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b,
-                                       root.state === PopoverViewModel.Done ? 0.65 : 0.5)
-                    }
-                    // What a running batch is doing.
-                    Text {
-                        visible: root.model.isConverting && root.model.progressText !== ""
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        elide: Text.ElideMiddle
-                        text: root.model.progressText
-                        font.pixelSize: 11
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.6)
-                    }
-                    Rectangle {
-                        visible: root.model.isConverting && root.model.progress > 0
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        width: 160
-                        height: 3
-                        radius: 1.5
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.12)
-                        Rectangle {
-                            width: parent.width * root.model.progress
-                            height: parent.height
-                            radius: parent.radius
-                            color: Theme.accent
-                        }
+                        color: root.state === PopoverViewModel.Done ? Theme.secondary : Theme.tertiary
                     }
                     // Failure summary of a finished batch.
                     Item { visible: root.model.failureHeadline !== ""; width: 1; height: 6 }
@@ -157,7 +156,7 @@ Item {
                         text: root.model.failureHeadline
                         font.pixelSize: 11
                         font.weight: Font.Medium
-                        color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.9)
+                        color: Theme.warning
                     }
                     Text {
                         visible: root.model.failureDetail !== ""
@@ -168,8 +167,26 @@ Item {
                         elide: Text.ElideRight
                         text: root.model.failureDetail
                         font.pixelSize: 10
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.5)
+                        color: Theme.tertiary
                     }
+                }
+            }
+            // How far the file being converted is, in the zone's bottom margin: it takes no
+            // room of its own, so nothing moves when a conversion starts or ends.
+            Rectangle {
+                visible: root.model.isConverting && root.model.progress > 0
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 8
+                width: 160
+                height: 3
+                radius: 1.5
+                color: Theme.hover
+                Rectangle {
+                    width: parent.width * root.model.progress
+                    height: parent.height
+                    radius: parent.radius
+                    color: Theme.accent
                 }
             }
         }
@@ -205,7 +222,7 @@ Item {
         Item {
             visible: footer.count > 0
             width: parent.width
-            height: footer.count * 30 + 8
+            height: footer.count * 30
             Repeater {
                 id: footer
                 model: root.model.footerRows
@@ -214,7 +231,7 @@ Item {
                     required property int index
                     y: index * implicitHeight
                     width: parent.width
-                    icon: Icons[modelData.icon]
+                    symbol: modelData.icon
                     label: modelData.label
                     onClicked: modelData.trigger()
                 }
@@ -230,6 +247,7 @@ Item {
         width: parent.width
         sourceComponent: InlineSettingsView {
             width: settingsView.width
+            maxHeight: root.maxHeight
             model: root.settingsModel
             onDismiss: root.model.closeSettings()
         }

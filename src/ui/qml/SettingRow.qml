@@ -1,4 +1,5 @@
 import QtQuick
+import Pivana
 
 // A label on the left, its control on the right, a divider below.
 Item {

@@ -1,4 +1,5 @@
 import QtQuick
+import Pivana
 
 // A titled group of setting rows.
 Column {

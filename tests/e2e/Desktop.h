@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QPoint>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+#include <vips/vips8>
+
+namespace pivana::test {
+
+/// trayer sits at the top right, 28 points square, with our icon as its only one.
+inline constexpr QPoint trayIcon(1280 - 14, 14);
+
+/// An 8-second 1080p clip that has to be re-encoded: long enough to watch it convert.
+void writeLongClip(const QString& path);
+
+/// Polls until the condition holds or the time is up; no fixed sleeps.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+/// A desktop session of our own: an X server, a window manager, a tray host and a notification
+/// daemon on a private session bus.
+class Desktop {
+public:
+    /// The environment the session's programs run in.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    /// Starts it all, its files under `home`; false when something would not start.
+    bool start(const QString& home);
+    void stop();
+
+    /// (Re)starts the tray host at the top right with the given background.
+    bool startTray(const QString& background);
+
+    bool launch(const QString& program, const QStringList& arguments);
+    struct Result {
+        int status;
+        QString out;
+        QString err;
+    };
+    Result run(const QString& program, const QStringList& arguments, int timeoutMs = 20000) const;
+
+    /// The frame of the first window on screen whose name matches the regular expression; none
+    /// when no such window is on screen.
+    QRect window(const QString& pattern) const;
+    /// The panel's window while it is on screen.
+    QRect panel() const { return window("^Pivana$"); }
+    /// Windows on screen whose name matches the regular expression.
+    int windowsNamed(const QString& pattern) const;
+    void click(QPoint point) const;
+    void key(const QStringList& keys) const;
+    void type(const QString& text) const;
+    /// Saves a screenshot of the whole screen under `name` in the build tree's screenshots folder
+    /// and returns its path.
+    QString screenshot(const QString& name) const;
+    /// Summaries and bodies the notification daemon has shown, newest first, as "title | body".
+    QStringList notifications() const;
+
+private:
+    std::unique_ptr<QProcess> m_tray;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+/// The tray app running in a desktop.
+class Pivana {
+public:
+    /// Starts it with the desktop's environment changed by `changes` ("NAME=value"), and waits
+    /// until `ready`: by default, until its windows exist.
+    void start(const Desktop& desktop, const QStringList& changes = {},
+               const std::function<bool()>& ready = {});
+    /// Waits for it to end by itself; true when it ended with status 0.
+    bool endsWell(int timeoutMs = 20000);
+    void stop(const Desktop& desktop);
+    /// Asks it to quit as the session does (SIGTERM); true when it then ended by itself.
+    bool terminate(const Desktop& desktop);
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
+
+/// The inside of the panel in a fresh screenshot, in grey levels.
+vips::VImage panelPixels(const Desktop& desktop, const QRect& panel);
+
+/// Whether the app has drawn the panel yet: a window just mapped shows as black until its first
+/// frame.
+bool panelDrawn(const Desktop& desktop, const QRect& panel);
+
+/// Lines of ink on the panel, top to bottom, found in a screenshot: each band of rows with pixels
+/// that stand out from the panel's background (dark on a light panel, light on a dark one), as
+/// the point where its ink starts in the middle of the band.
+std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel);
+
+/// What a user does with the panel, in the desktop.
+class PanelUser {
+public:
+    explicit PanelUser(const Desktop& desktop) : m_desktop(desktop) {}
+
+    bool panelShown() const { return m_desktop.panel().isValid(); }
+    /// Hands files to the running app as the file manager does; the panel opens.
+    bool openWith(const QStringList& files) const;
+    /// Opens the panel with a click on the tray icon, once the tray shows it.
+    QRect openPanelFromTray() const;
+    /// The panel's frame once it is seen and drawn.
+    QRect shownPanel() const;
+    /// The first format chip, once the chips have faded in; null when none shows.
+    QPoint waitForChip() const;
+    /// The footer's Settings row in the idle panel.
+    QPoint settingsRow(const QRect& panel) const;
+    /// Waits until the panel shows the same picture twice in a row: its state drawn, its
+    /// animations over.
+    bool settled() const;
+    /// Closes the panel with a click elsewhere; false when it stays open.
+    bool closePanel() const;
+
+private:
+    const Desktop& m_desktop;
+};
+
+}  // namespace pivana::test

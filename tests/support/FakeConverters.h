@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/BatchDriver.h"
+#include "engine/Converter.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace pivana::test {
+
+/// A converter that does real file work through the shared output rules: the output holds the
+/// target's name followed by the source's bytes.
+void copyConverter(const QString& source, const QString& target, const SettingsSnapshot& settings,
+                   BatchContext& batch);
+
+/// The same entry in every slot.
+ConverterTable tableOf(const ConverterEntry& entry);
+
+QStringList failedPaths(const ConversionResult& result);
+/// Each file's reason in input order, "" for a file that converted.
+QStringList reasons(const ConversionResult& result);
+
+}  // namespace pivana::test

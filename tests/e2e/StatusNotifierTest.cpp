@@ -3,6 +3,8 @@
 // with the host's part played by the test, which reads the item and its menu and activates it
 // at a point, as a panel does where the user clicked.
 #include "e2e/TrayAppSuite.h"
+#include "support/ImageFixtures.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +81,8 @@ protected:
     static QString call(const QStringList& arguments) {
         const Desktop::Result result = desktop->run(
             "/usr/bin/dbus-send", QStringList{"--session", "--print-reply"} + arguments);
-        return result.status == 0 ? result.out : QString();
+        // Without its first line, which tells the time and the serial number of the reply.
+        return result.status == 0 ? result.out.section('\n', 1) : QString();
     }
 
     static QStringList watcherProperty(const QString& name) {
@@ -110,10 +113,14 @@ protected:
 
     void activate(QPoint point) const {
         const auto [service, path] = item();
-        EXPECT_FALSE(
-            call({"--dest=" + service, path, itemInterface + ".Activate",
-                  "int32:" + QString::number(point.x()), "int32:" + QString::number(point.y())})
-                .isEmpty());
+        // A call without an answer: dbus-send tells by its status whether it went through.
+        EXPECT_EQ(desktop
+                      ->run("/usr/bin/dbus-send",
+                            {"--session", "--print-reply", "--dest=" + service, path,
+                             itemInterface + ".Activate", "int32:" + QString::number(point.x()),
+                             "int32:" + QString::number(point.y())})
+                      .status,
+                  0);
     }
 
     /// The menu's entries: their ids and labels, from its layout.
@@ -183,6 +190,20 @@ TEST_F(StatusNotifierTray, RegistersAgainWithANewWatcher) {
     stopWatcher();
     ASSERT_TRUE(startWatcher());
     EXPECT_FALSE(item().first.isEmpty()) << "the item registers with the watcher that came back";
+}
+
+TEST_F(StatusNotifierTray, ConvertsAndNotifiesAsOnAnyTray) {
+    const QString dir = folder("photos");
+    saveImage(gradient(64, 48), dir + "/a.png");
+    ASSERT_TRUE(user().openWith({dir + "/a.png"}));
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // JPG
+    EXPECT_TRUE(waitUntil([&] { return exists(dir + "/a.jpg"); }));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0).startsWith("Converted | ");
+    })) << desktop->notifications().join('\n');
+    closePanel();
 }
 
 TEST_F(StatusNotifierTray, QuitInTheMenuEndsTheApp) {

@@ -172,6 +172,10 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
 }
 
 TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
+    // Outputs beside their sources, and the sources kept, whatever the tests before chose.
+    pivana->stop(*desktop);
+    QFile::remove(scratch->filePath("config/pivana/pivana.conf"));
+    pivana->start(*desktop);
     const QString dir = folder("stopped");
     writeLongClip(dir + "/holiday.avi");
     const QByteArray source = readAll(dir + "/holiday.avi");

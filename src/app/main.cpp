@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "app/StatusBarController.h"
 #include "app/TerminationSignals.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/FreedesktopServices.h"
 #include "platform/TrayIcon.h"
 #include "settings/Settings.h"
@@ -82,10 +83,16 @@ int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     // The tray app idles between batches and starts only a few threads: two shared allocator
     // arenas instead of one per thread keep less memory scattered and unreturned.
     mallopt(M_ARENA_MAX, 2);
-    // A Wayland client cannot place its own panel under the tray icon; XWayland can.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qgetenv("XDG_SESSION_TYPE") == "wayland") {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const pivana::DisplayPlatform::Choice platform =
+        pivana::DisplayPlatform::chooseForEnvironment();
+    if (!platform.message.isEmpty()) {
+        print(platform.message);
+    }
+    if (!platform.runs) {
+        return 1;
+    }
+    if (!platform.platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform.platform);
     }
     QApplication app(argc, argv);
     describeTrayApplication();

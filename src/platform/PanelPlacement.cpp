@@ -8,10 +8,48 @@
 
 namespace pivana::PanelPlacement {
 
+namespace {
+
+enum class Side { below, above, right, left };
+
+// A desktop panel reserves its strip of the screen: an anchor in a strip at the top or bottom
+// edge opens the panel away from that edge, in a strip at a side edge beside it. Elsewhere
+// (a panel that hides itself, or a point on the desktop) the nearer of top and bottom decides.
+Side sideFor(QPoint anchor, const QRect& screen, const QRect& available) {
+    if (anchor.y() < available.top()) {
+        return Side::below;
+    }
+    if (anchor.y() > available.bottom()) {
+        return Side::above;
+    }
+    if (anchor.x() < available.left()) {
+        return Side::right;
+    }
+    if (anchor.x() > available.right()) {
+        return Side::left;
+    }
+    return anchor.y() < screen.center().y() ? Side::below : Side::above;
+}
+
+}  // namespace
+
 QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& available) {
-    const bool below = anchor.center().y() < screen.center().y();
     int x = anchor.center().x() - size.width() / 2;
-    int y = below ? anchor.bottom() + 1 + gap : anchor.top() - size.height() - gap;
+    int y = anchor.center().y() - size.height() / 2;
+    switch (sideFor(anchor.center(), screen, available)) {
+        case Side::below:
+            y = anchor.bottom() + 1 + gap;
+            break;
+        case Side::above:
+            y = anchor.top() - size.height() - gap;
+            break;
+        case Side::right:
+            x = anchor.right() + 1 + gap;
+            break;
+        case Side::left:
+            x = anchor.left() - size.width() - gap;
+            break;
+    }
     x = std::clamp(x, available.left(),
                    std::max(available.left(), available.right() + 1 - size.width()));
     y = std::clamp(y, available.top(),
@@ -20,10 +58,12 @@ QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& a
 }
 
 int tallest(const QRect& anchor, const QRect& screen, const QRect& available) {
-    const bool below = anchor.center().y() < screen.center().y();
+    const Side side = sideFor(anchor.center(), screen, available);
+    const bool below = side == Side::below;
+    const bool above = side == Side::above;
     const int top = below ? std::max(available.top(), anchor.bottom() + 1 + gap) : available.top();
     const int bottom =
-        below ? available.bottom() + 1 : std::min(available.bottom() + 1, anchor.top() - gap);
+        above ? std::min(available.bottom() + 1, anchor.top() - gap) : available.bottom() + 1;
     return std::max(0, bottom - top);
 }
 

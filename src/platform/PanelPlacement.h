@@ -10,14 +10,17 @@ namespace pivana::PanelPlacement {
 constexpr int gap = 6;
 
 /// The panel's frame for an anchor: the tray icon's rectangle when the tray host tells it, else a
-/// 1 × 1 rectangle at the point the user clicked. The panel is centred on the anchor, opens below
-/// it when the anchor lies in the upper half of `screen` (a panel at the top of the screen) and
-/// above it otherwise, and is kept inside `available`, the screen less the desktop's own panels.
-/// A panel larger than `available` keeps its size with its top-left corner inside.
+/// 1 × 1 rectangle at the point the user clicked. The panel opens away from the desktop panel
+/// the anchor lies in (the part of `screen` outside `available`): below a top panel and above a
+/// bottom one, centred on the anchor; beside a left or right panel, level with it. An anchor
+/// inside `available` opens it below when in the upper half of `screen`, above otherwise. The
+/// panel is kept inside `available`; one larger than that keeps its size with its top-left
+/// corner inside.
 QRect place(const QRect& anchor, QSize size, const QRect& screen, const QRect& available);
 
 /// The tallest a panel placed by `place` can be without leaving `available`: the free height on
-/// the side of the anchor it opens on.
+/// the side of the anchor it opens on (below or above it), or the whole free height beside a
+/// side panel.
 int tallest(const QRect& anchor, const QRect& screen, const QRect& available);
 
 /// `place` on the screen that shows the anchor's centre, or the primary screen when none does.

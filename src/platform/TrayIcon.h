@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QRect>
 #include <QStringList>
-#include <QSystemTrayIcon>
 
 #include <functional>
 #include <memory>
@@ -29,7 +28,8 @@ public:
     /// The menu of a secondary click; the caller keeps it alive.
     virtual void setMenu(QMenu* menu) = 0;
     /// What a panel opened from the icon is placed against: the icon's rectangle on screen when
-    /// the host tells it, else a 1 × 1 rectangle at the pointer.
+    /// the host tells it, or a 1 × 1 rectangle at the point where the host says the icon was
+    /// clicked; only when neither is known, a 1 × 1 rectangle at the pointer.
     virtual QRect anchor() const = 0;
 
     /// Asked at every step of a drag of files over the icon: whether a drop would be taken now.
@@ -47,27 +47,10 @@ private:
     std::function<bool()> m_accepting;
 };
 
-/// The icon through QSystemTrayIcon, which finds the desktop's tray host itself.
-class QtTrayIcon final : public TrayIcon {
-    Q_OBJECT
-
-public:
-    explicit QtTrayIcon(QObject* parent = nullptr);
-
-    bool hostAvailable() const override;
-    void show() override;
-    void setIcon(const QIcon& icon) override;
-    void setToolTip(const QString& text) override;
-    void setMenu(QMenu* menu) override;
-    QRect anchor() const override;
-
-private:
-    QSystemTrayIcon m_icon;
-};
-
-/// The icon this desktop shows best. Where a StatusNotifierItem host runs, Qt's icon talks to it
-/// over D-Bus; on other X11 desktops the icon is a window of our own docked into the XEmbed
-/// tray, the only kind of icon that can take drops.
+/// The icon this desktop shows best. Where a StatusNotifierItem host runs, an item of our own on
+/// the session bus; else, on X11, a window of our own docked into the XEmbed tray (the only kind
+/// of icon that can take drops), which waits for a tray when none runs yet; else the item, which
+/// waits for a host.
 std::unique_ptr<TrayIcon> createTrayIcon();
 
 }  // namespace pivana

@@ -198,7 +198,8 @@ QStringList Desktop::notifications() const {
     return shown;
 }
 
-void Pivana::start(const Desktop& desktop, const QStringList& changes) {
+void Pivana::start(const Desktop& desktop, const QStringList& changes,
+                   const std::function<bool()>& ready) {
     QProcessEnvironment environment = desktop.environment;
     for (const QString& change : changes) {
         environment.insert(change.section('=', 0, 0), change.section('=', 1));
@@ -209,9 +210,14 @@ void Pivana::start(const Desktop& desktop, const QStringList& changes) {
     m_process->start(QStringLiteral(PIVANA_BIN_DIR "/pivana"), {});
     m_process->waitForStarted();
     // Its windows exist once it answers later instances.
-    waitUntil([&desktop] {
+    waitUntil(ready ? ready : [&desktop] {
         return desktop.run("/usr/bin/xdotool", {"search", "--class", "pivana"}).status == 0;
     });
+}
+
+bool Pivana::endsWell(int timeoutMs) {
+    return m_process && m_process->waitForFinished(timeoutMs) &&
+           m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
 }
 
 void Pivana::stop(const Desktop& desktop) {

@@ -72,8 +72,12 @@ private:
 /// The tray app running in a desktop.
 class Pivana {
 public:
-    /// Starts it with the desktop's environment changed by `changes` ("NAME=value").
-    void start(const Desktop& desktop, const QStringList& changes = {});
+    /// Starts it with the desktop's environment changed by `changes` ("NAME=value"), and waits
+    /// until `ready`: by default, until its windows exist.
+    void start(const Desktop& desktop, const QStringList& changes = {},
+               const std::function<bool()>& ready = {});
+    /// Waits for it to end by itself; true when it ended with status 0.
+    bool endsWell(int timeoutMs = 20000);
     void stop(const Desktop& desktop);
     /// Asks it to quit as the session does (SIGTERM); true when it ended by itself in time.
     bool quit(const Desktop& desktop);

@@ -48,6 +48,31 @@ TEST(PanelPlacement, FollowsTheScreenTheAnchorIsOn) {
     EXPECT_EQ(place(QRect(1500, 420, 1, 1), panel, second, secondFree).top(), 427);
 }
 
+TEST(PanelPlacement, OpensBesideASidePanel) {
+    // A 28-point panel along the left edge: to the right of the icon, level with its centre.
+    const QRect rightOfLeftPanel(28, 0, 1252, 800);
+    EXPECT_EQ(place(QRect(2, 380, 24, 24), panel, screen, rightOfLeftPanel),
+              QRect(32, 271, 300, 240));
+    // Along the right edge: to its left.
+    const QRect leftOfRightPanel(0, 0, 1252, 800);
+    EXPECT_EQ(place(QRect(1254, 380, 24, 24), panel, screen, leftOfRightPanel),
+              QRect(948, 271, 300, 240));
+    // A clicked point low in the right panel: beside the panel, lifted to stay on screen.
+    EXPECT_EQ(place(QRect(1266, 790, 1, 1), panel, screen, leftOfRightPanel),
+              QRect(952, 560, 300, 240));
+    // A point high in the left panel: never under the panel it was clicked in.
+    EXPECT_EQ(place(QRect(14, 10, 1, 1), panel, screen, rightOfLeftPanel).topLeft(), QPoint(28, 0));
+}
+
+TEST(PanelPlacement, TopAndBottomPanelsWinInTheCorners) {
+    // Panels along the top and the left edge: a point in the corner they share is in the top
+    // one (whose tray it most likely is), so the panel opens below it.
+    const QRect free(28, 28, 1252, 772);
+    EXPECT_EQ(place(QRect(14, 14, 1, 1), panel, screen, free), QRect(28, 28, 300, 240));
+    // A point in a left panel below the corner still opens beside it.
+    EXPECT_EQ(place(QRect(14, 400, 1, 1), panel, screen, free), QRect(28, 280, 300, 240));
+}
+
 TEST(PanelPlacement, TallestIsTheFreeHeightOnTheSideItOpens) {
     // Below a top panel: from 6 points under the icon to the bottom of the screen.
     EXPECT_EQ(tallest(QRect(620, 2, 24, 24), screen, belowTopPanel), 800 - 32);
@@ -61,4 +86,11 @@ TEST(PanelPlacement, TallestIsTheFreeHeightOnTheSideItOpens) {
               QRect(0, 14, 640, 386));
     EXPECT_EQ(settings.top(), 20);
     EXPECT_EQ(settings.bottom(), 399) << "a panel that tall still ends on the screen";
+}
+
+TEST(PanelPlacement, BesideASidePanelTheWholeFreeHeightIsThere) {
+    EXPECT_EQ(tallest(QRect(2, 380, 24, 24), screen, QRect(28, 0, 1252, 800)), 800);
+    // A point in the corner of a bottom and a right panel: above it, up to the bottom panel.
+    const QRect free(0, 0, 1252, 772);
+    EXPECT_EQ(tallest(QRect(1266, 790, 1, 1), screen, free), 772);
 }

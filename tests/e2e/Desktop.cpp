@@ -345,14 +345,15 @@ QPoint PanelUser::waitForChip() const {
     return chip;
 }
 
-QPoint PanelUser::settingsRow(const QRect& panel) const {
+QPoint PanelUser::settingsRow() const {
     // In the idle panel, the last line but one. A panel shown again can draw its last state for a
-    // moment, whose lines lie elsewhere: the lines are read once the drawing stands still.
+    // moment, whose lines lie elsewhere: the lines are read once the drawing stands still, in the
+    // frame the panel has then.
     settled();
     QPoint row;
     waitUntil(
         [&] {
-            const std::vector<QPoint> lines = inkLines(m_desktop, panel);
+            const std::vector<QPoint> lines = inkLines(m_desktop, m_desktop.panel());
             row = lines.size() >= 4 ? lines[lines.size() - 2] + QPoint(40, 0) : QPoint();
             return !row.isNull();
         },

@@ -113,7 +113,7 @@ public:
     /// The first format chip, once the chips have faded in; null when none shows.
     QPoint waitForChip() const;
     /// The footer's Settings row in the idle panel.
-    QPoint settingsRow(const QRect& panel) const;
+    QPoint settingsRow() const;
     /// Waits until the panel shows the same picture twice in a row: its state drawn, its
     /// animations over.
     bool settled() const;

@@ -30,23 +30,36 @@ protected:
 
     // Opens the settings from the idle panel; the screen is taller than the panel was.
     QRect openSettings() const {
-        const QRect idle = user().openPanelFromTray();
-        const auto taller = [&] { return desktop->panel().height() > idle.height() + 150; };
-        // On a busy machine the panel can take a click before its rows take input; the row is
-        // clicked again only while the panel still shows its idle height.
-        const bool opened = waitUntil(
-            [&] {
-                if (desktop->panel().height() <= idle.height() + 10 &&
-                    desktop->windowsNamed("^Choose") == 0) {
-                    desktop->click(user().settingsRow(idle));
+        int idleHeight = 0;
+        const auto taller = [&] { return desktop->panel().height() > idleHeight + 150; };
+        bool opened = false;
+        for (int attempt = 1; attempt <= 4 && !opened; ++attempt) {
+            const QRect panel = user().openPanelFromTray();
+            if (attempt == 1) {
+                idleHeight = panel.height();
+            } else if (taller()) {
+                // An earlier click was taken after all.
+                opened = true;
+                break;
+            }
+            desktop->click(user().settingsRow());
+            opened = waitUntil(taller, 15000);
+            if (!opened) {
+                desktop->screenshot(QString("settings-not-opened-%1").arg(attempt));
+                // On a busy machine the click can land before the rows take input, or on the row
+                // above while the panel still draws: a file picker it opened is closed, and the
+                // panel is opened afresh.
+                if (desktop->windowsNamed("^Choose") > 0) {
+                    desktop->key({"Escape"});
+                    waitUntil([] { return desktop->windowsNamed("^Choose") == 0; });
                 }
-                return waitUntil(taller, 8000);
-            },
-            40000);
-        if (!opened) {
-            desktop->screenshot("settings-not-opened");
+            }
         }
-        EXPECT_TRUE(opened) << "the settings screen is taller";
+        const QRect shown = desktop->panel();
+        EXPECT_TRUE(opened) << "the settings screen is taller than " << idleHeight
+                            << " px; the panel shows at " << shown.x() << "," << shown.y() << " "
+                            << shown.width() << "x" << shown.height()
+                            << ", file pickers open: " << desktop->windowsNamed("^Choose");
         return user().shownPanel();
     }
 };

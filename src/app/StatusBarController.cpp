@@ -175,17 +175,17 @@ void StatusBarController::togglePanel() {
 
 void StatusBarController::placePanel() {
     QQuickItem* root = m_panel->rootObject();
-    const QRect anchor = m_tray.anchor();
-    if (root) {
-        // On a short screen the popover scrolls rather than run off it.
-        root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(anchor));
-    }
     const int height =
         std::max(1, static_cast<int>(root ? root->height() : panelHeightBeforeLayout));
-    m_panel->setGeometry(PanelPlacement::placeOnScreen(anchor, {panelWidth, height}));
+    m_panel->setGeometry(PanelPlacement::placeOnScreen(m_tray.anchor(), {panelWidth, height}));
 }
 
 void StatusBarController::showPanel() {
+    // On a short screen the popover scrolls rather than run off it. The limit is set here, not
+    // as the popover's height changes: it takes part in that height's binding.
+    if (QQuickItem* root = m_panel->rootObject()) {
+        root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(m_tray.anchor()));
+    }
     placePanel();
     m_panel->show();
     WindowSystem::activate(*m_panel);

@@ -549,7 +549,8 @@ TEST_F(Office, TheOfficeEndsOnlyWhenIdle) {
     const ProcessOutcome bridge = runProcess(
         "/usr/bin/python3",
         {QString(PIVANA_BIN_DIR) + "/office-bridge.py", "convert", profile, jobs}, options);
-    EXPECT_EQ(bridge.exitStatus, 0) << bridge.standardError.toStdString();
+    EXPECT_EQ(bridge.exitStatus, 0)
+        << "signal " << bridge.signal << ": " << bridge.standardError.toStdString();
     const QList<int> offices = officesOn(profile);
     ASSERT_EQ(offices.size(), 1);
     // The watcher marks a locked profile as in use: once it has looked well after the idle

@@ -377,4 +377,9 @@ def main(arguments):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    status = main(sys.argv[1:])
+    sys.stdout.flush()
+    sys.stderr.flush()
+    # Python-UNO's threads can crash the interpreter as it shuts down, once in a few dozen runs,
+    # after all the work is done and reported: end here, without the shutdown.
+    os._exit(status)

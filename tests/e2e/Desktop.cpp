@@ -332,16 +332,19 @@ QRect PanelUser::shownPanel() const {
 }
 
 QPoint PanelUser::waitForChip() const {
-    // Below the state icon and the batch's name, the first line of ink.
+    // Below the state icon and the batch's name, the first line of ink. While the chips fade in
+    // and the icon turns, a line can be missing and the next row taken for the first: the lines
+    // are read again once the drawing stands still.
     QPoint chip;
-    waitUntil(
-        [&] {
-            const QRect panel = m_desktop.panel();
-            const std::vector<QPoint> lines = inkLines(m_desktop, panel);
-            chip = lines.size() < 3 ? QPoint() : lines[2] + QPoint(8, 0);
-            return !chip.isNull();
-        },
-        10000);
+    const auto firstChip = [&] {
+        const std::vector<QPoint> lines = inkLines(m_desktop, m_desktop.panel());
+        chip = lines.size() < 3 ? QPoint() : lines[2] + QPoint(8, 0);
+        return !chip.isNull();
+    };
+    if (waitUntil(firstChip, 10000)) {
+        settled();
+        waitUntil(firstChip, 5000);
+    }
     return chip;
 }
 

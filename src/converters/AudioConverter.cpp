@@ -2,7 +2,6 @@
 
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 
 #include <QHash>
 
@@ -25,7 +24,7 @@ const QHash<QString, Codes>& formatMap() {
     return map;
 }
 
-// pivana-audio's sentences follow the tool's name, as the system converter's would.
+// pivana-audio's sentences follow the tool's name, so a reason says which step failed.
 void run(const QStringList& arguments, BatchContext* batch) {
     runMediaTool(QStringLiteral("pivana-audio"), QStringLiteral("pivana-audio: "), arguments,
                  batch);
@@ -44,18 +43,15 @@ QStringList toolArguments(const QString& input, const QString& format, long bitR
     return arguments;
 }
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
-    if (!formatMap().contains(target)) {
+Written convert(const ConversionJob& job) {
+    if (!formatMap().contains(job.target)) {
         throw ConversionError::unsupportedFormat(
             QStringLiteral("MP3 encoding is not supported. Try WAV, M4A, AAC, AIFF, or FLAC."));
     }
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    run(toolArguments(source, target, static_cast<long>(settings.audioBitrate) * 1000,
-                      output.stagingPath()),
-        &batch);
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    run(toolArguments(job.source, job.target, static_cast<long>(job.settings.audioBitrate) * 1000,
+                      job.output.path()),
+        &job.batch);
+    return job.output.written();
 }
 
 void convertFile(const QString& source, const QString& output, const QString& format,

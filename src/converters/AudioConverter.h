@@ -8,8 +8,7 @@ namespace pivana::AudioConverter {
 
 /// Converts an audio file to m4a, wav, aiff, aac or flac through pivana-audio, at the settings'
 /// bit rate for the AAC targets.
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch);
+Written convert(const ConversionJob& job);
 
 /// Converts `source` (audio, or a video's soundtrack) into `output` without any settings: no bit
 /// rate, nothing deleted. Reports progress to `batch` when given.

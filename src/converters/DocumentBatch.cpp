@@ -4,6 +4,7 @@
 #include "engine/ToolRunner.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace pivana::DocumentBatch {
@@ -16,14 +17,14 @@ using Outcomes = std::vector<std::optional<Error>>;
 // on a line of its own, "N ok" or "N failed SENTENCE" (N counting from 1 in the order given).
 class Session {
 public:
-    Session(const std::vector<DocumentJob>& jobs, Outcomes& outcomes)
-        : m_jobs(jobs), m_outcomes(outcomes), m_work(jobs.size()) {}
+    Session(const std::vector<DocumentJob>& jobs, Outcomes& outcomes,
+            std::function<void(size_t, const Written&)> commit)
+        : m_jobs(jobs), m_outcomes(outcomes), m_commit(std::move(commit)), m_work(jobs.size()) {}
 
-    void plan(const QString& target, const SettingsSnapshot& settings) {
+    void plan(const QString& target) {
         for (size_t job = 0; job < m_jobs.size(); ++job) {
             try {
-                m_work[job] = std::make_unique<OfficeWork>(m_jobs[job].source, target, settings,
-                                                           *m_jobs[job].context);
+                m_work[job] = std::make_unique<OfficeWork>(m_jobs[job], target);
                 m_planned.push_back(job);
             } catch (const Error& error) {
                 m_outcomes[job] = error;
@@ -64,7 +65,7 @@ private:
     void runAlone(size_t job) {
         try {
             runOfficeWork(*m_work[job], *m_jobs[job].context);
-            m_work[job]->finish();
+            m_commit(job, m_work[job]->finish());
         } catch (const Error& error) {
             m_outcomes[job] = error;
         }
@@ -96,13 +97,13 @@ private:
             m_outcomes[job] = ConversionError::processFailed(
                 m_work[job]->prefix() + QString::fromUtf8(result.mid(sizeof("failed ") - 1)));
         }
-        m_work[job].reset();  // its staging folder and temporary files go now
+        m_work[job].reset();  // its temporary files go now
         announceNext();
     }
 
     void finish(size_t job) {
         try {
-            m_work[job]->finish();
+            m_commit(job, m_work[job]->finish());
         } catch (const Error& error) {
             m_outcomes[job] = error;
         } catch (const std::exception& error) {
@@ -134,6 +135,7 @@ private:
 
     const std::vector<DocumentJob>& m_jobs;
     Outcomes& m_outcomes;
+    std::function<void(size_t, const Written&)> m_commit;  // by the job's index in this run
     std::vector<std::unique_ptr<OfficeWork>> m_work;
     std::vector<size_t> m_planned;  // the jobs that go to the tool, in order
     size_t m_announced = 0;
@@ -142,7 +144,7 @@ private:
 }  // namespace
 
 Outcomes convert(const std::vector<DocumentJob>& jobs, const QString& target,
-                 const SettingsSnapshot& settings) {
+                 const SettingsSnapshot&, const DocumentCommit& commit) {
     // A long batch goes to the tool in runs of at most this many documents: its command line
     // stays well within the system's limit however long the paths, and only one run's outputs
     // are staged at a time.
@@ -159,8 +161,10 @@ Outcomes convert(const std::vector<DocumentJob>& jobs, const QString& target,
             break;
         }
         Outcomes part(some.size());
-        Session session(some, part);
-        session.plan(target, settings);
+        Session session(some, part, [&commit, first](size_t job, const Written& written) {
+            commit(first + job, written);
+        });
+        session.plan(target);
         session.run();
         std::move(part.begin(), part.end(), outcomes.begin() + static_cast<std::ptrdiff_t>(first));
     }

@@ -4,13 +4,12 @@
 
 namespace pivana::GIFConverter {
 
-void gifToVideo(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                BatchContext& batch) {
-    convertWithVideoTool(source, target, settings, batch);
+Written gifToVideo(const ConversionJob& job) {
+    return convertWithVideoTool(job, job.target);
 }
 
-void videoToGIF(const QString& source, const SettingsSnapshot& settings, BatchContext& batch) {
-    convertWithVideoTool(source, QStringLiteral("gif"), settings, batch);
+Written videoToGIF(const ConversionJob& job) {
+    return convertWithVideoTool(job, QStringLiteral("gif"));
 }
 
 }  // namespace pivana::GIFConverter

@@ -6,11 +6,10 @@ namespace pivana::GIFConverter {
 
 /// Every frame of an animated GIF, composited, timed by its own delays, as H.264 in an mp4, mov
 /// or m4v file, written by pivana-video.
-void gifToVideo(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                BatchContext& batch);
+Written gifToVideo(const ConversionJob& job);
 
 /// A looping GIF of the first 30 seconds of a video at ten frames per second, its long side at
 /// most 640 pixels, written by pivana-video.
-void videoToGIF(const QString& source, const SettingsSnapshot& settings, BatchContext& batch);
+Written videoToGIF(const ConversionJob& job);
 
 }  // namespace pivana::GIFConverter

@@ -2,7 +2,6 @@
 
 #include "converters/SvgRasterizer.h"
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
 #include "engine/TemporaryFile.h"
 #include "engine/ToolRunner.h"
@@ -88,35 +87,32 @@ QStringList toolArguments(const QString& target, double jpgQuality, const QStrin
     return arguments;
 }
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
-    if (RouteTable::extensionKey(source) == u"svg") {
-        convertFromSvg(source, target, settings, batch);
-    } else {
-        convertViaTool(source, target, settings, batch);
+Written convert(const ConversionJob& job) {
+    if (RouteTable::extensionKey(job.source) == u"svg") {
+        return convertFromSvg(job);
     }
+    return convertViaTool(job);
 }
 
-void convertViaTool(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                    BatchContext& batch) {
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    runImageTool(toolArguments(target, settings.jpgQuality, source, output.stagingPath()), batch);
-    output.commit();
-    removeSourceIfAsked(source, settings);
+Written convertViaTool(const ConversionJob& job) {
+    runImageTool(toolArguments(job.target, job.settings.jpgQuality, job.source, job.output.path()),
+                 job.batch);
+    return job.output.written();
 }
 
-void convertFromSvg(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                    BatchContext& batch) {
+Written convertFromSvg(const ConversionJob& job) {
+    const QString& source = job.source;
+    const QString& target = job.target;
+    const SettingsSnapshot& settings = job.settings;
     if (!media::ensureVipsStarted("pivana")) {
         throw ConversionError::processFailed(QStringLiteral("Cannot start libvips: ") +
                                              vipsError());
     }
     const vips::VImage image = toVips(rasterizeSvg(source));
-    const QString finalPath = outputPath(source, target, settings);
-    OutputFile output(finalPath, source, batch);
+    const QString& finalPath = job.output.finalPath();
     bool written = false;
     try {
-        written = encodeDirectly(image, target, settings, output.stagingPath());
+        written = encodeDirectly(image, target, settings, job.output.path());
     } catch (const vips::VError&) {
         throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, vipsError());
     }
@@ -135,11 +131,10 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
             throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, EEXIST);
         }
         runImageTool(
-            toolArguments(target, settings.jpgQuality, intermediate.path(), output.stagingPath()),
-            batch);
+            toolArguments(target, settings.jpgQuality, intermediate.path(), job.output.path()),
+            job.batch);
     }
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    return job.output.written();
 }
 
 }  // namespace pivana::ImageConverter

@@ -1,6 +1,5 @@
 #include "converters/MediaTools.h"
 
-#include "engine/OutputFile.h"
 #include "engine/ToolRunner.h"
 
 namespace pivana {
@@ -30,13 +29,10 @@ void runMediaTool(const QString& tool, const QString& prefix, const QStringList&
     runTool(prefix, toolPath(tool), arguments, options);
 }
 
-void convertWithVideoTool(const QString& source, const QString& format,
-                          const SettingsSnapshot& settings, BatchContext& batch) {
-    OutputFile output(outputPath(source, format, settings), source, batch);
+Written convertWithVideoTool(const ConversionJob& job, const QString& format) {
     runMediaTool(QStringLiteral("pivana-video"), {},
-                 {source, QStringLiteral("-f"), format, output.stagingPath()}, &batch);
-    output.commit();
-    removeSourceIfAsked(source, settings);
+                 {job.source, QStringLiteral("-f"), format, job.output.path()}, &job.batch);
+    return job.output.written();
 }
 
 }  // namespace pivana

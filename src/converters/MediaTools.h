@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/BatchContext.h"
-#include "settings/Snapshot.h"
+#include "engine/Converter.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,10 +14,9 @@ namespace pivana {
 void runMediaTool(const QString& tool, const QString& prefix, const QStringList& arguments,
                   BatchContext* batch);
 
-/// Converts a video or an animated GIF to `format` (mp4, mov, m4v, m4a, gif) with pivana-video,
-/// by the shared output rules, and deletes the source under "Replace original". The tool's
-/// sentences stand alone, without a prefix, as the movie framework's own errors would.
-void convertWithVideoTool(const QString& source, const QString& format,
-                          const SettingsSnapshot& settings, BatchContext& batch);
+/// Converts the job's video or animated GIF to `format` (mp4, mov, m4v, m4a, gif) with
+/// pivana-video, into the job's staging. The tool's sentences are shown without a prefix: they
+/// read as the video's own problem.
+Written convertWithVideoTool(const ConversionJob& job, const QString& format);
 
 }  // namespace pivana

@@ -3,7 +3,6 @@
 #include "converters/PresentationConverter.h"
 #include "converters/TextConverter.h"
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
 #include "engine/TemporaryFile.h"
 #include "engine/ToolRunner.h"
@@ -14,9 +13,15 @@
 
 namespace pivana {
 
-OfficeWork::OfficeWork(const QString& source, const QString& target,
-                       const SettingsSnapshot& settings, BatchContext& batch, const QString& office)
-    : m_source(source), m_settings(settings), m_batch(batch) {
+OfficeWork::OfficeWork(const ConversionJob& job, const QString& office)
+    : OfficeWork(job.source, job.target, job.output, job.batch, office) {}
+
+OfficeWork::OfficeWork(const DocumentJob& job, const QString& target)
+    : OfficeWork(job.source, target, *job.output, *job.context, officeInstallFolder) {}
+
+OfficeWork::OfficeWork(const QString& source, const QString& target, Staging& output,
+                       BatchContext& batch, const QString& office)
+    : m_output(output), m_batch(batch) {
     QString format = target;
     QString input = source;
     if (RouteTable::shared().category(source) == FileCategory::Presentation) {
@@ -49,24 +54,23 @@ OfficeWork::OfficeWork(const QString& source, const QString& target,
             input = m_input->path();
         }
     }
-    m_output = std::make_unique<OutputFile>(outputPath(source, target, settings), source, batch);
-    if (TextConverter::isPlainText(RouteTable::extensionKey(source)) &&
-        TextConverter::isPlainText(target)) {
-        m_output->allowEmptyResult();  // an empty note stays an empty note
-    }
+    // An empty note stays an empty note.
+    m_mayBeEmpty = TextConverter::isPlainText(RouteTable::extensionKey(source)) &&
+                   TextConverter::isPlainText(target);
     m_arguments = {QStringLiteral("-convert"), format, input, QStringLiteral("-output"),
-                   m_html ? m_html->path() : m_output->stagingPath()};
+                   m_html ? m_html->path() : m_output.path()};
 }
 
 OfficeWork::~OfficeWork() = default;
 
-void OfficeWork::finish() {
+Written OfficeWork::finish() {
     if (m_html) {
         m_batch.reportProgress(0.5);
-        TextConverter::typesetHtml(m_html->path(), m_output->stagingPath());
+        TextConverter::typesetHtml(m_html->path(), m_output.path());
     }
-    m_output->commit();
-    removeSourceIfAsked(m_source, m_settings);
+    Written written = m_output.written();
+    written.mayBeEmpty = m_mayBeEmpty;
+    return written;
 }
 
 void runOfficeWork(const OfficeWork& work, const BatchContext& batch) {

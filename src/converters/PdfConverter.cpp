@@ -1,7 +1,6 @@
 #include "converters/PdfConverter.h"
 
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 
 #include <poppler-qt6.h>
 
@@ -69,22 +68,23 @@ void writePage(const Poppler::Page& page, int number, const QString& path,
 
 }  // namespace
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
+Written convert(const ConversionJob& job) {
+    const QString& source = job.source;
+    const QString& target = job.target;
     const bool jpeg = target == u"jpg" || target == u"jpeg";
     if (!jpeg && target != u"png") {
         throw ConversionError::unsupportedFormat(target);
     }
     const std::unique_ptr<Poppler::Document> document = openDocument(source);
     const int pages = document->numPages();
-    const QString folder = outputFolder(source, settings);
+    const QString folder = outputFolder(source, job.settings);
     const QString base = QFileInfo(source).completeBaseName();
     const std::optional<int> quality =
-        jpeg ? std::optional(settings.jpegQualityPercent()) : std::nullopt;
-    // Every page is staged before any is moved into place: all pages or none.
-    OutputGroup outputs(source, batch);
+        jpeg ? std::optional(job.settings.jpegQualityPercent()) : std::nullopt;
+    // Every page is staged, and the driver moves them into place all together or not at all.
+    Written written;
     for (int index = 0; index < pages; ++index) {
-        batch.reportProgress(static_cast<double>(index) / pages);
+        job.batch.reportProgress(static_cast<double>(index) / pages);
         const std::unique_ptr<Poppler::Page> page = document->page(index);
         if (!page) {
             continue;
@@ -92,10 +92,11 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
         const QString name =
             pages > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
                       : QStringLiteral("%1.%2").arg(base, target);
-        writePage(*page, index + 1, outputs.add(QDir(folder).filePath(name)), quality);
+        const QString path = QDir(folder).filePath(name);
+        writePage(*page, index + 1, job.output.pathFor(path), quality);
+        written.outputs << path;
     }
-    outputs.commit();
-    removeSourceIfAsked(source, settings);
+    return written;
 }
 
 }  // namespace pivana::PDFConverter

@@ -6,7 +6,6 @@ namespace pivana::PDFConverter {
 
 /// Renders every page of a PDF at twice its size on white, as PNG or JPEG: name.png for a
 /// one-page document, name_page1.png, name_page2.png... otherwise.
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch);
+Written convert(const ConversionJob& job);
 
 }  // namespace pivana::PDFConverter

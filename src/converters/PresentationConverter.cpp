@@ -13,16 +13,14 @@ bool impressInstalled(const QString& officeRoot) {
            QFileInfo::exists(root.filePath(QStringLiteral("share/registry/impress.xcd")));
 }
 
-void convertWith(const QString& officeRoot, const QString& source, const QString& target,
-                 const SettingsSnapshot& settings, BatchContext& batch) {
-    OfficeWork work(source, target, settings, batch, officeRoot);
-    runOfficeWork(work, batch);
-    work.finish();
+Written convertWith(const QString& officeRoot, const ConversionJob& job) {
+    OfficeWork work(job, officeRoot);
+    runOfficeWork(work, job.batch);
+    return work.finish();
 }
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
-    convertWith(officeInstallFolder, source, target, settings, batch);
+Written convert(const ConversionJob& job) {
+    return convertWith(officeInstallFolder, job);
 }
 
 }  // namespace pivana::PresentationConverter

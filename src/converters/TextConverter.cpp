@@ -3,7 +3,6 @@
 #include "converters/OfficeWork.h"
 #include "converters/TextDecoding.h"
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 #include "engine/RouteTable.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -123,21 +122,17 @@ void typesetHtml(const QString& html, const QString& pdf) {
     renderPdf(document, pdf);
 }
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
-    if (target == u"pdf" && RouteTable::extensionKey(source) == u"md") {
-        OutputFile output(outputPath(source, target, settings), source, batch);
+Written convert(const ConversionJob& job) {
+    if (job.target == u"pdf" && RouteTable::extensionKey(job.source) == u"md") {
         QTextDocument document;
-        loadPlainText(document, source);
-        batch.reportProgress(0.5);
-        renderPdf(document, output.stagingPath());
-        output.commit();
-        removeSourceIfAsked(source, settings);
-        return;
+        loadPlainText(document, job.source);
+        job.batch.reportProgress(0.5);
+        renderPdf(document, job.output.path());
+        return job.output.written();
     }
-    OfficeWork work(source, target, settings, batch);
-    runOfficeWork(work, batch);
-    work.finish();
+    OfficeWork work(job);
+    runOfficeWork(work, job.batch);
+    return work.finish();
 }
 
 }  // namespace pivana::TextConverter

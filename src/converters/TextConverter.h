@@ -8,8 +8,7 @@ namespace pivana::TextConverter {
 
 /// Converts a text document to another text format through pivana-office, or typesets it as a
 /// PDF. Markdown is never interpreted: it is plain text everywhere.
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch);
+Written convert(const ConversionJob& job);
 
 /// Whether files of this extension (lower case) hold plain text: txt and md.
 bool isPlainText(const QString& extension);

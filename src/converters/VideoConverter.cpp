@@ -4,7 +4,6 @@
 #include "converters/GifConverter.h"
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
-#include "engine/OutputFile.h"
 
 #include <QSet>
 
@@ -16,32 +15,29 @@ const QSet<QString> audioFormats = {"m4a", "wav", "aiff", "aac", "flac"};
 
 // An AAC soundtrack goes into the M4A as it is; the other formats are made by pivana-audio from
 // the video itself, with no lossy step in between.
-void extractAudio(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                  BatchContext& batch) {
-    if (target == u"m4a") {
-        convertWithVideoTool(source, target, settings, batch);
-        return;
+Written extractAudio(const ConversionJob& job) {
+    if (job.target == u"m4a") {
+        return convertWithVideoTool(job, job.target);
     }
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    AudioConverter::convertFile(source, output.stagingPath(), target, &batch);
-    output.commit();
-    removeSourceIfAsked(source, settings);
+    AudioConverter::convertFile(job.source, job.output.path(), job.target, &job.batch);
+    return job.output.written();
 }
 
 }  // namespace
 
-void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
-             BatchContext& batch) {
+Written convert(const ConversionJob& job) {
+    const QString& target = job.target;
     if (target == u"gif") {
-        GIFConverter::videoToGIF(source, settings, batch);
-    } else if (audioFormats.contains(target)) {
-        extractAudio(source, target, settings, batch);
-    } else if (target == u"mp4" || target == u"mov" || target == u"m4v") {
-        // Streams that fit the new container are copied as they are; the others are encoded.
-        convertWithVideoTool(source, target, settings, batch);
-    } else {
-        throw ConversionError::unsupportedFormat(target);
+        return GIFConverter::videoToGIF(job);
     }
+    if (audioFormats.contains(target)) {
+        return extractAudio(job);
+    }
+    if (target == u"mp4" || target == u"mov" || target == u"m4v") {
+        // Streams that fit the new container are copied as they are; the others are encoded.
+        return convertWithVideoTool(job, target);
+    }
+    throw ConversionError::unsupportedFormat(target);
 }
 
 }  // namespace pivana::VideoConverter

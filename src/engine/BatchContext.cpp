@@ -90,6 +90,13 @@ void BatchContext::checkSourceUnchanged() const {
     }
 }
 
+std::optional<timespec> BatchContext::sourceModified() const {
+    if (!m_fingerprint) {
+        return std::nullopt;
+    }
+    return m_fingerprint->modified;
+}
+
 void BatchContext::announceStart() {
     if (!m_announced) {
         m_announced = true;
@@ -105,7 +112,6 @@ void BatchContext::claimOutput(const QString& absolutePath, const QString& sourc
 
 void BatchContext::recordOutput(const QString& absolutePath) {
     m_batch.committed(absolutePath);
-    m_outputs << absolutePath;
 }
 
 }  // namespace pivana

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <time.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -26,8 +28,8 @@ struct BatchObserver {
 
 /// What one file's conversion shares with its batch: its progress, the batch's cancel token, and
 /// the batch's record of sources and outputs, through which `OutputFile` refuses to write over a
-/// source of the batch or another file's output. Converters receive one per file and hand it on
-/// to `OutputFile` and, through `toolCancel()`, to `runTool`.
+/// source of the batch or another file's output. Converters receive one per file and hand its
+/// `toolCancel()` to `runTool`.
 class BatchContext {
 public:
     /// A context of its own, for one conversion outside any batch (tests, tools): it knows no
@@ -57,6 +59,8 @@ public:
     void checkSource();
     /// Throws `FailureKind::Changed` when the source is no longer as `checkSource` found it.
     void checkSourceUnchanged() const;
+    /// When the source was last modified, as `checkSource` found it; none before that.
+    std::optional<timespec> sourceModified() const;
 
     /// Tells the batch's observer that this file starts; once per file, later calls do nothing.
     /// The driver calls it for the files it converts one by one; an office batch entry calls it
@@ -66,10 +70,8 @@ public:
     /// Claims `absolutePath` as an output of this file, or throws why it may not be one: it is
     /// this source, another source of the batch, or another file's output.
     void claimOutput(const QString& absolutePath, const QString& source);
-    /// Records a committed output.
+    /// Records a committed output: no other file of the batch may write it now.
     void recordOutput(const QString& absolutePath);
-    /// The outputs committed for this file so far.
-    const QStringList& currentOutputs() const { return m_outputs; }
 
 private:
     struct Fingerprint;
@@ -78,7 +80,6 @@ private:
     int m_index;
     QString m_source;
     std::unique_ptr<Fingerprint> m_fingerprint;
-    QStringList m_outputs;
     bool m_announced = false;
 };
 

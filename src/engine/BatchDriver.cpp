@@ -38,6 +38,7 @@ public:
           m_cancel(cancel),
           m_state(files, observer, cancel),
           m_planned(files.size()),
+          m_reserved(files.size()),
           m_results(files.size()) {}
 
     std::vector<WorkUnit> plan();
@@ -49,7 +50,8 @@ private:
     std::optional<Error> planFile(int index, WorkUnit& unit);
     void runFile(int index);
     void runDocuments(const std::vector<int>& files);
-    void finish(int index, BatchContext& context, std::optional<Error> error);
+    void commit(int index, Staging& staging, const Written& written);
+    void finish(int index, std::optional<Error> error);
     const ConverterEntry& entryOf(int index) const;
 
     const ConverterTable& m_table;
@@ -59,6 +61,7 @@ private:
     const CancelToken* m_cancel;
     BatchState m_state;
     std::vector<std::optional<Error>> m_planned;  // failures known before the batch starts
+    std::vector<QString> m_reserved;              // each file's output name, held for it
     std::vector<FileResult> m_results;
 };
 
@@ -75,6 +78,7 @@ std::optional<Error> BatchRun::planFile(int index, WorkUnit& unit) {
         return ConversionError::processFailed(*conflict);
     }
     unit.after = m_state.reserve(output, index);
+    m_reserved[index] = output;
     return std::nullopt;
 }
 
@@ -130,7 +134,9 @@ void BatchRun::runFile(int index) {
         }
         const ConverterEntry& entry = entryOf(index);
         context.checkSource();
-        entry(m_files[index], m_target, m_settings, context);
+        Staging staging(m_reserved[index], m_files[index], context);
+        const Written written = entry({m_files[index], m_target, m_settings, staging, context});
+        commit(index, staging, written);
     } catch (const Error& thrown) {
         error = thrown;
     } catch (const std::exception& thrown) {
@@ -138,11 +144,12 @@ void BatchRun::runFile(int index) {
         // this file.
         error = ConversionError::processFailed(QString::fromUtf8(thrown.what()));
     }
-    finish(index, context, std::move(error));
+    finish(index, std::move(error));
 }
 
 void BatchRun::runDocuments(const std::vector<int>& files) {
     std::vector<std::unique_ptr<BatchContext>> contexts;
+    std::vector<std::unique_ptr<Staging>> stagings;
     std::vector<DocumentJob> jobs;
     std::vector<int> jobFiles;
     for (const int index : files) {
@@ -150,19 +157,24 @@ void BatchRun::runDocuments(const std::vector<int>& files) {
             contexts.emplace_back(std::make_unique<BatchContext>(m_state, index, m_files[index]));
         try {
             context->checkSource();
-            jobs.push_back({m_files[index], context.get()});
+            auto& staging = stagings.emplace_back(
+                std::make_unique<Staging>(m_reserved[index], m_files[index], *context));
+            jobs.push_back({m_files[index], staging.get(), context.get()});
             jobFiles.push_back(index);
         } catch (const Error& error) {
             context->announceStart();
-            finish(index, *context, error);
+            finish(index, error);
         }
     }
     if (jobs.empty()) {
         return;
     }
+    const DocumentCommit commitJob = [&](size_t job, const Written& written) {
+        commit(jobFiles[job], *jobs[job].output, written);
+    };
     std::vector<std::optional<Error>> outcomes;
     try {
-        outcomes = m_table.documentBatch(jobs, m_target, m_settings);
+        outcomes = m_table.documentBatch(jobs, m_target, m_settings, commitJob);
     } catch (const std::exception& error) {
         outcomes.assign(jobs.size(),
                         ConversionError::processFailed(QString::fromUtf8(error.what())));
@@ -170,21 +182,32 @@ void BatchRun::runDocuments(const std::vector<int>& files) {
     outcomes.resize(jobs.size(), ConversionError::failure(FailureKind::Unknown));
     for (size_t job = 0; job < jobs.size(); ++job) {
         jobs[job].context->announceStart();
-        finish(jobFiles[job], *jobs[job].context, outcomes[job]);
+        finish(jobFiles[job], outcomes[job]);
     }
+}
+
+// Publishes what the converter wrote and then, under "Replace original", deletes the source:
+// never before every output of it is in place.
+void BatchRun::commit(int index, Staging& staging, const Written& written) {
+    m_results[index].outputs = staging.commit(written);
+    removeSourceIfAsked(m_files[index], m_settings);
 }
 
 // Records a file's outcome. A file that says it converted must have committed an output; once
 // the batch is cancelled, every failure reads "Cancelled" (a killed tool has nothing better to
 // say).
-void BatchRun::finish(int index, BatchContext& context, std::optional<Error> error) {
-    if (!error && context.currentOutputs().isEmpty()) {
+void BatchRun::finish(int index, std::optional<Error> error) {
+    FileResult& result = m_results[index];
+    if (!error && result.outputs.isEmpty()) {
         error = ConversionError::failure(FailureKind::NoOutput);
     }
     if (error && m_cancel && m_cancel->isCancelled()) {
         error = ConversionError::cancelled();
     }
-    m_results[index] = {error ? QStringList() : context.currentOutputs(), std::move(error)};
+    if (error) {
+        result.outputs.clear();
+    }
+    result.error = std::move(error);
     m_state.release(index);
 }
 

@@ -3,6 +3,7 @@
 #include "engine/BatchContext.h"
 #include "engine/Error.h"
 #include "engine/FileCategory.h"
+#include "engine/OutputFile.h"
 #include "settings/Snapshot.h"
 
 #include <QString>
@@ -13,10 +14,22 @@
 
 namespace pivana {
 
-/// A converter entry point: converts one source to the target, writing its output by the shared
-/// output rules, or throws an `Error`.
-using ConverterEntry = std::function<void(const QString& source, const QString& target,
-                                          const SettingsSnapshot& settings, BatchContext& batch)>;
+/// One file's conversion as its converter sees it. The driver has checked the source, reserved
+/// the output's name and made `output` from it; it commits what the converter wrote.
+struct ConversionJob {
+    const QString& source;
+    const QString& target;
+    const SettingsSnapshot& settings;
+    /// Where the outputs are written.
+    Staging& output;
+    /// Progress and the batch's cancel token.
+    BatchContext& batch;
+};
+
+/// A converter entry point: writes the job's output(s) into its staging and returns what it
+/// wrote, or throws an `Error`. It never commits and never deletes the source: the driver does,
+/// once the outputs it names are complete.
+using ConverterEntry = std::function<Written(const ConversionJob& job)>;
 
 /// How one file's work may share the machine with the other files of its batch.
 enum class WorkKind {
@@ -29,20 +42,26 @@ enum class WorkKind {
     Office,
 };
 
-/// One document of an office batch, with the context its conversion goes through.
+/// One document of an office batch: its source, the staging of its output and its context.
 struct DocumentJob {
     QString source;
+    Staging* output;
     BatchContext* context;
 };
 
-/// Converts the documents of a batch in one office session, in the order given, each by the
-/// rules of a single conversion: claimed and staged through an `OutputFile` on its own context,
-/// `announceStart()` on that context as the office reaches it, its source deleted under "Replace
-/// original" only after its own output is committed, and the context's cancel token honoured.
-/// Returns one entry per job, in the same order: none for a document that converted, otherwise
-/// why it did not. A document that stops the office fails alone. Must not throw.
+/// Commits what a document of an office batch wrote, as the office finishes it; throws why it
+/// could not. Given by the driver to the `DocumentBatchEntry`.
+using DocumentCommit = std::function<void(size_t job, const Written& written)>;
+
+/// Converts the documents of a batch in one office session, in the order given: each written
+/// into its own staging, `announceStart()` on its context as the office reaches it, and handed to
+/// `commit` as soon as the office has finished it, so that Cancel keeps what is done. Honours
+/// the contexts' cancel token. Returns one entry per job, in the same order: none for a
+/// document that was committed, otherwise why it was not. A document that stops the office
+/// fails alone. Must not throw.
 using DocumentBatchEntry = std::function<std::vector<std::optional<Error>>(
-    const std::vector<DocumentJob>& jobs, const QString& target, const SettingsSnapshot& settings)>;
+    const std::vector<DocumentJob>& jobs, const QString& target, const SettingsSnapshot& settings,
+    const DocumentCommit& commit)>;
 
 /// How the work of a source of this category, converted to this target, shares the machine.
 using WorkKindRule =

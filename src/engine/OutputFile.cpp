@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -78,6 +79,12 @@ void OutputFile::prepare() {
     }
     struct stat info {};
     const bool refused = ::fstat(fd, &info) != 0 || (info.st_size == 0 && !m_emptyAllowed);
+    // Photo libraries and file managers sort by date: an output is dated as its source. Where
+    // the folder will not take the date, the output is still good.
+    if (const auto modified = m_batch.sourceModified(); modified && !refused) {
+        const timespec times[2] = {{0, UTIME_OMIT}, *modified};
+        ::futimens(fd, times);
+    }
     // Data first, name second: after a power cut the final name holds the old file or the new
     // one, never an empty one.
     const int synced = refused ? 0 : ::fsync(fd);
@@ -110,24 +117,71 @@ OutputGroup::OutputGroup(const QString& source, BatchContext& batch)
 OutputGroup::~OutputGroup() = default;
 
 const QString& OutputGroup::add(const QString& finalPath) {
+    if (OutputFile* added = find(finalPath)) {
+        return added->stagingPath();
+    }
     m_outputs.push_back(std::make_unique<OutputFile>(finalPath, m_source, m_batch));
     return m_outputs.back()->stagingPath();
 }
 
-void OutputGroup::commit() {
+OutputFile* OutputGroup::find(const QString& finalPath) const {
+    const QString absolute = QFileInfo(finalPath).absoluteFilePath();
     for (const auto& output : m_outputs) {
+        if (output->finalPath() == absolute) {
+            return output.get();
+        }
+    }
+    return nullptr;
+}
+
+void OutputGroup::commit(const QStringList& finalPaths) {
+    std::vector<OutputFile*> outputs;
+    for (const QString& path : finalPaths) {
+        OutputFile* output = find(path);
+        if (!output) {
+            throw ConversionError::failure(FailureKind::NoOutput);
+        }
+        outputs.push_back(output);
+    }
+    for (OutputFile* output : outputs) {
         output->prepare();
     }
-    for (auto output = m_outputs.begin(); output != m_outputs.end(); ++output) {
+    for (auto output = outputs.begin(); output != outputs.end(); ++output) {
         try {
             (*output)->publish();
         } catch (const Error&) {
-            for (auto moved = m_outputs.begin(); moved != output; ++moved) {
+            for (auto moved = outputs.begin(); moved != output; ++moved) {
                 ::unlink(QFile::encodeName((*moved)->finalPath()).constData());
             }
             throw;
         }
     }
+    // Their staging folders are empty now, and go.
+    std::erase_if(m_outputs, [&](const std::unique_ptr<OutputFile>& output) {
+        return std::find(outputs.begin(), outputs.end(), output.get()) != outputs.end();
+    });
+}
+
+Staging::Staging(const QString& finalPath, const QString& source, BatchContext& batch)
+    : m_finalPath(QFileInfo(finalPath).absoluteFilePath()), m_group(source, batch) {}
+
+QStringList Staging::commit(const Written& written) {
+    if (written.outputs.isEmpty()) {
+        throw ConversionError::failure(FailureKind::NoOutput);
+    }
+    QStringList finals;
+    for (const QString& path : written.outputs) {
+        OutputFile* output = m_group.find(path);
+        if (!output) {
+            throw ConversionError::failure(FailureKind::NoOutput);
+        }
+        if (written.mayBeEmpty) {
+            output->allowEmptyResult();
+        }
+        finals << output->finalPath();
+    }
+    m_group.commit(finals);
+    return finals;
 }
 
 void removeSourceIfAsked(const QString& source, const SettingsSnapshot& settings) {

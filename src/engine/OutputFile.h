@@ -3,6 +3,7 @@
 #include "settings/Snapshot.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -71,16 +72,54 @@ public:
     OutputGroup(const QString& source, BatchContext& batch);
     ~OutputGroup();
 
-    /// Claims `finalPath` as one more output and returns the path to write it to.
+    /// Claims `finalPath` as one more output and returns the path to write it to; the same path
+    /// again for a name already added.
     const QString& add(const QString& finalPath);
-    /// Commits every output, or none: should a rename fail part way, the outputs already moved
-    /// into place are removed again.
-    void commit();
+    /// An output added, by its final name, or null.
+    OutputFile* find(const QString& finalPath) const;
+    /// Commits the outputs named, or none: should a rename fail part way, the outputs already
+    /// moved into place are removed again. Every name must have been added.
+    void commit(const QStringList& finalPaths);
 
 private:
     QString m_source;
     BatchContext& m_batch;
     std::vector<std::unique_ptr<OutputFile>> m_outputs;
+};
+
+/// What a converter wrote into its `Staging`: the final names of the outputs, in order.
+struct Written {
+    QStringList outputs;
+    /// An empty file is a conversion that wrote nothing, except an empty note converted to text,
+    /// which is rightly empty.
+    bool mayBeEmpty = false;
+};
+
+/// Where a converter writes one source's outputs. The batch driver makes one per file from the
+/// output name it reserved for it, hands it to the converter, and commits what the converter
+/// says it wrote; nothing reaches a final name before that. Staging folders are made on first
+/// use and go, with anything in them, with this object.
+class Staging {
+public:
+    Staging(const QString& finalPath, const QString& source, BatchContext& batch);
+
+    /// The reserved output's final name.
+    const QString& finalPath() const { return m_finalPath; }
+    /// Where to write the reserved output.
+    const QString& path() { return m_group.add(m_finalPath); }
+    /// Where to write an output whose name the work decides (one of a PDF's pages).
+    const QString& pathFor(const QString& finalPath) { return m_group.add(finalPath); }
+    /// The reserved output, written.
+    Written written() const { return {{m_finalPath}}; }
+
+    /// Checks every output `written` names (complete, not empty unless allowed, batch not
+    /// cancelled, source unchanged) and moves them all into place, or none. Throws why not;
+    /// a converter that names nothing wrote nothing. Returns the final paths.
+    QStringList commit(const Written& written);
+
+private:
+    QString m_finalPath;
+    OutputGroup m_group;
 };
 
 /// Under "Replace original", deletes the source for good. Call only after every output of the

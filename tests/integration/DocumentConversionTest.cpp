@@ -327,16 +327,19 @@ TEST_F(DocumentConversion, PresentationsBecomePdf) {
 
     BatchContext batch;
     const QString deck = dir.write("talk.key", "PK\x03\x04");
+    Staging pdf(dir.path("talk.pdf"), deck, batch);
     try {
-        PresentationConverter::convertWith(dir.path("no-office"), deck, "pdf", settings, batch);
+        PresentationConverter::convertWith(dir.path("no-office"),
+                                           {deck, "pdf", settings, pdf, batch});
         FAIL();
     } catch (const Error& error) {
         EXPECT_EQ(
             cleanReason(error),
             "LibreOffice Impress is not installed. Install it to convert PPTX and KEY files.");
     }
+    Staging png(dir.path("talk.png"), deck, batch);
     try {
-        PresentationConverter::convert(deck, "png", settings, batch);
+        PresentationConverter::convert({deck, "png", settings, png, batch});
         FAIL();
     } catch (const Error& error) {
         EXPECT_EQ(cleanReason(error), "Unsupported format: png");

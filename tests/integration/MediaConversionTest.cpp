@@ -123,8 +123,9 @@ TEST_F(MediaConversion, BitRateSettingShapesOnlyTheAacTargets) {
 TEST_F(MediaConversion, AudioTargetsOutsideTheTableAreRefused) {
     const QString source = dir.write("a.wav", "RIFF");
     BatchContext batch;
+    Staging output(dir.path("a.mp3"), source, batch);
     try {
-        AudioConverter::convert(source, "mp3", settings, batch);
+        AudioConverter::convert({source, "mp3", settings, output, batch});
         FAIL();
     } catch (const Error& error) {
         EXPECT_EQ(

@@ -1,24 +1,22 @@
 #include "support/FakeConverters.h"
 
-#include "engine/OutputFile.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 
 namespace pivana::test {
 
-void copyConverter(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                   BatchContext& batch) {
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    QFile file(output.stagingPath());
-    if (!file.open(QIODevice::WriteOnly)) {
+Written copyConverter(const ConversionJob& job) {
+    writeFile(job.output.path(), job.target.toUtf8() + ":" + readAll(job.source));
+    job.batch.reportProgress(0.5);
+    return job.output.written();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
         throw ConversionError::processFailed("cannot write");
     }
-    file.write(target.toUtf8() + ":" + readAll(source));
-    file.close();
-    batch.reportProgress(0.5);
-    output.commit();
-    removeSourceIfAsked(source, settings);
 }
 
 ConverterTable tableOf(const ConverterEntry& entry) {

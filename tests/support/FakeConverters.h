@@ -8,10 +8,12 @@
 
 namespace pivana::test {
 
-/// A converter that does real file work through the shared output rules: the output holds the
-/// target's name followed by the source's bytes.
-void copyConverter(const QString& source, const QString& target, const SettingsSnapshot& settings,
-                   BatchContext& batch);
+/// A converter that does real file work into its staging: the output holds the target's name
+/// followed by the source's bytes.
+Written copyConverter(const ConversionJob& job);
+
+/// Writes `bytes` to `path`, failing the test when it cannot.
+void writeFile(const QString& path, const QByteArray& bytes);
 
 /// The same entry in every slot.
 ConverterTable tableOf(const ConverterEntry& entry);

@@ -28,13 +28,8 @@ SettingsSnapshot replacingOriginals() {
 }
 
 // Writes part of its output, then fails, as a crashing encoder would.
-void failingConverter(const QString& source, const QString& target,
-                      const SettingsSnapshot& settings, BatchContext& batch) {
-    OutputFile output(outputPath(source, target, settings), source, batch);
-    QFile file(output.stagingPath());
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("partial");
-    file.close();
+Written failingConverter(const ConversionJob& job) {
+    writeFile(job.output.path(), "partial");
     throw ConversionError::processFailed("pivana-test: decoder gave up\nsecond line");
 }
 
@@ -75,12 +70,8 @@ TEST(NeverLoseASource, WhenTheEarlierFileFailsTheLaterOneConverts) {
     const QString mov = dir.write("clip.mov", "broken");
     const QString m4v = dir.write("clip.m4v", "fine");
     ConverterTable table = tableOf(copyConverter);
-    table.video = [&](const QString& source, const QString& target, const SettingsSnapshot& s,
-                      BatchContext& batch) {
-        if (source == mov) {
-            failingConverter(source, target, s, batch);
-        }
-        copyConverter(source, target, s, batch);
+    table.video = [&](const ConversionJob& job) {
+        return job.source == mov ? failingConverter(job) : copyConverter(job);
     };
     const ConversionResult result = run({mov, m4v}, "mp4", table);
     EXPECT_EQ(reasons(result), (QStringList{"pivana-test: decoder gave up", ""}));
@@ -122,31 +113,40 @@ TEST(NeverLoseASource, ReplaceOriginalDeletesOnlyAfterSuccessAndReplacesOlderOut
     EXPECT_EQ(readAll(dir.path("a.md")), "md:text");
 }
 
-TEST(NoSuccessWithoutOutput, AConverterThatWritesNothingFails) {
+TEST(NoSuccessWithoutOutput, AConverterThatWritesNothingOrNamesWhatItDidNotWriteFails) {
     Scratch dir;
     const QString source = dir.write("a.wav", "PCM");
-    const ConversionResult result =
-        run({source}, "flac",
-            tableOf([](const QString&, const QString&, const SettingsSnapshot&, BatchContext&) {}),
-            replacingOriginals());
-    EXPECT_EQ(reasons(result), QStringList{"The conversion produced no output"});
-    EXPECT_TRUE(exists(source));
+    const ConverterEntry converters[] = {
+        [](const ConversionJob&) { return Written{}; },
+        // Says it wrote the output without ever asking where to.
+        [](const ConversionJob& job) { return job.output.written(); },
+        // Stages its output but names another file.
+        [&](const ConversionJob& job) {
+            writeFile(job.output.path(), "flac");
+            return Written{{dir.path("elsewhere.flac")}};
+        },
+        // Asks where to write, and writes nothing there.
+        [](const ConversionJob& job) {
+            job.output.path();
+            return job.output.written();
+        },
+    };
+    for (const ConverterEntry& converter : converters) {
+        const ConversionResult result =
+            run({source}, "flac", tableOf(converter), replacingOriginals());
+        EXPECT_EQ(reasons(result), QStringList{"The conversion produced no output"});
+        EXPECT_EQ(entries(dir.root()), QStringList{"a.wav"}) << "the source stays, nothing stray";
+    }
 }
 
 TEST(NoSuccessWithoutOutput, ASourceChangedWhileItConvertsFails) {
     Scratch dir;
     const QString source = dir.write("long.wav", "a long recording");
     dir.write("long.flac", "older output");
-    ConverterTable table = tableOf([&](const QString& file, const QString& target,
-                                       const SettingsSnapshot& settings, BatchContext& batch) {
-        OutputFile output(outputPath(file, target, settings), file, batch);
+    ConverterTable table = tableOf([&](const ConversionJob& job) {
         dir.write("long.wav", "a long");  // truncated in place while it converts
-        QFile staged(output.stagingPath());
-        staged.open(QIODevice::WriteOnly);
-        staged.write("short output");
-        staged.close();
-        output.commit();
-        removeSourceIfAsked(file, settings);
+        writeFile(job.output.path(), "short output");
+        return job.output.written();
     });
     const ConversionResult result = run({source}, "flac", table, replacingOriginals());
     EXPECT_EQ(reasons(result), QStringList{"The file changed while it was being converted"});
@@ -164,13 +164,11 @@ TEST(InputsThatAreNotFiles, FailAtOnceWithoutReachingAConverter) {
     const QString missing = dir.path("gone.mp3");
     const QString real = dir.write("real.wav", "PCM");
     QStringList converted;
-    const ConversionResult result =
-        run({fifo, zero, dir.path("album.png"), missing, real}, "flac",
-            tableOf([&](const QString& source, const QString& target,
-                        const SettingsSnapshot& settings, BatchContext& batch) {
-                converted << source;
-                copyConverter(source, target, settings, batch);
-            }));
+    const ConversionResult result = run({fifo, zero, dir.path("album.png"), missing, real}, "flac",
+                                        tableOf([&](const ConversionJob& job) {
+                                            converted << job.source;
+                                            return copyConverter(job);
+                                        }));
     EXPECT_EQ(reasons(result),
               (QStringList{"It is not a regular file", "It is not a regular file",
                            "It is a folder, not a file", "The file does not exist", ""}));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,12 +83,11 @@ TEST(Driver, KeepsInputOrderAndGoesOnAfterFailures) {
     const QString c = dir.write("c.wav", "C");
     const QString d = dir.write("d.wav", "D");
     ConverterTable table = tableOf(copyConverter);
-    table.audio = [&](const QString& source, const QString& target, const SettingsSnapshot& s,
-                      BatchContext& batch) {
-        if (source == c) {
+    table.audio = [&](const ConversionJob& job) {
+        if (job.source == c) {
             throw ConversionError::processFailed("bad c");
         }
-        copyConverter(source, target, s, batch);
+        return copyConverter(job);
     };
     const ConversionResult result = run({a, zip, c, d}, "flac", table);
     EXPECT_EQ(result.succeeded, (QStringList{a, d}));
@@ -120,22 +120,20 @@ TEST(Driver, EachOutcomeHoldsOnlyTheOutputsOfItsOwnFile) {
     ConverterTable table;
     // Three pages per document (one for "single"); "broken" fails after writing two, as a
     // renderer that gives up half-way would.
-    table.pdf = [&](const QString& source, const QString& target, const SettingsSnapshot& s,
-                    BatchContext& batch) {
-        const int pages = source == single ? 1 : 3;
+    table.pdf = [&](const ConversionJob& job) {
+        const int pages = job.source == single ? 1 : 3;
+        Written written;
         for (int page = 1; page <= pages; ++page) {
-            if (source == broken && page == 3) {
+            if (job.source == broken && page == 3) {
                 throw ConversionError::processFailed("Cannot render page 3");
             }
-            const QString name = QFileInfo(source).completeBaseName() +
-                                 QStringLiteral("_page%1.").arg(page) + target;
-            OutputFile output(QDir(outputFolder(source, s)).filePath(name), source, batch);
-            QFile file(output.stagingPath());
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write("page");
-            file.close();
-            output.commit();
+            const QString name = QFileInfo(job.source).completeBaseName() +
+                                 QStringLiteral("_page%1.").arg(page) + job.target;
+            const QString path = QDir(outputFolder(job.source, job.settings)).filePath(name);
+            writeFile(job.output.pathFor(path), "page");
+            written.outputs << path;
         }
+        return written;
     };
     const ConversionResult result = run({doc, broken, single}, "png", table);
     ASSERT_EQ(result.outcomes.size(), 3u);
@@ -153,10 +151,14 @@ TEST(Driver, ChoosesTheEntryByCategoryAndTarget) {
     const QString gif = dir.write("anim.gif", "G");
     QStringList calls;
     ConverterTable table;
-    table.image = [&](const QString&, const QString& target, const SettingsSnapshot&,
-                      BatchContext&) { calls << "image:" + target; };
-    table.gifToVideo = [&](const QString&, const QString& target, const SettingsSnapshot&,
-                           BatchContext&) { calls << "gifToVideo:" + target; };
+    table.image = [&](const ConversionJob& job) {
+        calls << "image:" + job.target;
+        return Written{};
+    };
+    table.gifToVideo = [&](const ConversionJob& job) {
+        calls << "gifToVideo:" + job.target;
+        return Written{};
+    };
     for (const char* target : {"png", "mov", "mp4", "m4v", "jpg"}) {
         run({gif}, target, table);
     }
@@ -169,7 +171,7 @@ TEST(Driver, MissingConverterAndStrayExceptionsFailOnlyTheirFile) {
     const QString pdf = dir.write("a.pdf", "P");
     const QString mp3 = dir.write("b.mp3", "M");
     ConverterTable table;  // no entries at all
-    table.audio = [](const QString&, const QString&, const SettingsSnapshot&, BatchContext&) {
+    table.audio = [](const ConversionJob&) -> Written {
         throw std::runtime_error("library said no");
     };
     const ConversionResult result = run({pdf, mp3}, "png", table);
@@ -226,6 +228,38 @@ TEST(Driver, CustomModeWithoutFolderWritesBesideTheSource) {
     EXPECT_TRUE(exists(dir.path("sub/a.rtf")));
 }
 
+TEST(Driver, OutputsAreDatedAsTheirSourcesWhereverTheyGo) {
+    Scratch dir;
+    const QDateTime holiday = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
+    const QString photo = dir.write("photo.heic", "H");
+    const QString doc = dir.write("doc.pdf", "P");
+    for (const QString& source : {photo, doc}) {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(holiday, QFileDevice::FileModificationTime));
+    }
+    ConverterTable table = tableOf(copyConverter);
+    table.pdf = [](const ConversionJob& job) {
+        Written pages;
+        for (const char* name : {"doc_page1.png", "doc_page2.png"}) {
+            const QString path = QDir(outputFolder(job.source, job.settings)).filePath(name);
+            writeFile(job.output.pathFor(path), "page");
+            pages.outputs << path;
+        }
+        return pages;
+    };
+    SettingsSnapshot custom;
+    custom.outputFolderMode = OutputFolderMode::Custom;
+    custom.customOutputFolder = dir.path("out");
+    QDir().mkpath(dir.path("out"));
+    const QStringList written = run({photo, doc}, "png", table).writtenFiles() +
+                                run({photo}, "jpg", table, custom).writtenFiles();
+    ASSERT_EQ(written.size(), 4);
+    for (const QString& output : written) {
+        EXPECT_EQ(QFileInfo(output).lastModified().toUTC(), holiday) << output;
+    }
+}
+
 // Files side by side.
 
 TEST(DriverParallel, OutcomesStayInInputOrderWhileASlowFileEndsLast) {
@@ -235,15 +269,15 @@ TEST(DriverParallel, OutcomesStayInInputOrderWhileASlowFileEndsLast) {
         files << dir.write(name, name);
     }
     Concurrency seen;
-    ConverterTable table = tableOf([&](const QString& source, const QString& target,
-                                       const SettingsSnapshot& settings, BatchContext& batch) {
-        seen.begin(source);
-        if (source == files[0]) {
+    ConverterTable table = tableOf([&](const ConversionJob& job) {
+        seen.begin(job.source);
+        if (job.source == files[0]) {
             // The slow file: the others convert meanwhile, on the other worker.
             EXPECT_TRUE(seen.waitForEnded(5)) << "the other files waited for the slow one";
         }
-        copyConverter(source, target, settings, batch);
-        seen.end(source);
+        const Written written = copyConverter(job);
+        seen.end(job.source);
+        return written;
     });
     const ConversionResult result = run(files, "flac", table, {}, nullptr, 2);
 
@@ -265,11 +299,11 @@ TEST(DriverParallel, ExclusiveWorkRunsAloneAndOfficeWorkOneAtATime) {
         files << dir.write(name, name);
     }
     Concurrency seen;
-    ConverterTable table = tableOf([&](const QString& source, const QString& target,
-                                       const SettingsSnapshot& settings, BatchContext& batch) {
-        seen.begin(source);
-        copyConverter(source, target, settings, batch);
-        seen.end(source);
+    ConverterTable table = tableOf([&](const ConversionJob& job) {
+        seen.begin(job.source);
+        const Written written = copyConverter(job);
+        seen.end(job.source);
+        return written;
     });
     table.workKind = [](FileCategory, const QString& source, const QString&) {
         const QChar kind = QFileInfo(source).fileName().front();
@@ -300,10 +334,11 @@ TEST(DriverOffice, DocumentsGoToTheOfficeTogetherAndKeepTheirOwnOutcomes) {
         return source.endsWith(".txt") ? WorkKind::Parallel : WorkKind::Office;
     };
     table.documentBatch = [&](const std::vector<DocumentJob>& jobs, const QString& target,
-                              const SettingsSnapshot& settings) {
+                              const SettingsSnapshot& settings, const DocumentCommit& commit) {
         QStringList session;
         std::vector<std::optional<Error>> outcomes;
-        for (const DocumentJob& job : jobs) {
+        for (size_t index = 0; index < jobs.size(); ++index) {
+            const DocumentJob& job = jobs[index];
             session << QFileInfo(job.source).fileName();
             job.context->announceStart();
             if (job.source.endsWith("c.docx")) {
@@ -311,7 +346,8 @@ TEST(DriverOffice, DocumentsGoToTheOfficeTogetherAndKeepTheirOwnOutcomes) {
                 continue;
             }
             try {
-                copyConverter(job.source, target, settings, *job.context);
+                commit(index,
+                       copyConverter({job.source, target, settings, *job.output, *job.context}));
                 outcomes.emplace_back();
             } catch (const Error& error) {
                 outcomes.push_back(error);
@@ -345,29 +381,23 @@ TEST(DriverCancel, NoFileStartsOnceCancelledAndEveryFileNotConvertedSaysSo) {
     observer.fileStarted = [&](int, int, const QString& file) {
         started << QFileInfo(file).fileName();
     };
-    ConverterTable table = tableOf([&](const QString& source, const QString& target,
-                                       const SettingsSnapshot& settings, BatchContext& batch) {
-        if (source == files[1]) {
-            copyConverter(source, target, settings, batch);  // committed before the cancel
-            token.cancel();
-            return;
+    ConverterTable table = tableOf([&](const ConversionJob& job) {
+        if (job.source == files[0]) {
+            return copyConverter(job);  // committed before the cancel
         }
-        // a.wav is part way when the batch is cancelled, and stops at its next report.
-        OutputFile output(outputPath(source, target, settings), source, batch);
-        QFile(output.stagingPath()).open(QIODevice::WriteOnly);
-        for (int wait = 0; wait < 2000 && !token.isCancelled(); ++wait) {
-            QThread::msleep(10);
-        }
-        batch.reportProgress(0.5);
-        output.commit();
+        // b.wav is part way when the batch is cancelled, and stops at its next report.
+        writeFile(job.output.path(), "part");
+        token.cancel();
+        job.batch.reportProgress(0.5);
+        return job.output.written();
     });
     SettingsSnapshot settings;
     settings.replaceOriginal = true;
     const ConversionResult result =
-        BatchDriver(table, 2).convert(files, "flac", settings, &observer, &token);
+        BatchDriver(table, 1).convert(files, "flac", settings, &observer, &token);
 
-    EXPECT_EQ(reasons(result), (QStringList{"Cancelled", "", "Cancelled", "Cancelled"}));
+    EXPECT_EQ(reasons(result), (QStringList{"", "Cancelled", "Cancelled", "Cancelled"}));
     EXPECT_EQ(started, (QStringList{"a.wav", "b.wav"}));
-    EXPECT_EQ(entries(dir.root()), (QStringList{"a.wav", "b.flac", "c.wav", "d.wav"}))
+    EXPECT_EQ(entries(dir.root()), (QStringList{"a.flac", "b.wav", "c.wav", "d.wav"}))
         << "sources and committed outputs stay; nothing staged is left";
 }

@@ -114,7 +114,7 @@ Written convertFromSvg(const ConversionJob& job) {
     try {
         written = encodeDirectly(image, target, settings, job.output.path());
     } catch (const vips::VError&) {
-        throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, vipsError());
+        throw ConversionError::fileOperation(QStringLiteral("Cannot save"), finalPath, vipsError());
     }
 
     if (!written) {
@@ -128,7 +128,7 @@ Written convertFromSvg(const ConversionJob& job) {
             throw ConversionError::processFailed(QStringLiteral("Cannot encode intermediate PNG"));
         }
         if (QFileInfo::exists(finalPath)) {
-            throw Error::fileOperation(QStringLiteral("Cannot save"), finalPath, EEXIST);
+            throw ConversionError::fileOperation(QStringLiteral("Cannot save"), finalPath, EEXIST);
         }
         runImageTool(
             toolArguments(target, settings.jpgQuality, intermediate.path(), job.output.path()),

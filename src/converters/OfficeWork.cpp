@@ -49,7 +49,7 @@ OfficeWork::OfficeWork(const QString& source, const QString& target, Staging& ou
             // The office tool is handed plain text, never Markdown.
             m_input = std::make_unique<TemporaryFile>(QStringLiteral("txt"));
             if (!QFile::copy(source, m_input->path())) {
-                throw Error::fileOperation(QStringLiteral("Cannot copy"), source, errno);
+                throw ConversionError::fileOperation(QStringLiteral("Cannot copy"), source, errno);
             }
             input = m_input->path();
         }

@@ -31,7 +31,8 @@ constexpr double areaHeight = 648;
 QByteArray readAllOf(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Error::fileOperation(QStringLiteral("Cannot read"), path, file.errorString());
+        throw ConversionError::fileOperation(QStringLiteral("Cannot read"), path,
+                                             file.errorString());
     }
     return file.readAll();
 }
@@ -105,8 +106,8 @@ void renderPdf(QTextDocument& document, const QString& path) {
         painter.restore();
     }
     if (!painter.end()) {
-        throw Error::fileOperation(QStringLiteral("Cannot save"), path,
-                                   QStringLiteral("the PDF could not be written"));
+        throw ConversionError::fileOperation(QStringLiteral("Cannot save"), path,
+                                             QStringLiteral("the PDF could not be written"));
     }
 }
 

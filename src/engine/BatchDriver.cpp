@@ -70,7 +70,7 @@ std::optional<Error> BatchRun::planFile(int index, WorkUnit& unit) {
     const QString& file = m_files[index];
     const auto route = RouteTable::shared().route(file);
     if (!route) {
-        return Error::noRoute();
+        return ConversionError::noRoute();
     }
     unit.kind = m_table.workKindFor(route->category, file, m_target);
     const QString output = QFileInfo(outputPath(file, m_target, m_settings)).absoluteFilePath();

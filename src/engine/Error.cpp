@@ -26,14 +26,6 @@ QString trimSpacesAndTabs(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-bool isGeneric(const QString& text) {
-    const QString lower = text.toLower();
-    // Both spellings, with a straight or a typographic apostrophe.
-    return lower.contains(u"operation couldn't be completed") ||
-           lower.contains(u"operation couldn\u2019t be completed") ||
-           lower.contains(u"operation could not be completed");
-}
-
 // Past 140 characters (code points, so a cut never splits a character outside the BMP), the
 // text ends at the last space within them, so no word is cut in two; a text without such a space
 // is cut at 140.
@@ -65,99 +57,63 @@ QString shortened(const QString& line) {
 
 }  // namespace
 
-Error::Error(QString domain, int code, QString description, QString failureReason,
-             std::shared_ptr<const Error> underlying)
-    : m_domain(std::move(domain)),
-      m_code(code),
-      m_description(std::move(description)),
-      m_failureReason(std::move(failureReason)),
-      m_underlying(std::move(underlying)),
-      m_what(m_description.toUtf8()) {}
+namespace ConversionError {
 
-Error Error::noRoute() {
-    return Error(QStringLiteral("Pivana"), 1, QStringLiteral("Unsupported format"));
+Error unsupportedFormat(const QString& text) {
+    return processFailed(QStringLiteral("Unsupported format: ") + text);
 }
 
-Error Error::fileOperation(const QString& action, const QString& path, int errnum) {
+Error processFailed(const QString& text) {
+    // The first line that says anything is the sentence; what follows it is detail.
+    QStringList lines = text.split(u'\n');
+    while (lines.size() > 1 && trimSpacesAndTabs(lines.front()).remove(u'\r').isEmpty()) {
+        lines.removeFirst();
+    }
+    QString sentence = lines.takeFirst();
+    if (sentence.endsWith(u'\r')) {
+        sentence.chop(1);
+    }
+    return Error(sentence.toStdString(), lines.join(u'\n').toStdString());
+}
+
+Error failure(FailureKind kind, const QString& prefix, const QString& detail) {
+    return Error(kind, detail.toStdString(), prefix.toStdString());
+}
+
+Error cancelled() {
+    return Error(FailureKind::Cancelled);
+}
+
+Error noRoute() {
+    return Error(std::string("Unsupported format"));
+}
+
+Error fileOperation(const QString& action, const QString& path, int errnum) {
     return fileOperation(action, path, systemReason(errnum));
 }
 
-Error Error::fileOperation(const QString& action, const QString& path, const QString& reason) {
-    const QString name = QFileInfo(path).fileName();
-    return Error(QStringLiteral("Pivana.FileSystem"), 0,
-                 QStringLiteral("%1 \u201c%2\u201d: %3").arg(action, name, reason));
+Error fileOperation(const QString& action, const QString& path, const QString& reason) {
+    return processFailed(
+        QStringLiteral("%1 \u201c%2\u201d: %3").arg(action, QFileInfo(path).fileName(), reason));
 }
 
-Error Error::processLaunch(const QString& program, int errnum) {
-    return Error(QStringLiteral("Pivana.Process"), errnum,
-                 QStringLiteral("Cannot start %1: %2")
-                     .arg(QFileInfo(program).fileName(), systemReason(errnum)));
+Error processLaunch(const QString& program, int errnum) {
+    return processFailed(QStringLiteral("Cannot start %1: %2")
+                             .arg(QFileInfo(program).fileName(), systemReason(errnum)));
 }
 
-ConversionError::ConversionError(Kind kind, const QString& description)
-    : Error(domainName, static_cast<int>(kind), description) {}
+}  // namespace ConversionError
 
-ConversionError ConversionError::unsupportedFormat(const QString& text) {
-    return ConversionError(Kind::UnsupportedFormat, QStringLiteral("Unsupported format: ") + text);
+QString sentenceOf(const Error& error) {
+    return QString::fromStdString(error.sentence());
 }
 
-ConversionError ConversionError::processFailed(const QString& text) {
-    return ConversionError(Kind::ProcessFailed, text);
-}
-
-ConversionError ConversionError::failure(FailureKind kind, const QString& prefix,
-                                         const QString& detail) {
-    const std::string_view sentence = failureSentence(kind);
-    ConversionError error(
-        Kind::ProcessFailed,
-        prefix + QString::fromUtf8(sentence.data(), static_cast<qsizetype>(sentence.size())) +
-            (detail.isEmpty() ? QString() : u'\n' + detail));
-    error.setFailureKind(kind);
-    return error;
-}
-
-bool ConversionError::is(const Error& error, Kind kind) {
-    return error.domain() == domainName && error.code() == static_cast<int>(kind);
+QString detailOf(const Error& error) {
+    return QString::fromStdString(error.detail());
 }
 
 QString cleanReason(const Error& error) {
-    QStringList candidates;
-    if (const Error* underlying = error.underlying()) {
-        candidates << underlying->description();
-    }
-    candidates << error.failureReason() << error.description();
-
-    QStringList texts;
-    for (const QString& candidate : candidates) {
-        const QString trimmed = trimSpacesAndTabs(candidate);
-        if (!trimmed.isEmpty()) {
-            texts << trimmed;
-        }
-    }
-    if (texts.isEmpty()) {
-        return {};
-    }
-
-    QString chosen = texts.first();
-    for (const QString& text : texts) {
-        if (!isGeneric(text)) {
-            chosen = text;
-            break;
-        }
-    }
-
-    QString line;
-    for (const QString& candidateLine : chosen.split(u'\n')) {
-        QString stripped = candidateLine;
-        if (stripped.endsWith(u'\r')) {
-            stripped.chop(1);
-        }
-        if (!stripped.isEmpty()) {
-            line = stripped;
-            break;
-        }
-    }
-    return shortened(trimSpacesAndTabs(line));
+    return shortened(trimSpacesAndTabs(sentenceOf(error)));
 }
 
 FailedConversion FailedConversion::from(const QString& sourcePath, const Error& error) {

@@ -4,12 +4,15 @@
 // plain sentence about the file: no file name (the panel and the command line show it beside the
 // reason), no path, no library's own text, well under the 140 characters a reason may have.
 //
-// The app's converters raise these through `ConversionError::failure`; the helper tools, which
-// are separate programs without Qt, print them as the first line of their standard error (see
+// `Failure` is the one error value of the engine, the converters and the helper tools: the app
+// raises it through the `ConversionError` helpers (engine/Error.h); the tools, which are separate
+// programs without Qt, throw it too and print it on their standard error (see
 // tools/common/ToolFailure.h). So this header needs nothing but the standard library.
 
 #include <cerrno>
+#include <exception>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pivana {
@@ -109,5 +112,32 @@ constexpr std::optional<FailureKind> failureOfErrno(int errnum, FileAccess acces
             return std::nullopt;
     }
 }
+
+/// What went wrong with one file: the kind, where it is one of the kinds above; the plain sentence
+/// a person reads (for a tool's failure, after the tool's prefix, "pivana-image: "); and the
+/// detail behind it, a library's own words, kept for someone running a tool by hand or a bug
+/// report and never shown as the reason. Text is UTF-8.
+class Failure : public std::exception {
+public:
+    /// A failure of a known kind, in that kind's sentence after `prefix`.
+    explicit Failure(FailureKind kind, std::string detail = {}, std::string_view prefix = {})
+        : m_kind(kind),
+          m_sentence(std::string(prefix) + std::string(failureSentence(kind))),
+          m_detail(std::move(detail)) {}
+    /// A failure in a sentence of its own ("Cannot open PDF").
+    explicit Failure(std::string sentence, std::string detail = {})
+        : m_sentence(std::move(sentence)), m_detail(std::move(detail)) {}
+
+    std::optional<FailureKind> kind() const { return m_kind; }
+    const std::string& sentence() const { return m_sentence; }
+    const std::string& detail() const { return m_detail; }
+    bool isCancelled() const { return m_kind == FailureKind::Cancelled; }
+    const char* what() const noexcept override { return m_sentence.c_str(); }
+
+private:
+    std::optional<FailureKind> m_kind;
+    std::string m_sentence;
+    std::string m_detail;
+};
 
 }  // namespace pivana

@@ -25,7 +25,7 @@ QString systemReason(int errnum) {
 }
 
 // A failed write to the output folder, in the words of its kind where it has one.
-ConversionError writeFailure(int errnum) {
+Error writeFailure(int errnum) {
     if (const auto kind = failureOfErrno(errnum, FileAccess::Writing)) {
         return ConversionError::failure(*kind);
     }

@@ -28,8 +28,8 @@ TemporaryFile::~TemporaryFile() {
 TemporaryDirectory::TemporaryDirectory()
     : m_path(QDir(QDir::tempPath()).filePath(QStringLiteral("pivana-") + freshName())) {
     if (!QDir().mkdir(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        throw Error::fileOperation(QStringLiteral("Cannot create the temporary folder"), m_path,
-                                   errno);
+        throw ConversionError::fileOperation(QStringLiteral("Cannot create the temporary folder"),
+                                             m_path, errno);
     }
 }
 

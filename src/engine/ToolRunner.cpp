@@ -57,7 +57,7 @@ struct Pipe {
 void openPipe(Pipe& pipe, const QString& program) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw Error::processLaunch(program, errno);
+        throw ConversionError::processLaunch(program, errno);
     }
     pipe.read.reset(fds[0]);
     pipe.write.reset(fds[1]);
@@ -193,7 +193,7 @@ pid_t spawn(const QString& program, const QStringList& arguments, const QStringL
 
     const pid_t pid = ::fork();
     if (pid < 0) {
-        throw Error::processLaunch(program, errno);
+        throw ConversionError::processLaunch(program, errno);
     }
     if (pid == 0) {
         becomeTool(setup);
@@ -207,7 +207,7 @@ pid_t spawn(const QString& program, const QStringList& arguments, const QStringL
     }
     if (n == sizeof reason) {
         Child(pid).wait();
-        throw Error::processLaunch(program, reason);
+        throw ConversionError::processLaunch(program, reason);
     }
     return pid;
 }
@@ -370,7 +370,7 @@ QString detailOf(const QString& errorText) {
 
 }  // namespace
 
-std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessOutcome& outcome) {
+std::optional<Error> toolFailure(const QString& prefix, const ProcessOutcome& outcome) {
     const QString errorText = QString::fromUtf8(outcome.standardError);
     if (outcome.cancelled) {
         return ConversionError::cancelled();

@@ -12,7 +12,8 @@
 namespace pivana {
 
 class CancelToken;
-class ConversionError;
+class Failure;
+using Error = Failure;
 
 /// How a helper process ended.
 struct ProcessOutcome {
@@ -69,7 +70,7 @@ void runTool(const QString& prefix, const QString& program, const QStringList& a
 
 /// Why a run of one of our tools failed, in the engine's words, as `runTool` reports it; none
 /// when it exited with status 0.
-std::optional<ConversionError> toolFailure(const QString& prefix, const ProcessOutcome& outcome);
+std::optional<Error> toolFailure(const QString& prefix, const ProcessOutcome& outcome);
 
 /// The absolute path of a helper tool: beside the running executable, or in the install's
 /// libexec/pivana folder. Throws when it is in neither.

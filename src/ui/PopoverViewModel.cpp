@@ -212,7 +212,7 @@ std::optional<QString> PopoverViewModel::convertHandedOver(const QStringList& fi
     }
     std::optional<QString> problem;
     if (!m_targets.contains(format)) {
-        problem = ConversionError::unsupportedFormat(format).description();
+        problem = cleanReason(ConversionError::unsupportedFormat(format));
     } else {
         problem = m_settings.outputFolderProblem();
     }

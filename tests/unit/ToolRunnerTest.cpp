@@ -61,8 +61,8 @@ TEST(ToolRunner, ACrashIsPlainForTheUserAndNamesTheSignalForABugReport) {
         FAIL() << "a crash is a failure";
     } catch (const Error& error) {
         EXPECT_EQ(cleanReason(error), "pivana-test: The converter stopped unexpectedly");
-        EXPECT_TRUE(error.description().contains("SIGSEGV")) << error.description();
-        EXPECT_TRUE(error.description().contains("half way")) << error.description();
+        EXPECT_TRUE(detailOf(error).contains("SIGSEGV")) << detailOf(error);
+        EXPECT_TRUE(detailOf(error).contains("half way")) << detailOf(error);
     }
 }
 

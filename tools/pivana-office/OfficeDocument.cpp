@@ -72,20 +72,20 @@ QString systemError(int errnum) {
 QByteArray readSource(const QString& path) {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        throw OfficeError(readingFailure(errno), systemError(errno));
+        throw failure(readingFailure(errno), systemError(errno));
     }
     if (S_ISDIR(info.st_mode)) {
-        throw OfficeError(FailureKind::Folder, path);
+        throw failure(FailureKind::Folder, path);
     }
     if (!S_ISREG(info.st_mode)) {
-        throw OfficeError(FailureKind::NotAFile, path);
+        throw failure(FailureKind::NotAFile, path);
     }
     if (info.st_size > maxInputBytes) {
-        throw OfficeError(FailureKind::TooLarge, QString::number(info.st_size) + " bytes");
+        throw failure(FailureKind::TooLarge, QString::number(info.st_size) + " bytes");
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw OfficeError(readingFailure(errno), file.errorString());
+        throw failure(readingFailure(errno), file.errorString());
     }
     return file.read(maxInputBytes);
 }
@@ -93,7 +93,7 @@ QByteArray readSource(const QString& path) {
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
-        throw OfficeError(writingFailure(errno), file.errorString());
+        throw failure(writingFailure(errno), file.errorString());
     }
 }
 
@@ -110,7 +110,7 @@ void checkSignature(const QByteArray& content, const QString& extension) {
         matches = !head.contains('\0');
     }
     if (!matches) {
-        throw OfficeError(FailureKind::WrongFormat, extension);
+        throw failure(FailureKind::WrongFormat, extension);
     }
 }
 
@@ -121,12 +121,12 @@ const Target& targetFor(const QString& format) {
 const Source& sourceFor(const QString& extension, const Target& target) {
     const auto source = sources().constFind(extension);
     if (source == sources().cend()) {
-        throw OfficeError(FailureKind::WrongFormat,
-                          QStringLiteral("pivana-office does not read .%1 files").arg(extension));
+        throw failure(FailureKind::WrongFormat,
+                      QStringLiteral("pivana-office does not read .%1 files").arg(extension));
     }
     if (source->presentation && target.extension != u"pdf") {
-        throw OfficeError(FailureKind::WrongFormat,
-                          QStringLiteral("a presentation converts only to PDF"));
+        throw failure(FailureKind::WrongFormat,
+                      QStringLiteral("a presentation converts only to PDF"));
     }
     return *source;
 }
@@ -159,7 +159,7 @@ Prepared prepare(const Document& document, const Target& target, size_t index,
     if (isPlainText(extension)) {
         const std::optional<QString> text = decodePlainText(content);
         if (!text) {
-            throw OfficeError(FailureKind::WrongFormat, QStringLiteral("not text"));
+            throw failure(FailureKind::WrongFormat, QStringLiteral("not text"));
         }
         if (target.extension == u"txt") {
             writeFile(prepared.result, text->toUtf8());
@@ -177,7 +177,7 @@ Prepared prepare(const Document& document, const Target& target, size_t index,
         return prepared;
     }
     if (content.isEmpty()) {
-        throw OfficeError(FailureKind::Damaged, QStringLiteral("the file is empty"));
+        throw failure(FailureKind::Damaged, QStringLiteral("the file is empty"));
     }
     checkSignature(content, extension);
     const QString copy = work.filePath(stem + u'.' + extension);
@@ -198,20 +198,20 @@ void stageBeside(const QString& result, const QString& output) {
         QFile to(staging);
         if (!from.open(QIODevice::ReadOnly) ||
             !to.open(QIODevice::NewOnly | QIODevice::WriteOnly)) {
-            throw OfficeError(writingFailure(errno), to.errorString());
+            throw failure(writingFailure(errno), to.errorString());
         }
         while (!from.atEnd()) {
             const QByteArray block = from.read(1 << 20);
             if (to.write(block) != block.size()) {
-                throw OfficeError(writingFailure(errno), to.errorString());
+                throw failure(writingFailure(errno), to.errorString());
             }
         }
         if (!to.flush()) {
-            throw OfficeError(writingFailure(errno), to.errorString());
+            throw failure(writingFailure(errno), to.errorString());
         }
     }
     if (const std::string reason = staged.commit(); !reason.empty()) {
-        throw OfficeError(writingFailure(errno), QString::fromStdString(reason));
+        throw failure(writingFailure(errno), QString::fromStdString(reason));
     }
 }
 
@@ -219,13 +219,13 @@ void stageBeside(const QString& result, const QString& output) {
 void finish(const QString& result, const Target& target, const QString& output) {
     QFile file(result);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw OfficeError(FailureKind::NoOutput, file.errorString());
+        throw failure(FailureKind::NoOutput, file.errorString());
     }
     const QByteArray head = file.read(8);
     file.close();
     if (!target.signature.isEmpty() && !head.startsWith(target.signature)) {
-        throw OfficeError(officeFailed,
-                          QStringLiteral("no valid %1 file").arg(target.extension.toUpper()));
+        throw failure(officeFailed,
+                      QStringLiteral("no valid %1 file").arg(target.extension.toUpper()));
     }
     if (target.extension == u"txt" && head.startsWith("\xef\xbb\xbf")) {
         QFile text(result);
@@ -259,7 +259,7 @@ bool writesFormat(const QString& format) {
 }
 
 void convertAll(const std::vector<Document>& documents,
-                const std::function<void(size_t, const std::optional<OfficeError>&)>& done) {
+                const std::function<void(size_t, const std::optional<Failure>&)>& done) {
     const WorkFolder work;
     std::vector<OfficeJob> jobs;
     std::vector<size_t> jobDocuments;
@@ -267,7 +267,7 @@ void convertAll(const std::vector<Document>& documents,
         try {
             finish(result, targetFor(documents[index].format), documents[index].output);
             done(index, std::nullopt);
-        } catch (const OfficeError& error) {
+        } catch (const Failure& error) {
             done(index, error);
         }
     };
@@ -281,7 +281,7 @@ void convertAll(const std::vector<Document>& documents,
             }
             jobs.push_back(*prepared.job);
             jobDocuments.push_back(index);
-        } catch (const OfficeError& error) {
+        } catch (const Failure& error) {
             done(index, error);
         }
     }
@@ -290,7 +290,7 @@ void convertAll(const std::vector<Document>& documents,
     }
     std::vector<bool> reported(jobs.size(), false);
     try {
-        runJobs(jobs, work, [&](size_t job, const std::optional<OfficeError>& failure) {
+        runJobs(jobs, work, [&](size_t job, const std::optional<Failure>& failure) {
             reported[job] = true;
             if (failure) {
                 done(jobDocuments[job], failure);
@@ -298,7 +298,7 @@ void convertAll(const std::vector<Document>& documents,
                 finished(jobDocuments[job], jobs[job].result);
             }
         });
-    } catch (const OfficeError& error) {
+    } catch (const Failure& error) {
         // No office at all: every document still waiting fails for the same reason.
         for (size_t job = 0; job < jobs.size(); ++job) {
             if (!reported[job]) {

@@ -25,7 +25,7 @@ bool writesFormat(const QString& format);
 /// each one's index as it finishes (in any order): with nothing when its output was written
 /// (atomically), else why not.
 void convertAll(const std::vector<Document>& documents,
-                const std::function<void(size_t, const std::optional<OfficeError>&)>& done);
+                const std::function<void(size_t, const std::optional<Failure>&)>& done);
 
 /// Plain text (or Markdown, never interpreted) as an HTML document of ordinary paragraphs, one
 /// per line.

@@ -51,9 +51,9 @@ public:
                       O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0) {
             const int error = errno;
-            throw OfficeError(error == ENOSPC ? FailureKind::DiskFull : FailureKind::DiskError,
-                              QStringLiteral("cannot lock the office profile: ") +
-                                  QString::fromLocal8Bit(std::strerror(error)));
+            throw failure(error == ENOSPC ? FailureKind::DiskFull : FailureKind::DiskError,
+                          QStringLiteral("cannot lock the office profile: ") +
+                              QString::fromLocal8Bit(std::strerror(error)));
         }
     }
     ~ProfileLock() {
@@ -76,11 +76,11 @@ bool diskNearlyFull() {
 
 // Why an office that should have run did not: on a full disk LibreOffice cannot set up its
 // profile, and says "Fatal Error" in a dialog nobody sees.
-OfficeError officeTrouble(const QString& detail) {
+Failure officeTrouble(const QString& detail) {
     if (diskNearlyFull()) {
-        return OfficeError(FailureKind::DiskFull, detail);
+        return failure(FailureKind::DiskFull, detail);
     }
-    return OfficeError(officeDidNotStart, detail);
+    return failure(officeDidNotStart, detail);
 }
 
 QString firstLine(const QByteArray& text) {
@@ -95,12 +95,12 @@ QString firstLine(const QByteArray& text) {
 
 void requireOffice() {
     if (!QFileInfo(officeProgram).isExecutable()) {
-        throw OfficeError(officeMissing, officeProgram);
+        throw failure(officeMissing, officeProgram);
     }
 }
 
-OfficeError timedOut() {
-    return OfficeError(FailureKind::TimedOut, QStringLiteral("LibreOffice was stopped"));
+Failure timedOut() {
+    return failure(FailureKind::TimedOut, QStringLiteral("LibreOffice was stopped"));
 }
 
 bool resultWritten(const QString& result) {
@@ -149,20 +149,20 @@ void runOfficeOnce(const OfficeJob& job, const WorkFolder& work) {
         QDir(outFolder).filePath(QFileInfo(job.source).completeBaseName() + u'.' + job.extension);
     const QString said = firstLine(outcome.standardError);
     if (outcome.signal != 0) {
-        throw OfficeError(FailureKind::Crashed, said);
+        throw failure(FailureKind::Crashed, said);
     }
     if (said.contains(u"Fatal Error") || said.contains(u"could not be completed")) {
         throw officeTrouble(said);
     }
     if (!resultWritten(written)) {
         if (said.contains(u"could not be loaded")) {
-            throw OfficeError(FailureKind::Damaged, said);
+            throw failure(FailureKind::Damaged, said);
         }
-        throw OfficeError(officeFailed, said);
+        throw failure(officeFailed, said);
     }
     if (::rename(QFile::encodeName(written).constData(),
                  QFile::encodeName(job.result).constData()) != 0) {
-        throw OfficeError(FailureKind::DiskError, QString::fromLocal8Bit(std::strerror(errno)));
+        throw failure(FailureKind::DiskError, QString::fromLocal8Bit(std::strerror(errno)));
     }
 }
 
@@ -171,14 +171,14 @@ QString writeJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work) {
     const QString path = work.filePath(QStringLiteral("jobs"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw OfficeError(FailureKind::DiskFull, file.errorString());
+        throw failure(FailureKind::DiskFull, file.errorString());
     }
     for (const OfficeJob& job : jobs) {
         const QString filter = job.exportFilter.section(u':', 0, 0);
         const QString options = job.exportFilter.section(u':', 1);
         const QStringList fields = {job.source, job.importFilter, job.result, filter, options};
         if (file.write((fields.join(u'\t') + u'\n').toUtf8()) < 0) {
-            throw OfficeError(FailureKind::DiskFull, file.errorString());
+            throw failure(FailureKind::DiskFull, file.errorString());
         }
     }
     return path;
@@ -186,20 +186,20 @@ QString writeJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work) {
 
 // The failure a line of office-bridge.py reports for a job, or none. Sets `retry` when the job
 // deserves a second chance in an office of its own.
-std::optional<OfficeError> bridgeOutcome(const QString& line, const QString& result, bool& retry) {
+std::optional<Failure> bridgeOutcome(const QString& line, const QString& result, bool& retry) {
     retry = false;
     if (line == u"ok" && resultWritten(result)) {
         return std::nullopt;
     }
     if (line == u"unreadable") {
-        return OfficeError(FailureKind::Damaged, QStringLiteral("LibreOffice cannot read it"));
+        return failure(FailureKind::Damaged, QStringLiteral("LibreOffice cannot read it"));
     }
     if (line.startsWith(u"failed LibreOffice did not start")) {
         return officeTrouble(line.mid(7));
     }
     // The long-running office failed on a document it could read (it may have crashed on it).
     retry = true;
-    return OfficeError(officeFailed, line.section(u' ', 1));
+    return failure(officeFailed, line.section(u' ', 1));
 }
 
 }  // namespace
@@ -235,8 +235,8 @@ WorkFolder::WorkFolder() {
     const QString cache = cacheFolder();
     const QString parent = QDir(cache).filePath(QStringLiteral("office-work"));
     if (!QDir().mkpath(parent)) {
-        throw OfficeError(diskNearlyFull() ? FailureKind::DiskFull : FailureKind::WriteDenied,
-                          QStringLiteral("cannot make ") + parent);
+        throw failure(diskNearlyFull() ? FailureKind::DiskFull : FailureKind::WriteDenied,
+                      QStringLiteral("cannot make ") + parent);
     }
     // A folder is made and locked under a name of its own, and only then moved among the work
     // folders, so that every folder there whose lock is free is abandoned. One made but never
@@ -246,8 +246,8 @@ WorkFolder::WorkFolder() {
     QByteArray name =
         QFile::encodeName(QDir(cache).filePath(QStringLiteral(".office-work-XXXXXX")));
     if (!::mkdtemp(name.data())) {
-        throw OfficeError(errno == ENOSPC ? FailureKind::DiskFull : FailureKind::WriteDenied,
-                          QString::fromLocal8Bit(std::strerror(errno)));
+        throw failure(errno == ENOSPC ? FailureKind::DiskFull : FailureKind::WriteDenied,
+                      QString::fromLocal8Bit(std::strerror(errno)));
     }
     m_lock = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_lock >= 0) {
@@ -271,7 +271,7 @@ QString WorkFolder::filePath(const QString& name) const {
 }
 
 void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
-             const std::function<void(size_t, const std::optional<OfficeError>&)>& done) {
+             const std::function<void(size_t, const std::optional<Failure>&)>& done) {
     requireOffice();
     ProfileLock lock(profileDirectory());
     std::vector<size_t> retries;
@@ -284,7 +284,7 @@ void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
         }
         const size_t index = next++;
         bool retry = false;
-        const std::optional<OfficeError> failure =
+        const std::optional<Failure> failure =
             bridgeOutcome(QString::fromUtf8(line), jobs[index].result, retry);
         if (retry) {
             retries.push_back(index);
@@ -311,7 +311,7 @@ void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
         try {
             runOfficeOnce(jobs[index], work);
             done(index, std::nullopt);
-        } catch (const OfficeError& error) {
+        } catch (const Failure& error) {
             done(index, error);
         }
     }

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace pivana::office {
@@ -15,19 +14,14 @@ namespace pivana::office {
 using tools::readingFailure;
 using tools::writingFailure;
 
-/// A failure of one document: its kind, whose sentence the user reads, and the detail behind it,
-/// or a sentence of the tool's own where no kind says it.
-class OfficeError : public std::runtime_error {
-public:
-    OfficeError(FailureKind kind, const QString& detail)
-        : std::runtime_error(detail.toStdString()), m_sentence(failureSentence(kind)) {}
-    OfficeError(std::string_view sentence, const QString& detail)
-        : std::runtime_error(detail.toStdString()), m_sentence(sentence) {}
-    std::string_view sentence() const { return m_sentence; }
-
-private:
-    std::string_view m_sentence;
-};
+/// A failure of one document, in its kind's sentence, with Qt text as the detail.
+inline Failure failure(FailureKind kind, const QString& detail) {
+    return Failure(kind, detail.toStdString());
+}
+/// A failure in one of the tool's own sentences, for what the common kinds do not say.
+inline Failure failure(std::string_view sentence, const QString& detail) {
+    return Failure(std::string(sentence), detail.toStdString());
+}
 
 /// The tool's own sentences, for what the common kinds do not say.
 inline constexpr std::string_view officeMissing = "LibreOffice is not installed";
@@ -68,7 +62,7 @@ private:
 /// written, else the failure. A job the long-running office failed on, other than a document it
 /// cannot read, is tried once more in an office of its own.
 void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
-             const std::function<void(size_t, const std::optional<OfficeError>&)>& done);
+             const std::function<void(size_t, const std::optional<Failure>&)>& done);
 
 /// The user's cache folder for Pivana.
 QString cacheFolder();

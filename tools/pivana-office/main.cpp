@@ -30,8 +30,8 @@
 
 namespace {
 
+using pivana::Failure;
 using pivana::office::Document;
-using pivana::office::OfficeError;
 
 constexpr const char* usage =
     "usage: pivana-office -convert FORMAT INPUT -output OUTPUT "
@@ -80,12 +80,12 @@ int main(int argc, char** argv) {
 
     const bool several = documents.size() > 1;
     bool allConverted = true;
-    auto report = [&](size_t index, const std::optional<OfficeError>& failure) {
+    auto report = [&](size_t index, const std::optional<Failure>& failure) {
         allConverted = allConverted && !failure;
         if (several) {
             const std::string line =
                 std::to_string(index + 1) +
-                (failure ? " failed " + std::string(failure->sentence()) : std::string(" ok"));
+                (failure ? " failed " + failure->sentence() : std::string(" ok"));
             std::printf("%s\n", line.c_str());
             std::fflush(stdout);
         }
@@ -93,9 +93,9 @@ int main(int argc, char** argv) {
             std::fprintf(
                 stderr, "%s: %s (%s)\n",
                 QFile::encodeName(QFileInfo(documents[index].input).fileName()).constData(),
-                std::string(failure->sentence()).c_str(), failure->what());
+                failure->sentence().c_str(), failure->detail().c_str());
         } else if (failure) {
-            pivana::tools::reportFailure(failure->sentence(), failure->what());
+            pivana::tools::reportFailure(failure->sentence(), failure->detail());
         }
     };
     pivana::office::convertAll(documents, report);

@@ -22,6 +22,7 @@ namespace {
 
 struct FileResult {
     QStringList outputs;
+    QStringList replaced;
     std::optional<Error> error;
 };
 
@@ -190,6 +191,7 @@ void BatchRun::runDocuments(const std::vector<int>& files) {
 // never before every output of it is in place.
 void BatchRun::commit(int index, Staging& staging, const Written& written) {
     m_results[index].outputs = staging.commit(written);
+    m_results[index].replaced = staging.replaced();
     removeSourceIfAsked(m_files[index], m_settings);
 }
 
@@ -206,6 +208,7 @@ void BatchRun::finish(int index, std::optional<Error> error) {
     }
     if (error) {
         result.outputs.clear();
+        result.replaced.clear();
     }
     result.error = std::move(error);
     m_state.release(index);
@@ -213,7 +216,7 @@ void BatchRun::finish(int index, std::optional<Error> error) {
 
 void BatchRun::skip(const WorkUnit& unit) {
     for (const int index : unit.files) {
-        m_results[index] = {{}, ConversionError::cancelled()};
+        m_results[index] = {{}, {}, ConversionError::cancelled()};
     }
 }
 
@@ -224,7 +227,7 @@ ConversionResult BatchRun::result() const {
         if (file.error) {
             result.addFailure(m_files[index], *file.error);
         } else {
-            result.addSuccess(m_files[index], file.outputs);
+            result.addSuccess(m_files[index], file.outputs, file.replaced);
         }
     }
     return result;

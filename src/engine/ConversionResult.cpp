@@ -2,14 +2,15 @@
 
 namespace pivana {
 
-void ConversionResult::addSuccess(const QString& source, const QStringList& outputs) {
+void ConversionResult::addSuccess(const QString& source, const QStringList& outputs,
+                                  const QStringList& replaced) {
     succeeded << source;
-    outcomes.push_back({source, outputs, std::nullopt});
+    outcomes.push_back({source, outputs, replaced, std::nullopt});
 }
 
 void ConversionResult::addFailure(const QString& source, const Error& error) {
     failed.push_back({source, error});
-    outcomes.push_back({source, {}, error});
+    outcomes.push_back({source, {}, {}, error});
 }
 
 QStringList ConversionResult::writtenFiles() const {

@@ -20,6 +20,8 @@ struct FileOutcome {
     QString source;
     /// The files written: one, or one per page for a multi-page PDF. Empty when it failed.
     QStringList outputs;
+    /// The outputs that took the name of an older file, which went to the Trash.
+    QStringList replaced;
     /// Why it failed; none when it converted.
     std::optional<Error> error;
 
@@ -34,7 +36,8 @@ struct ConversionResult {
     std::vector<FailedFile> failed;
     std::vector<FileOutcome> outcomes;
 
-    void addSuccess(const QString& source, const QStringList& outputs);
+    void addSuccess(const QString& source, const QStringList& outputs,
+                    const QStringList& replaced = {});
     void addFailure(const QString& source, const Error& error);
 
     /// Every file written, in input order.

@@ -2,6 +2,7 @@
 
 #include "engine/BatchContext.h"
 #include "engine/Error.h"
+#include "engine/Trash.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -99,6 +100,14 @@ void OutputFile::prepare() {
 }
 
 void OutputFile::publish() {
+    // A file of that name from before the batch goes to the Trash, where the user can get it
+    // back; the link there is made before the rename, so the name never goes missing. Where the
+    // volume has no Trash that takes it, it is replaced.
+    struct stat existing {};
+    if (::lstat(QFile::encodeName(m_finalPath).constData(), &existing) == 0 &&
+        !S_ISDIR(existing.st_mode)) {
+        m_replaced = keepInTrash(m_finalPath).has_value();
+    }
     if (::rename(QFile::encodeName(m_stagingPath).constData(),
                  QFile::encodeName(m_finalPath).constData()) != 0) {
         throw writeFailure(errno);
@@ -134,7 +143,7 @@ OutputFile* OutputGroup::find(const QString& finalPath) const {
     return nullptr;
 }
 
-void OutputGroup::commit(const QStringList& finalPaths) {
+QStringList OutputGroup::commit(const QStringList& finalPaths) {
     std::vector<OutputFile*> outputs;
     for (const QString& path : finalPaths) {
         OutputFile* output = find(path);
@@ -156,10 +165,17 @@ void OutputGroup::commit(const QStringList& finalPaths) {
             throw;
         }
     }
+    QStringList replaced;
+    for (const OutputFile* output : outputs) {
+        if (output->replacedAnother()) {
+            replaced << output->finalPath();
+        }
+    }
     // Their staging folders are empty now, and go.
     std::erase_if(m_outputs, [&](const std::unique_ptr<OutputFile>& output) {
         return std::find(outputs.begin(), outputs.end(), output.get()) != outputs.end();
     });
+    return replaced;
 }
 
 Staging::Staging(const QString& finalPath, const QString& source, BatchContext& batch)
@@ -180,7 +196,7 @@ QStringList Staging::commit(const Written& written) {
         }
         finals << output->finalPath();
     }
-    m_group.commit(finals);
+    m_replaced = m_group.commit(finals);
     return finals;
 }
 

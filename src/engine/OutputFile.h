@@ -42,6 +42,8 @@ public:
 
     const QString& finalPath() const { return m_finalPath; }
     const QString& stagingPath() const { return m_stagingPath; }
+    /// Whether the commit put a file of the final name, from before, in the Trash.
+    bool replacedAnother() const { return m_replaced; }
 
     /// An empty staged file is a conversion that wrote nothing, and fails the commit; but an
     /// empty text file converted to text is rightly empty. Call before `commit`.
@@ -59,6 +61,7 @@ private:
     void publish();
 
     QString m_finalPath;
+    bool m_replaced = false;
     QString m_stagingFolder;
     QString m_stagingPath;
     BatchContext& m_batch;
@@ -78,8 +81,9 @@ public:
     /// An output added, by its final name, or null.
     OutputFile* find(const QString& finalPath) const;
     /// Commits the outputs named, or none: should a rename fail part way, the outputs already
-    /// moved into place are removed again. Every name must have been added.
-    void commit(const QStringList& finalPaths);
+    /// moved into place are removed again. Every name must have been added. Returns those whose
+    /// older file went to the Trash.
+    QStringList commit(const QStringList& finalPaths);
 
 private:
     QString m_source;
@@ -116,10 +120,13 @@ public:
     /// cancelled, source unchanged) and moves them all into place, or none. Throws why not;
     /// a converter that names nothing wrote nothing. Returns the final paths.
     QStringList commit(const Written& written);
+    /// The outputs whose commit put an older file of their name in the Trash.
+    const QStringList& replaced() const { return m_replaced; }
 
 private:
     QString m_finalPath;
     OutputGroup m_group;
+    QStringList m_replaced;
 };
 
 /// Under "Replace original", deletes the source for good. Call only after every output of the

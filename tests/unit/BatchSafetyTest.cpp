@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUrl>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -111,6 +112,33 @@ TEST(NeverLoseASource, ReplaceOriginalDeletesOnlyAfterSuccessAndReplacesOlderOut
     EXPECT_EQ(result.succeeded, QStringList{source});
     EXPECT_FALSE(exists(source));
     EXPECT_EQ(readAll(dir.path("a.md")), "md:text");
+}
+
+TEST(NeverLoseASource, AnOlderFileThatAnOutputReplacesGoesToTheTrash) {
+    Scratch dir;
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path("data")));
+    const QString photo = dir.write("my photo.jpg", "JPEG");
+    dir.write("my photo.tiff", "precious");
+    const ConversionResult first = run({photo}, "tiff", tableOf(copyConverter));
+    dir.write("my photo.tiff", "precious too");
+    const ConversionResult second =
+        run({photo}, "tiff", tableOf(copyConverter), replacingOriginals());
+    qputenv("XDG_DATA_HOME", dataHome);
+
+    EXPECT_EQ(readAll(dir.path("my photo.tiff")), "tiff:JPEG");
+    EXPECT_EQ(first.outcomes[0].replaced, QStringList{dir.path("my photo.tiff")});
+    EXPECT_EQ(second.outcomes[0].replaced, QStringList{dir.path("my photo.tiff")});
+    const QString trash = dir.path("data/Trash");
+    EXPECT_EQ(readAll(trash + "/files/my photo.tiff"), "precious");
+    EXPECT_EQ(readAll(trash + "/files/my photo (2).tiff"), "precious too");
+    const QByteArray record = readAll(trash + "/info/my photo.tiff.trashinfo");
+    EXPECT_TRUE(record.startsWith(
+        "[Trash Info]\nPath=" + QUrl::toPercentEncoding(dir.path("my photo.tiff"), "/") +
+        "\nDeletionDate="))
+        << record.toStdString();
+    EXPECT_FALSE(exists(photo)) << "Replace original still deletes the source for good";
+    EXPECT_EQ(entries(trash + "/files"), (QStringList{"my photo (2).tiff", "my photo.tiff"}));
 }
 
 TEST(NoSuccessWithoutOutput, AConverterThatWritesNothingOrNamesWhatItDidNotWriteFails) {

@@ -5,14 +5,11 @@
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
-
-#include <QSet>
+#include "engine/RouteTable.h"
 
 namespace pivana::VideoConverter {
 
 namespace {
-
-const QSet<QString> audioFormats = {"m4a", "wav", "aiff", "aac", "flac"};
 
 // An AAC soundtrack goes into the M4A as it is; the other formats are made by pivana-audio from
 // the video itself, with no lossy step in between.
@@ -34,9 +31,9 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
              BatchContext& batch) {
     if (target == u"gif") {
         GIFConverter::videoToGIF(source, settings, batch);
-    } else if (audioFormats.contains(target)) {
+    } else if (RouteTable::audioEncoding(target)) {
         extractAudio(source, target, settings, batch);
-    } else if (target == u"mp4" || target == u"mov" || target == u"m4v") {
+    } else if (RouteTable::isMovie(target)) {
         // Streams that fit the new container are copied as they are; the others are encoded.
         convertWithVideoTool(source, target, settings, batch);
     } else {

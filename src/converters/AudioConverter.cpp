@@ -3,27 +3,11 @@
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
-
-#include <QHash>
+#include "engine/RouteTable.h"
 
 namespace pivana::AudioConverter {
 
 namespace {
-
-struct Codes {
-    QString fileType;
-    QString dataFormat;
-};
-
-// File type (-f) and data format (-d) per target, byte for byte: "aac " and "I16 " end in a
-// space.
-const QHash<QString, Codes>& formatMap() {
-    static const QHash<QString, Codes> map = {
-        {"wav", {"WAVE", "LEI16"}}, {"m4a", {"m4af", "aac "}},  {"aac", {"adts", "aac "}},
-        {"aiff", {"AIFF", "I16 "}}, {"flac", {"flac", "flac"}},
-    };
-    return map;
-}
 
 // pivana-audio's sentences follow the tool's name, as the system converter's would.
 void run(const QStringList& arguments, BatchContext* batch) {
@@ -35,18 +19,18 @@ void run(const QStringList& arguments, BatchContext* batch) {
 
 QStringList toolArguments(const QString& input, const QString& format, long bitRate,
                           const QString& output) {
-    const Codes codes = formatMap().value(format);
-    QStringList arguments = {input, "-f", codes.fileType, "-d", codes.dataFormat};
-    if (bitRate > 0 && (format == u"aac" || format == u"m4a")) {
-        arguments << "-b" << QString::number(bitRate);
+    QStringList arguments = {QStringLiteral("--to"), format};
+    const formats::AudioEncoding* encoding = RouteTable::audioEncoding(format);
+    if (bitRate > 0 && encoding && encoding->lossy) {
+        arguments << QStringLiteral("--bitrate") << QString::number(bitRate);
     }
-    arguments << output;
+    arguments << input << output;
     return arguments;
 }
 
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch) {
-    if (!formatMap().contains(target)) {
+    if (!RouteTable::audioEncoding(target)) {
         throw ConversionError::unsupportedFormat(
             QStringLiteral("MP3 encoding is not supported. Try WAV, M4A, AAC, AIFF, or FLAC."));
     }
@@ -60,7 +44,7 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
 
 void convertFile(const QString& source, const QString& output, const QString& format,
                  BatchContext* batch) {
-    if (!formatMap().contains(format)) {
+    if (!RouteTable::audioEncoding(format)) {
         throw ConversionError::unsupportedFormat(format);
     }
     run(toolArguments(source, format, 0, output), batch);

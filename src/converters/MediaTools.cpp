@@ -34,7 +34,7 @@ void convertWithVideoTool(const QString& source, const QString& format,
                           const SettingsSnapshot& settings, BatchContext& batch) {
     OutputFile output(outputPath(source, format, settings), source, batch);
     runMediaTool(QStringLiteral("pivana-video"), {},
-                 {source, QStringLiteral("-f"), format, output.stagingPath()}, &batch);
+                 {QStringLiteral("--to"), format, source, output.stagingPath()}, &batch);
     output.commit();
     removeSourceIfAsked(source, settings);
 }

@@ -55,7 +55,8 @@ constexpr const AudioEncoding* audioEncoding(std::string_view format) {
 
 /// Whether `format` (a lower-case extension) is an audio target.
 constexpr bool isAudio(std::string_view format) {
-    return audioEncoding(format) != nullptr;
+    return std::any_of(audioEncodings.begin(), audioEncodings.end(),
+                       [format](const AudioEncoding& e) { return e.format == format; });
 }
 
 /// The movie container `format` names; null when it is not one.
@@ -68,7 +69,8 @@ constexpr const MovieContainer* movieContainer(std::string_view format) {
 
 /// Whether `format` (a lower-case extension) is a movie: mp4, mov or m4v.
 constexpr bool isMovie(std::string_view format) {
-    return movieContainer(format) != nullptr;
+    return std::any_of(movieContainers.begin(), movieContainers.end(),
+                       [format](const MovieContainer& c) { return c.format == format; });
 }
 
 namespace detail {
@@ -119,6 +121,10 @@ inline constexpr auto videoSources =
 /// A video becomes another movie, a GIF, or its soundtrack.
 inline constexpr auto videoTargets =
     detail::joined(movieTargets, std::to_array<std::string_view>({"gif"}), audioTargets);
+// The video converter knows these three ways out and no other.
+static_assert(std::all_of(videoTargets.begin(), videoTargets.end(), [](std::string_view target) {
+    return isMovie(target) || target == "gif" || isAudio(target);
+}));
 
 /// Text documents convert among themselves.
 inline constexpr auto textFormats =

@@ -22,17 +22,17 @@ echo "|---|---|---|---|"
 # Audio rows time pivana-audio itself, as the app runs it, with the arguments it gets.
 "${FF[@]}" -i "$WORK/music.flac" "$WORK/music.wav"
 ff_audio=(
-    "m4a|music.flac|m4af|aac |-c:a aac -b:a 192k"
-    "wav|music.flac|WAVE|LEI16|-c:a pcm_s16le"
-    "aiff|music.flac|AIFF|I16 |-c:a pcm_s16be"
-    "aac|music.flac|adts|aac |-c:a aac -b:a 192k"
-    "flac|music.wav|flac|flac|-c:a flac"
+    "m4a|music.flac|-c:a aac -b:a 192k"
+    "wav|music.flac|-c:a pcm_s16le"
+    "aiff|music.flac|-c:a pcm_s16be"
+    "aac|music.flac|-c:a aac -b:a 192k"
+    "flac|music.wav|-c:a flac"
 )
 for entry in "${ff_audio[@]}"; do
-    IFS='|' read -r target input filetype dataformat options <<<"$entry"
+    IFS='|' read -r target input options <<<"$entry"
     rate=()
-    case $target in m4a|aac) rate=(-b 192000) ;; esac
-    measure ours "$BIN/pivana-audio" "$WORK/$input" -f "$filetype" -d "$dataformat" "${rate[@]}" "$WORK/out.$target"
+    case $target in m4a|aac) rate=(--bitrate 192000) ;; esac
+    measure ours "$BIN/pivana-audio" --to "$target" "${rate[@]}" "$WORK/$input" "$WORK/out.$target"
     # shellcheck disable=SC2086
     measure theirs "${FF[@]}" -i "$WORK/$input" $options "$WORK/ff.$target"
     row2 "${input##*.} to $target, 60 s stereo (pivana-audio)" "$ours" "$theirs"

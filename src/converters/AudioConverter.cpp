@@ -2,27 +2,11 @@
 
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
-
-#include <QHash>
+#include "engine/RouteTable.h"
 
 namespace pivana::AudioConverter {
 
 namespace {
-
-struct Codes {
-    QString fileType;
-    QString dataFormat;
-};
-
-// File type (-f) and data format (-d) per target, byte for byte: "aac " and "I16 " end in a
-// space.
-const QHash<QString, Codes>& formatMap() {
-    static const QHash<QString, Codes> map = {
-        {"wav", {"WAVE", "LEI16"}}, {"m4a", {"m4af", "aac "}},  {"aac", {"adts", "aac "}},
-        {"aiff", {"AIFF", "I16 "}}, {"flac", {"flac", "flac"}},
-    };
-    return map;
-}
 
 // pivana-audio's sentences follow the tool's name, so a reason says which step failed.
 void run(const QStringList& arguments, BatchContext* batch) {
@@ -34,17 +18,17 @@ void run(const QStringList& arguments, BatchContext* batch) {
 
 QStringList toolArguments(const QString& input, const QString& format, long bitRate,
                           const QString& output) {
-    const Codes codes = formatMap().value(format);
-    QStringList arguments = {input, "-f", codes.fileType, "-d", codes.dataFormat};
-    if (bitRate > 0 && (format == u"aac" || format == u"m4a")) {
-        arguments << "-b" << QString::number(bitRate);
+    QStringList arguments = {QStringLiteral("--to"), format};
+    const formats::AudioEncoding* encoding = RouteTable::audioEncoding(format);
+    if (bitRate > 0 && encoding && encoding->lossy) {
+        arguments << QStringLiteral("--bitrate") << QString::number(bitRate);
     }
-    arguments << output;
+    arguments << input << output;
     return arguments;
 }
 
 Written convert(const ConversionJob& job) {
-    if (!formatMap().contains(job.target)) {
+    if (!RouteTable::audioEncoding(job.target)) {
         throw ConversionError::unsupportedFormat(
             QStringLiteral("MP3 encoding is not supported. Try WAV, M4A, AAC, AIFF, or FLAC."));
     }
@@ -56,7 +40,7 @@ Written convert(const ConversionJob& job) {
 
 void convertFile(const QString& source, const QString& output, const QString& format,
                  BatchContext* batch) {
-    if (!formatMap().contains(format)) {
+    if (!RouteTable::audioEncoding(format)) {
         throw ConversionError::unsupportedFormat(format);
     }
     run(toolArguments(source, format, 0, output), batch);

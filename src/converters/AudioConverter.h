@@ -6,8 +6,8 @@
 
 namespace pivana::AudioConverter {
 
-/// Converts an audio file to m4a, wav, aiff, aac or flac through pivana-audio, at the settings'
-/// bit rate for the AAC targets.
+/// Converts an audio file to one of the audio targets (m4a, wav, aiff, aac, flac) through
+/// pivana-audio, at the settings' bit rate for the lossy ones.
 Written convert(const ConversionJob& job);
 
 /// Converts `source` (audio, or a video's soundtrack) into `output` without any settings: no bit
@@ -15,7 +15,8 @@ Written convert(const ConversionJob& job);
 void convertFile(const QString& source, const QString& output, const QString& format,
                  BatchContext* batch = nullptr);
 
-/// pivana-audio's arguments; `bitRate` in bits per second, 0 for none.
+/// pivana-audio's arguments: `--to FORMAT [--bitrate N] INPUT OUTPUT`; `bitRate` in bits per
+/// second, 0 for none, passed only to a lossy target.
 QStringList toolArguments(const QString& input, const QString& format, long bitRate,
                           const QString& output);
 

@@ -31,7 +31,7 @@ void runMediaTool(const QString& tool, const QString& prefix, const QStringList&
 
 Written convertWithVideoTool(const ConversionJob& job, const QString& format) {
     runMediaTool(QStringLiteral("pivana-video"), {},
-                 {job.source, QStringLiteral("-f"), format, job.output.path()}, &job.batch);
+                 {QStringLiteral("--to"), format, job.source, job.output.path()}, &job.batch);
     return job.output.written();
 }
 

@@ -18,10 +18,6 @@ namespace pivana {
 
 namespace {
 
-bool isMovie(const QString& target) {
-    return target == u"mp4" || target == u"mov" || target == u"m4v";
-}
-
 // Plain text and Markdown become text, HTML or a typeset PDF without the office; everything
 // else a text document becomes goes through it.
 bool needsOffice(const QString& source, const QString& target) {
@@ -40,9 +36,10 @@ WorkKind standardWorkKind(FileCategory category, const QString& source, const QS
         case FileCategory::Audio:
             return WorkKind::Parallel;
         case FileCategory::Animated:
-            return isMovie(target) ? WorkKind::Exclusive : WorkKind::Parallel;
+            return RouteTable::isMovie(target) ? WorkKind::Exclusive : WorkKind::Parallel;
         case FileCategory::Video:
-            return isMovie(target) || target == u"gif" ? WorkKind::Exclusive : WorkKind::Parallel;
+            return RouteTable::isMovie(target) || target == u"gif" ? WorkKind::Exclusive
+                                                                   : WorkKind::Parallel;
         case FileCategory::Text:
             return needsOffice(source, target) ? WorkKind::Office : WorkKind::Parallel;
         case FileCategory::Presentation:

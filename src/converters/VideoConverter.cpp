@@ -4,14 +4,11 @@
 #include "converters/GifConverter.h"
 #include "converters/MediaTools.h"
 #include "engine/Error.h"
-
-#include <QSet>
+#include "engine/RouteTable.h"
 
 namespace pivana::VideoConverter {
 
 namespace {
-
-const QSet<QString> audioFormats = {"m4a", "wav", "aiff", "aac", "flac"};
 
 // An AAC soundtrack goes into the M4A as it is; the other formats are made by pivana-audio from
 // the video itself, with no lossy step in between.
@@ -30,10 +27,10 @@ Written convert(const ConversionJob& job) {
     if (target == u"gif") {
         return GIFConverter::videoToGIF(job);
     }
-    if (audioFormats.contains(target)) {
+    if (RouteTable::audioEncoding(target)) {
         return extractAudio(job);
     }
-    if (target == u"mp4" || target == u"mov" || target == u"m4v") {
+    if (RouteTable::isMovie(target)) {
         // Streams that fit the new container are copied as they are; the others are encoded.
         return convertWithVideoTool(job, target);
     }

@@ -1,5 +1,7 @@
 #include "engine/Converter.h"
 
+#include "engine/RouteTable.h"
+
 namespace pivana {
 
 const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QString& target) const {
@@ -8,7 +10,7 @@ const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QStr
             return image;
         case FileCategory::Animated:
             // A GIF becomes a movie by its own path; as a still image it goes the image way.
-            if (target == u"mp4" || target == u"mov" || target == u"m4v") {
+            if (RouteTable::isMovie(target)) {
                 return gifToVideo;
             }
             return image;

@@ -4,25 +4,23 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <set>
+#include <string_view>
 
 namespace pivana {
 
 namespace {
 
-const QStringList imageSources = {"jpg", "jpeg", "png",  "webp", "heic", "tiff",
-                                  "bmp", "svg",  "avif", "exr",  "psd"};
-const QStringList imageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
-const QStringList rawSources = {"dng", "cr2", "cr3", "nef", "arw", "raf", "rw2", "orf", "pef",
-                                "erf", "3fr", "dcr", "mrw", "srw", "nrw", "srf", "sr2"};
-const QStringList gifTargets = {"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp"};
-const QStringList audioTargets = {"m4a", "wav", "aiff", "aac", "flac"};
-const QStringList audioSources = QStringList{"mp3"} + audioTargets;
-const QStringList videoSources = {"mp4", "mov", "m4v", "avi", "mkv"};
-const QStringList videoTargets = {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"};
-const QStringList textFormats = {"pdf", "docx", "odt", "html", "rtf", "txt", "md"};
-const QStringList pdfTargets = {"png", "jpg"};
-const QStringList presentationTargets = {"pdf"};
+template <std::size_t N>
+QStringList listOf(const std::array<std::string_view, N>& names) {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(N));
+    for (const std::string_view name : names) {
+        list << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return list;
+}
 
 QStringList without(QStringList list, const QString& entry) {
     list.removeAll(entry);
@@ -44,31 +42,41 @@ QString normalisedFormat(const QString& extension) {
 }  // namespace
 
 RouteTable::RouteTable() {
+    using namespace formats;
+    const QStringList images = listOf(imageTargets);
+    const QStringList audio = listOf(audioTargets);
+    const QStringList videos = listOf(videoTargets);
+    const QStringList texts = listOf(textFormats);
     // Later steps overwrite earlier ones: the order is part of the table's definition.
-    for (const QString& source : imageSources) {
-        m_routes.insert(source, {FileCategory::Image, without(imageTargets, source)});
+    for (const QString& source : listOf(imageSources)) {
+        m_routes.insert(source, {FileCategory::Image, without(images, source)});
     }
     if (m_routes.contains("jpg")) {
         m_routes.insert("jpeg", m_routes.value("jpg"));
     } else {
         m_routes.remove("jpeg");
     }
-    for (const QString& source : rawSources) {
-        m_routes.insert(source, {FileCategory::Image, imageTargets});
+    for (const QString& source : listOf(rawSources)) {
+        m_routes.insert(source, {FileCategory::Image, images});
     }
-    m_routes.insert("gif", {FileCategory::Animated, gifTargets});
-    for (const QString& source : audioSources) {
-        m_routes.insert(source, {FileCategory::Audio, without(audioTargets, source)});
+    for (const QString& source : listOf(animatedSources)) {
+        m_routes.insert(source, {FileCategory::Animated, listOf(animatedTargets)});
     }
-    for (const QString& source : videoSources) {
-        m_routes.insert(source, {FileCategory::Video, without(videoTargets, source)});
+    for (const QString& source : listOf(audioSources)) {
+        m_routes.insert(source, {FileCategory::Audio, without(audio, source)});
     }
-    for (const QString& source : textFormats) {
-        m_routes.insert(source, {FileCategory::Text, without(textFormats, source)});
+    for (const QString& source : listOf(videoSources)) {
+        m_routes.insert(source, {FileCategory::Video, without(videos, source)});
     }
-    m_routes.insert("pdf", {FileCategory::Pdf, pdfTargets});
-    m_routes.insert("pptx", {FileCategory::Presentation, presentationTargets});
-    m_routes.insert("key", {FileCategory::Presentation, presentationTargets});
+    for (const QString& source : texts) {
+        m_routes.insert(source, {FileCategory::Text, without(texts, source)});
+    }
+    for (const QString& source : listOf(pdfSources)) {
+        m_routes.insert(source, {FileCategory::Pdf, listOf(pdfTargets)});
+    }
+    for (const QString& source : listOf(presentationSources)) {
+        m_routes.insert(source, {FileCategory::Presentation, listOf(presentationTargets)});
+    }
 }
 
 const RouteTable& RouteTable::shared() {
@@ -95,6 +103,35 @@ std::optional<FileCategory> RouteTable::category(const QString& file) const {
         return found->category;
     }
     return std::nullopt;
+}
+
+QStringList RouteTable::targets(FileCategory category) {
+    using namespace formats;
+    switch (category) {
+        case FileCategory::Image:
+            return listOf(imageTargets);
+        case FileCategory::Animated:
+            return listOf(animatedTargets);
+        case FileCategory::Audio:
+            return listOf(audioTargets);
+        case FileCategory::Video:
+            return listOf(videoTargets);
+        case FileCategory::Text:
+            return listOf(textFormats);
+        case FileCategory::Pdf:
+            return listOf(pdfTargets);
+        case FileCategory::Presentation:
+            return listOf(presentationTargets);
+    }
+    return {};
+}
+
+bool RouteTable::isMovie(const QString& format) {
+    return formats::isMovie(format.toStdString());
+}
+
+const formats::AudioEncoding* RouteTable::audioEncoding(const QString& format) {
+    return formats::audioEncoding(format.toStdString());
 }
 
 QStringList RouteTable::sourceExtensions() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FileCategory.h"
+#include "engine/Formats.h"
 
 #include <QHash>
 #include <QStringList>
@@ -9,8 +10,9 @@
 
 namespace pivana {
 
-/// The route table: each source extension's category and the ordered targets it may become.
-/// Built once and never changed, so every operation is safe from any thread.
+/// The route table: each source extension's category and the ordered targets it may become,
+/// built from the format lists of engine/Formats.h. Built once and never changed, so every
+/// operation is safe from any thread.
 class RouteTable {
 public:
     static const RouteTable& shared();
@@ -27,6 +29,14 @@ public:
 
     /// The key a file is looked up by: its extension, lower-cased.
     static QString extensionKey(const QString& file);
+
+    /// Every target some source of `category` is offered, in the panel's order.
+    static QStringList targets(FileCategory category);
+
+    /// Whether `format`, a target's lower-case extension, is a movie: mp4, mov or m4v.
+    static bool isMovie(const QString& format);
+    /// How `format` is written as an audio target; null when it is not one.
+    static const formats::AudioEncoding* audioEncoding(const QString& format);
 
 private:
     RouteTable();

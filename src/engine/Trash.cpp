@@ -81,8 +81,8 @@ std::optional<Place> placeFor(const QString& folder) {
     if (!device) {
         return std::nullopt;
     }
-    const QString home =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/Trash");
     QDir().mkpath(QFileInfo(home).path());
     if (deviceOf(QFile::encodeName(QFileInfo(home).path())) == device) {
         return makeTrash(home) ? std::optional(Place{home, {}}) : std::nullopt;
@@ -127,8 +127,8 @@ std::optional<QString> keepInTrash(const QString& path) {
     const QByteArray source = QFile::encodeName(name.absoluteFilePath());
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const QString trashed = candidateName(name, attempt);
-        const QByteArray info =
-            QFile::encodeName(place->trash + QStringLiteral("/info/") + trashed + QStringLiteral(".trashinfo"));
+        const QByteArray info = QFile::encodeName(place->trash + QStringLiteral("/info/") +
+                                                  trashed + QStringLiteral(".trashinfo"));
         // The record is claimed first, with O_EXCL: the name is then ours among other programs
         // that trash files at the same time.
         const int fd = ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -1,15 +1,17 @@
 #include "media/MovieFormat.h"
 
+#include "engine/Formats.h"
+
 #include <algorithm>
 
 namespace pivana::media {
 
 const char* movieMuxer(std::string_view target) {
-    if (target == "mov") {
-        return "mov";
+    if (const formats::MovieContainer* movie = formats::movieContainer(target)) {
+        return movie->muxer;
     }
-    if (target == "m4v" || target == "m4a") {
-        return "ipod";
+    if (target == "m4a") {
+        return formats::audioEncoding(target)->muxer;
     }
     return "mp4";
 }

@@ -12,8 +12,8 @@
 
 namespace pivana::media {
 
-/// FFmpeg's writer for a target of the family: "mov", "ipod" for m4v and m4a (Apple's flavours
-/// of MPEG-4), and "mp4" for anything else.
+/// FFmpeg's writer for a target of the family, as engine/Formats.h names it: "mov", "ipod" for
+/// m4v and m4a (Apple's flavours of MPEG-4), and "mp4" for anything else.
 const char* movieMuxer(std::string_view target);
 
 /// Whether a stream of this codec goes into a file of the target container unchanged. What does

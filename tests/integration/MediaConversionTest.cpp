@@ -103,13 +103,17 @@ TEST_F(MediaConversion, AudioToEveryTargetKeepsRateChannelsAndTags) {
               "s16");
 }
 
-TEST_F(MediaConversion, BitRateSettingShapesOnlyTheAacTargets) {
+TEST_F(MediaConversion, BitRateSettingShapesOnlyTheLossyTargets) {
     EXPECT_EQ(AudioConverter::toolArguments("/in.mp3", "m4a", 256000, "/out.m4a"),
-              (QStringList{"/in.mp3", "-f", "m4af", "-d", "aac ", "-b", "256000", "/out.m4a"}));
-    EXPECT_EQ(AudioConverter::toolArguments("/in.mp3", "wav", 256000, "/out.wav"),
-              (QStringList{"/in.mp3", "-f", "WAVE", "-d", "LEI16", "/out.wav"}));
+              (QStringList{"--to", "m4a", "--bitrate", "256000", "/in.mp3", "/out.m4a"}));
+    EXPECT_EQ(AudioConverter::toolArguments("/in.flac", "aac", 96000, "/out.aac"),
+              (QStringList{"--to", "aac", "--bitrate", "96000", "/in.flac", "/out.aac"}));
+    for (const QString lossless : {"wav", "aiff", "flac"}) {
+        EXPECT_EQ(AudioConverter::toolArguments("/in.mp3", lossless, 256000, "/out"),
+                  (QStringList{"--to", lossless, "/in.mp3", "/out"}));
+    }
     EXPECT_EQ(AudioConverter::toolArguments("/in.mp4", "aac", 0, "/out.aac"),
-              (QStringList{"/in.mp4", "-f", "adts", "-d", "aac ", "/out.aac"}));
+              (QStringList{"--to", "aac", "/in.mp4", "/out.aac"}));
 
     const QString source = dir.path("tone.wav");
     ffmpeg({"-f", "lavfi", "-i", "anoisesrc=duration=5:sample_rate=44100", "-ac", "2", source});

@@ -158,14 +158,12 @@ TEST_F(MediaFailure, ToolsReportOneSentenceOnStandardError) {
     };
     const QString out = dir.path("out");
     for (const Run& run : {
-             Run{"pivana-audio",
-                 {fifo, "-f", "WAVE", "-d", "LEI16", out + ".wav"},
-                 "It is not a regular file"},
+             Run{"pivana-audio", {"--to", "wav", fifo, out + ".wav"}, "It is not a regular file"},
              Run{"pivana-video",
-                 {dir.path("gone.mp4"), "-f", "mov", out + ".mov"},
+                 {"--to", "mov", dir.path("gone.mp4"), out + ".mov"},
                  "The file does not exist"},
-             Run{"pivana-video", {garbled, "-f", "m4a", out + ".m4a"}, damaged},
-             Run{"pivana-audio", {garbled, "-f", "flac", "-d", "flac", out + ".flac"}, damaged},
+             Run{"pivana-video", {"--to", "m4a", garbled, out + ".m4a"}, damaged},
+             Run{"pivana-audio", {garbled, out + ".flac", "--to", "flac"}, damaged},
          }) {
         SCOPED_TRACE(run.tool + (" " + run.arguments.join(' ')).toStdString());
         const ProgramRun result = runBinary(run.tool, run.arguments);
@@ -174,4 +172,41 @@ TEST_F(MediaFailure, ToolsReportOneSentenceOnStandardError) {
         EXPECT_EQ(result.err.section(u'\n', 0, 0), run.sentence);
     }
     EXPECT_EQ(entries(dir.root()), (QStringList{"garbled.m4a", "stream.wav"}));
+}
+
+// A command line a tool cannot act on ends with status 2 and a usage line, before the input is
+// read or anything is written; the output a caller named stays as it was.
+TEST_F(MediaFailure, ToolsRefuseCommandLinesTheyCannotActOn) {
+    const QString sound = dir.path("tone.wav");
+    ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", sound});
+    const QString animation = dir.write("anim.gif", "GIF89a");
+    const QString kept = dir.write("kept.out", "kept");
+    struct Run {
+        const char* tool;
+        QStringList arguments;
+    };
+    for (const Run& run : {
+             Run{"pivana-audio", {"--to", "mp3", sound, kept}},
+             Run{"pivana-audio", {"--to", "mp4", sound, kept}},
+             Run{"pivana-audio", {sound, "-f", "WAVE", "-d", "LEI16", kept}},
+             Run{"pivana-audio", {"--to", "m4a", "--bitrate", "128k", sound, kept}},
+             Run{"pivana-audio", {"--to", "m4a", "--bitrate", "4000", sound, kept}},
+             Run{"pivana-audio", {"--to", "m4a", "--bitrate", "99999999999999999999", sound, kept}},
+             Run{"pivana-audio", {"--to", "wav", "--to", "flac", sound, kept}},
+             Run{"pivana-audio", {"--to", "wav", sound}},
+             Run{"pivana-audio", {"--to", "wav", sound, kept, dir.path("third.wav")}},
+             Run{"pivana-audio", {sound, kept, "--to"}},
+             Run{"pivana-video", {"--to", "wav", sound, kept}},
+             Run{"pivana-video", {"--to", "gif", animation, kept}},
+             Run{"pivana-video", {"--to", "m4a", animation, kept}},
+             Run{"pivana-video", {"--quality", "5", "--to", "mp4", sound, kept}},
+             Run{"pivana-video", {sound, kept}},
+         }) {
+        SCOPED_TRACE(run.tool + (" " + run.arguments.join(' ')).toStdString());
+        const ProgramRun result = runBinary(run.tool, run.arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(result.err.contains(QStringLiteral("usage: ") + run.tool)) << result.err;
+        EXPECT_EQ(readAll(kept), "kept");
+    }
+    EXPECT_EQ(entries(dir.root()), (QStringList{"anim.gif", "kept.out", "tone.wav"}));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 using namespace pivana;
 
 namespace {
@@ -89,3 +91,51 @@ INSTANTIATE_TEST_SUITE_P(
         TargetsCase{"oneOfSeveralUnrouted", {"/a.png", "/b.zip", "/c.jpg"}, {}},
         TargetsCase{"sameFormatTwice", {"/a.wav", "/b.WAV"}, {"m4a", "aiff", "aac", "flac"}}),
     [](const testing::TestParamInfo<TargetsCase>& row) { return std::string(row.param.name); });
+
+// The menus and the completion read a category's whole list; each source's own list must be that
+// list, in that order, less what it leaves out, and every target must be offered by some source.
+TEST(RouteTable, EachCategoryListsItsSourcesTargetsInTheirOrder) {
+    const RouteTable& table = RouteTable::shared();
+    for (const FileCategory category :
+         {FileCategory::Image, FileCategory::Animated, FileCategory::Audio, FileCategory::Video,
+          FileCategory::Text, FileCategory::Pdf, FileCategory::Presentation}) {
+        SCOPED_TRACE(categoryName(category).toStdString());
+        const QStringList all = RouteTable::targets(category);
+        QSet<QString> offered;
+        for (const QString& source : table.sourceExtensions()) {
+            const auto route = table.route("/a." + source);
+            if (route->category != category) {
+                continue;
+            }
+            qsizetype at = 0;
+            for (const QString& target : route->validTargets) {
+                at = all.indexOf(target, at);
+                ASSERT_GE(at, 0) << source.toStdString() << " offers " << target.toStdString()
+                                 << " out of the category's order";
+                offered.insert(target);
+            }
+        }
+        EXPECT_EQ(offered, QSet<QString>(all.cbegin(), all.cend()));
+    }
+    EXPECT_EQ(RouteTable::targets(FileCategory::Text),
+              (QStringList{"pdf", "docx", "odt", "html", "rtf", "txt", "md"}));
+}
+
+// What the converters and tools ask of a target: a movie goes to the movie path, an audio target
+// has an encoder and a writer, and only the lossy ones take the bit rate setting.
+TEST(RouteTable, MovieAndAudioTargetsAreTheOnesTheConvertersWrite) {
+    for (const QString movie : {"mp4", "mov", "m4v"}) {
+        EXPECT_TRUE(RouteTable::isMovie(movie)) << movie.toStdString();
+        EXPECT_FALSE(RouteTable::audioEncoding(movie)) << movie.toStdString();
+    }
+    for (const QString other : {"gif", "m4a", "MP4", "mkv", "mp4 ", ""}) {
+        EXPECT_FALSE(RouteTable::isMovie(other)) << other.toStdString();
+    }
+    for (const QString& target : RouteTable::targets(FileCategory::Audio)) {
+        const formats::AudioEncoding* encoding = RouteTable::audioEncoding(target);
+        ASSERT_TRUE(encoding) << target.toStdString();
+        EXPECT_EQ(encoding->format, target.toStdString());
+        EXPECT_EQ(encoding->lossy, target == u"m4a" || target == u"aac") << target.toStdString();
+    }
+    EXPECT_FALSE(RouteTable::audioEncoding("mp3"));
+}

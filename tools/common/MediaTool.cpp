@@ -9,11 +9,61 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace pivana::tools {
 
 using media::MediaError;
 using media::Stage;
+
+CommandLine parseCommandLine(int argc, const char* const* argv,
+                             std::initializer_list<std::string_view> optionNames) {
+    CommandLine line;
+    bool haveFormat = false;
+    std::vector<std::string> paths;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (optionsEnded || argument.rfind("--", 0) != 0) {
+            paths.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::string name = argument.substr(2);
+        const bool known = name == "to" || std::find(optionNames.begin(), optionNames.end(),
+                                                     name) != optionNames.end();
+        if (!known) {
+            throw UsageError("unknown option " + argument);
+        }
+        if (i + 1 >= argc) {
+            throw UsageError("missing value after " + argument);
+        }
+        const std::string value = argv[++i];
+        const bool repeated = name == "to" ? haveFormat : line.options.count(name) > 0;
+        if (repeated) {
+            throw UsageError(argument + " given twice");
+        }
+        if (name == "to") {
+            line.format = value;
+            haveFormat = true;
+        } else {
+            line.options[name] = value;
+        }
+    }
+    if (!haveFormat) {
+        throw UsageError("no target format given (--to FORMAT)");
+    }
+    if (paths.size() != 2) {
+        throw UsageError("expected INPUT and OUTPUT, got " + std::to_string(paths.size()) +
+                         (paths.size() == 1 ? " path" : " paths"));
+    }
+    line.input = paths[0];
+    line.output = paths[1];
+    return line;
+}
 
 std::function<void(double)> progressLines() {
     if (!std::getenv("PIVANA_PROGRESS")) {

@@ -1,107 +1,78 @@
 // pivana-audio: converts the audio of one file (an audio file, or the soundtrack of a video).
 //
-//   pivana-audio INPUT -f FILETYPE -d DATAFORMAT [-b BITS_PER_SECOND] OUTPUT
+//   pivana-audio --to FORMAT [--bitrate BITS_PER_SECOND] INPUT OUTPUT
 //
-//   FILETYPE/DATAFORMAT: WAVE/LEI16, m4af/"aac ", adts/"aac ", AIFF/"I16 ", flac/flac
+//   FORMAT  m4a (AAC), wav (16-bit PCM), aiff (16-bit PCM), aac (AAC in ADTS), flac
+//   --bitrate  for the lossy targets (m4a, aac), 8000 to 1000000; AAC is 256 kbit/s without it
 //
 // Keeps the sample rate and channels where the target allows, and the tags (with cover art where
-// the container carries it). Exit status 0 on success; on failure one sentence on standard error
-// and OUTPUT left as it was. With PIVANA_PROGRESS set, prints "progress FRACTION" lines on
-// standard output.
+// the container carries it). Exit status 0 on success, 2 for a command line it cannot act on; on
+// failure 1, one sentence on standard error and OUTPUT left as it was. With PIVANA_PROGRESS set,
+// prints "progress FRACTION" lines on standard output.
 #include "common/MediaTool.h"
+#include "engine/Formats.h"
 #include "media/Media.h"
 #include "media/MovieExport.h"
 #include "media/StreamTranscoder.h"
 
-#include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
 using namespace pivana::media;
+using pivana::formats::AudioEncoding;
 using pivana::tools::progressLines;
 using pivana::tools::runConversion;
-
-struct Target {
-    const char* fileType;
-    const char* dataFormat;
-    const char* muxer;
-    const char* encoder;
-    bool coverArt;  // the container can carry a cover picture
-};
-
-constexpr std::array targets = {
-    Target{"WAVE", "LEI16", "wav", "pcm_s16le", false},
-    Target{"m4af", "aac ", "ipod", "aac", true},
-    Target{"adts", "aac ", "adts", "aac", false},
-    Target{"AIFF", "I16 ", "aiff", "pcm_s16be", true},
-    Target{"flac", "flac", "flac", "flac", true},
-};
+using pivana::tools::UsageError;
 
 struct Request {
     std::string input;
     std::string output;
-    const Target* target = nullptr;
-    long bitRate = 0;
+    const AudioEncoding* target = nullptr;
+    long bitRate = 0;  // for a lossy target; 0 for the encoder's default
 };
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+long parseBitRate(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long bitRate = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || bitRate < 8000 || bitRate > 1000000) {
+        throw UsageError(
+            "bit rate must be a whole number of bits per second from 8000 to "
+            "1000000, not " +
+            text);
+    }
+    return bitRate;
+}
+
+std::string targetNames() {
+    std::string names;
+    for (const AudioEncoding& encoding : pivana::formats::audioEncodings) {
+        names += (names.empty() ? "" : ", ") + std::string(encoding.format);
+    }
+    return names;
+}
 
 Request parse(int argc, char** argv) {
+    const pivana::tools::CommandLine line =
+        pivana::tools::parseCommandLine(argc, argv, {"bitrate"});
     Request request;
-    std::string fileType;
-    std::string dataFormat;
-    bool haveFileType = false;
-    bool haveDataFormat = false;
-    std::vector<std::string> paths;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw UsageError("missing value after " + argument);
-            }
-            return argv[++i];
-        };
-        if (argument == "-f") {
-            fileType = value();
-            haveFileType = true;
-        } else if (argument == "-d") {
-            dataFormat = value();
-            haveDataFormat = true;
-        } else if (argument == "-b") {
-            const std::string text = value();
-            char* end = nullptr;
-            request.bitRate = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || request.bitRate < 8000 ||
-                request.bitRate > 1000000) {
-                throw UsageError("bit rate must be a whole number of bits per second, not " + text);
-            }
-        } else {
-            paths.push_back(argument);
-        }
-    }
-    if (paths.size() != 2 || !haveFileType || !haveDataFormat) {
-        throw UsageError(
-            "usage: pivana-audio INPUT -f FILETYPE -d DATAFORMAT [-b BITS_PER_SECOND] OUTPUT");
-    }
-    for (const Target& target : targets) {
-        if (fileType == target.fileType && dataFormat == target.dataFormat) {
-            request.target = &target;
-        }
-    }
+    request.target = pivana::formats::audioEncoding(line.format);
     if (!request.target) {
-        throw UsageError("unsupported file type and data format: " + fileType + " / " + dataFormat);
+        throw UsageError("unknown target format " + line.format + " (one of " + targetNames() +
+                         ")");
     }
-    request.input = paths[0];
-    request.output = paths[1];
+    if (const auto given = line.options.find("bitrate"); given != line.options.end()) {
+        const long bitRate = parseBitRate(given->second);
+        request.bitRate = request.target->lossy ? bitRate : 0;
+    }
+    request.input = line.input;
+    request.output = line.output;
     return request;
 }
 
@@ -125,7 +96,7 @@ struct Encoding {
     std::string filters;
 };
 
-Encoding chooseEncoding(const Target& target, const AVStream* sound, long bitRate) {
+Encoding chooseEncoding(const AudioEncoding& target, const AVStream* sound, long bitRate) {
     const std::string encoder = target.encoder;
     const bool deepFlac = encoder == "flac" && (sound->codecpar->bits_per_raw_sample > 16 ||
                                                 sound->codecpar->bits_per_coded_sample > 16);
@@ -175,7 +146,7 @@ void writeCover(const AVStream* cover, const AVStream* stream, Output& output) {
     output.write(picture.get());
 }
 
-void beginOutput(const Target& target, Output& output) {
+void beginOutput(const AudioEncoding& target, Output& output) {
     Options muxerOptions;
     if (std::string(target.muxer) == "aiff") {
         muxerOptions.set("write_id3v2", "1");  // tags and cover live in ID3 there
@@ -207,7 +178,7 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
 // The stages of one conversion: open the input and find its sound, open the output with the
 // encoder, tags and cover, run the sound through, write the trailer.
 void convert(const Request& request, const std::string& staging) {
-    const Target& target = *request.target;
+    const AudioEncoding& target = *request.target;
     const Input input = openInput(request.input);
     const AVStream* sound = soundtrack(input.get()).front();
     const Encoding encoding = chooseEncoding(target, sound, request.bitRate);
@@ -236,7 +207,10 @@ int main(int argc, char** argv) {
     try {
         request = parse(argc, argv);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        std::fprintf(
+            stderr,
+            "%s\nusage: pivana-audio --to FORMAT [--bitrate BITS_PER_SECOND] INPUT OUTPUT\n",
+            error.what());
         return 2;
     }
     return runConversion(request.input, request.output,

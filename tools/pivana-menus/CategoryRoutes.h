@@ -9,8 +9,7 @@
 namespace pivana::menus {
 
 /// What the route table says about one category as a whole: its source extensions and every
-/// target any of them offers, in the order the panel shows them (none when the sources'
-/// lists disagree on that order).
+/// target any of them offers, in the order the panel shows them.
 struct CategoryRoutes {
     FileCategory category;
     QStringList sources;

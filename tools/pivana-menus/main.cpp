@@ -36,11 +36,6 @@ int writeDolphinMenus(const QString& folder) {
     const QMimeDatabase mimes;
     for (const pivana::menus::CategoryRoutes& routes : pivana::menus::categoryRoutes()) {
         const QString category = pivana::categoryName(routes.category);
-        if (routes.targets.isEmpty()) {
-            std::fprintf(stderr, "pivana-menus: the %s sources disagree on their targets' order\n",
-                         qPrintable(category));
-            return 1;
-        }
         const QString text = pivana::menus::dolphinServiceMenu(routes, mimes);
         const QString name = QStringLiteral("pivana-convert-%1.desktop").arg(category);
         if (!text.isEmpty() && !writeFile(QDir(folder).filePath(name), text)) {

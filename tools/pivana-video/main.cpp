@@ -1,6 +1,6 @@
 // pivana-video: converts one video, or one animated GIF, for the app's video and GIF converters.
 //
-//   pivana-video INPUT -f FORMAT OUTPUT
+//   pivana-video --to FORMAT INPUT OUTPUT
 //
 //   FORMAT  mp4, mov, m4v: the picture and every soundtrack, each copied where the container
 //                          takes it, else encoded (H.264, AAC)
@@ -8,23 +8,23 @@
 //           gif:           a looping GIF of the first 30 seconds, ten frames a second
 //
 // An INPUT named .gif is an animation: it becomes mp4, mov or m4v, each frame shown for its own
-// delay. Exit status 0 on success; on failure one sentence on standard error and OUTPUT left as
-// it was. With PIVANA_PROGRESS set, prints "progress FRACTION" lines on standard output.
+// delay. Exit status 0 on success, 2 for a command line it cannot act on; on failure 1, one
+// sentence on standard error and OUTPUT left as it was. With PIVANA_PROGRESS set, prints
+// "progress FRACTION" lines on standard output.
 #include "common/MediaTool.h"
+#include "engine/Formats.h"
 #include "media/AnimatedGif.h"
 #include "media/MovieExport.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <optional>
-#include <set>
 #include <string>
-#include <vector>
 
 namespace {
 
 using namespace pivana::media;
+using pivana::tools::UsageError;
 
 struct Request {
     std::string input;
@@ -39,28 +39,18 @@ bool endsWithGif(std::string name) {
     return name.size() > 4 && name.compare(name.size() - 4, 4, ".gif") == 0;
 }
 
-// Empty when the arguments make no request.
-std::optional<Request> parse(int argc, char** argv) {
-    std::vector<std::string> paths;
-    Request request;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-f" && i + 1 < argc) {
-            request.format = argv[++i];
-        } else {
-            paths.push_back(argument);
-        }
-    }
-    if (paths.size() != 2) {
-        return std::nullopt;
-    }
-    request.input = paths[0];
-    request.output = paths[1];
-    request.animation = endsWithGif(request.input);
-    const std::set<std::string> movies = {"mp4", "mov", "m4v"};
-    const bool known = movies.count(request.format) > 0 ||
+Request parse(int argc, char** argv) {
+    const pivana::tools::CommandLine line = pivana::tools::parseCommandLine(argc, argv);
+    Request request{line.input, line.format, line.output, endsWithGif(line.input)};
+    const bool known = pivana::formats::isMovie(request.format) ||
                        (!request.animation && (request.format == "m4a" || request.format == "gif"));
-    return known ? std::optional(request) : std::nullopt;
+    if (!known) {
+        throw UsageError(request.animation
+                             ? "an animated GIF becomes mp4, mov or m4v, not " + request.format
+                             : "unknown target format " + request.format +
+                                   " (one of mp4, mov, m4v, m4a, gif)");
+    }
+    return request;
 }
 
 void convert(const Request& request, const std::string& staging) {
@@ -80,14 +70,14 @@ void convert(const Request& request, const std::string& staging) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::optional<Request> request = parse(argc, argv);
-    if (!request) {
-        std::fprintf(stderr,
-                     "usage: pivana-video INPUT -f FORMAT OUTPUT\n"
-                     "FORMAT: mp4, mov, m4v, m4a or gif (mp4, mov or m4v for a .gif INPUT)\n");
+    Request request;
+    try {
+        request = parse(argc, argv);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "%s\nusage: pivana-video --to FORMAT INPUT OUTPUT\n", error.what());
         return 2;
     }
     return pivana::tools::runConversion(
-        request->input, request->output,
-        [&](const std::string& staging) { convert(*request, staging); });
+        request.input, request.output,
+        [&request](const std::string& staging) { convert(request, staging); });
 }

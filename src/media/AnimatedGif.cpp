@@ -47,11 +47,11 @@ Input openGif(const std::string& path) {
     Options options{{"min_delay", "0"}, {"default_delay", "10"}};
     try {
         return openInput(path, options.get());
-    } catch (const MediaError& error) {
-        if (error.stage()) {
+    } catch (const Failure& error) {
+        if (error.kind()) {
             throw;  // the file system's reason, not the file's
         }
-        throw MediaError("Cannot open GIF");
+        throw Failure(std::string("Cannot open GIF"));
     }
 }
 
@@ -77,7 +77,7 @@ const AVStream* gifPicture(AVFormatContext* input) {
     const int index = bestStream(input, AVMEDIA_TYPE_VIDEO);
     if (index < 0 || input->streams[index]->codecpar->width <= 0 ||
         input->streams[index]->codecpar->height <= 0) {
-        throw MediaError(noFrames);
+        throw Failure(std::string(noFrames));
     }
     return input->streams[index];
 }
@@ -101,12 +101,13 @@ std::string gifFilters(const AVStream* stream) {
 std::pair<const AVStream*, double> sampledPicture(AVFormatContext* input) {
     const int index = bestStream(input, AVMEDIA_TYPE_VIDEO);
     if (index < 0) {
-        throw MediaError("The file has no video track");
+        throw Failure(std::string("The file has no video track"));
     }
     const AVStream* stream = input->streams[index];
     const double duration = durationSeconds(input, stream);
     if (!std::isfinite(duration)) {
-        throw MediaError("The video's length is unknown, so it cannot be sampled into a GIF");
+        throw Failure(
+            std::string("The video's length is unknown, so it cannot be sampled into a GIF"));
     }
     return {stream, duration};
 }
@@ -138,7 +139,7 @@ void gifToMovie(const std::string& inputPath, const std::string& outputPath,
         ReadErrors::End);
     video.finish();
     if (video.framesEncoded() == 0) {
-        throw MediaError(noFrames);
+        throw Failure(std::string(noFrames));
     }
     movie.finish();
     movie.requireContent();
@@ -169,7 +170,7 @@ void movieToGif(const std::string& inputPath, const std::string& outputPath,
     });
     video.finish();
     if (!video.madeOutput()) {
-        throw MediaError::damage("no frame of the video decodes");
+        throw damage("no frame of the video decodes");
     }
     gif.finish();
     gif.requireContent();

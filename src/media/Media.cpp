@@ -18,12 +18,39 @@ std::string errorText(int code) {
     return buffer;
 }
 
-MediaError::MediaError(Stage stage, int code, const std::string& what)
-    : std::runtime_error(what + ": " + errorText(code)), m_stage(stage), m_code(code) {}
+namespace {
+
+// The system error an FFmpeg code carries (AVERROR(errno) is -errno), or 0 for FFmpeg's own.
+int systemError(int code) {
+    return code < 0 && code > -4096 ? -code : 0;
+}
+
+}  // namespace
+
+Failure ffmpegFailure(Stage stage, int code, const std::string& what) {
+    const std::string detail = what + ": " + errorText(code);
+    const int errnum = systemError(code);
+    if (errnum == ENOMEM) {
+        return Failure(FailureKind::TooLarge, detail);
+    }
+    const bool reading = stage == Stage::Reading || stage == Stage::Decoding;
+    if (errnum != 0 && (reading || stage == Stage::Writing)) {
+        if (const auto kind =
+                failureOfErrno(errnum, reading ? FileAccess::Reading : FileAccess::Writing)) {
+            return Failure(*kind, detail);
+        }
+    }
+    // Whatever else the reader or a decoder stumbled on is in the file; filters, encoders and
+    // writers that refuse what they are given leave no fault of the file's to name.
+    if (reading) {
+        return Failure(FailureKind::Damaged, detail);
+    }
+    return Failure(std::string("Its picture or sound cannot be converted to this format"), detail);
+}
 
 int check(int code, Stage stage, const std::string& what) {
     if (code < 0) {
-        throw MediaError(stage, code, what);
+        throw ffmpegFailure(stage, code, what);
     }
     return code;
 }
@@ -31,7 +58,7 @@ int check(int code, Stage stage, const std::string& what) {
 namespace {
 
 [[noreturn]] void outOfMemory() {
-    throw MediaError(Stage::Converting, AVERROR(ENOMEM), "allocation");
+    throw ffmpegFailure(Stage::Converting, AVERROR(ENOMEM), "allocation");
 }
 
 }  // namespace
@@ -82,11 +109,11 @@ Input openInput(const std::string& path, AVDictionary** options) {
         }
     }
     if (opened < 0) {
-        throw MediaError(notReadable);
+        throw Failure(std::string(notReadable));
     }
     Input input(context);
     if (avformat_find_stream_info(context, nullptr) < 0 || context->nb_streams == 0) {
-        throw MediaError(notReadable);
+        throw Failure(std::string(notReadable));
     }
     return input;
 }
@@ -95,7 +122,7 @@ Codec openDecoder(const AVStream* stream) {
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder) {
         // A codec this FFmpeg was built without: the file may be sound, so not "damaged".
-        throw MediaError("Its picture or sound is in a coding that cannot be read");
+        throw Failure(std::string("Its picture or sound is in a coding that cannot be read"));
     }
     Codec context(avcodec_alloc_context3(decoder));
     if (!context) {
@@ -342,7 +369,7 @@ void Output::requireContent() const {
     const bool everyStream =
         !m_packets.empty() && std::find(m_packets.begin(), m_packets.end(), 0) == m_packets.end();
     if (!everyStream || !(secondsWritten() > 0)) {
-        throw MediaError::damage("a track of the output is empty or has no length");
+        throw damage("a track of the output is empty or has no length");
     }
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 
 // RAII handles and helpers over the FFmpeg libraries. Plain C++ (no Qt), so that both the
-// converters and pivana-audio use them; FFmpeg failures become `MediaError` here and nowhere else.
+// converters and pivana-audio use them; FFmpeg failures become a `Failure` here and nowhere else.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 }
+
+#include "engine/Failure.h"
 
 #include <functional>
 #include <initializer_list>
@@ -25,28 +27,16 @@ namespace pivana::media {
 /// encoders refusing what they were given).
 enum class Stage { Reading, Decoding, Converting, Writing };
 
-/// A failed media conversion. Either a sentence already fit for a person ("Cannot open GIF"), or
-/// an FFmpeg call that failed, with its stage and error code for the caller to put in plain words;
-/// `what()` then names the call and FFmpeg's text, for someone debugging.
-class MediaError : public std::runtime_error {
-public:
-    explicit MediaError(const std::string& sentence) : std::runtime_error(sentence) {}
-    MediaError(Stage stage, int code, const std::string& what);
+/// A failed FFmpeg call in plain words: the kind its stage and error code say (a system error of
+/// reading or writing as such, whatever else a reader or decoder met as damage in the file), or,
+/// for filters, encoders and writers that refuse what they are given, that the picture or sound
+/// cannot be converted. `what` names the call; it and FFmpeg's text are the detail.
+Failure ffmpegFailure(Stage stage, int code, const std::string& what);
 
-    /// The source holds nothing that plays where it should: `what` says what was missing.
-    static MediaError damage(const std::string& what) {
-        return MediaError(Stage::Decoding, AVERROR_INVALIDDATA, what);
-    }
-
-    /// The stage of a failed FFmpeg call; none for a plain sentence.
-    std::optional<Stage> stage() const { return m_stage; }
-    /// FFmpeg's error code (an AVERROR), 0 for a plain sentence.
-    int code() const { return m_code; }
-
-private:
-    std::optional<Stage> m_stage;
-    int m_code = 0;
-};
+/// The source holds nothing that plays where it should: `what` says what was missing.
+inline Failure damage(const std::string& what) {
+    return ffmpegFailure(Stage::Decoding, AVERROR_INVALIDDATA, what);
+}
 
 /// The words for a file FFmpeg cannot make sense of.
 inline constexpr const char* notReadable = "Not a readable media file";
@@ -54,7 +44,7 @@ inline constexpr const char* notReadable = "Not a readable media file";
 /// FFmpeg's text for an error code.
 std::string errorText(int code);
 
-/// Throws a `MediaError` of `stage` when `code` is negative; returns it otherwise.
+/// Throws the `ffmpegFailure` of `stage` when `code` is negative; returns it otherwise.
 int check(int code, Stage stage, const std::string& what);
 
 struct InputDeleter {
@@ -173,7 +163,7 @@ public:
     long long packetsWritten(int streamIndex) const;
     /// Where the output's last packet ends, in seconds from its first.
     double secondsWritten() const;
-    /// Throws `MediaError::damage` unless every stream received packets and the output lasts
+    /// Throws `damage` unless every stream received packets and the output lasts
     /// some time.
     void requireContent() const;
 

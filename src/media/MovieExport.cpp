@@ -148,7 +148,7 @@ void requirePlayableTracks(TrackTable& table) {
                               : track.copyCheck ? track.copyCheck->decodes()
                                                 : true;
         if (!playable) {
-            throw MediaError::damage("a track does not decode");
+            throw damage("a track does not decode");
         }
     }
 }
@@ -167,7 +167,7 @@ Tracks movieTracks(AVFormatContext* input) {
         }
     }
     if (kept.empty()) {
-        throw MediaError(notReadable);
+        throw Failure(std::string(notReadable));
     }
     return kept;
 }
@@ -175,8 +175,9 @@ Tracks movieTracks(AVFormatContext* input) {
 Tracks soundtrack(AVFormatContext* input) {
     const int audioIndex = bestStream(input, AVMEDIA_TYPE_AUDIO);
     if (audioIndex < 0) {
-        throw MediaError(bestStream(input, AVMEDIA_TYPE_VIDEO) >= 0 ? "The video has no soundtrack"
-                                                                    : "The file has no sound");
+        throw Failure(std::string(bestStream(input, AVMEDIA_TYPE_VIDEO) >= 0
+                                      ? "The video has no soundtrack"
+                                      : "The file has no sound"));
     }
     return {input->streams[audioIndex]};
 }

@@ -27,7 +27,7 @@ Tracks soundtrack(AVFormatContext* input);
 /// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, m4a):
 /// each track copied where `canCopy` allows, else encoded. `progress` hears how far through the
 /// input the work is, from 0 to 1. A read error fails the export rather than ending it early as a
-/// shorter file; a damaged packet is skipped, as players skip it. Throws `MediaError::damage`
+/// shorter file; a damaged packet is skipped, as players skip it. Throws `damage`
 /// unless every track plays (encoded from decoded frames, or copied and decoding) and the output
 /// has packets of every track and some length.
 void exportTracks(AVFormatContext* input, const Tracks& tracks, const std::string& path,

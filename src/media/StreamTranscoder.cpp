@@ -42,7 +42,7 @@ void StreamTranscoder::buildFilters(const std::string& filters) {
             : m_decoder->sample_rate > 0 && m_decoder->ch_layout.nb_channels > 0 &&
                   m_decoder->sample_fmt != AV_SAMPLE_FMT_NONE;
     if (!described) {
-        throw MediaError::damage("a track ends before its first frame");
+        throw damage("a track ends before its first frame");
     }
     m_graph.reset(avfilter_graph_alloc());
     if (!m_graph) {

@@ -13,9 +13,6 @@
 
 namespace pivana::tools {
 
-using media::MediaError;
-using media::Stage;
-
 CommandLine parseCommandLine(int argc, const char* const* argv,
                              std::initializer_list<std::string_view> optionNames) {
     CommandLine line;
@@ -81,37 +78,6 @@ std::function<void(double)> progressLines() {
 
 namespace {
 
-// The system error an FFmpeg code carries (AVERROR(errno) is -errno), or 0 for FFmpeg's own.
-int systemError(int code) {
-    return code < 0 && code > -4096 ? -code : 0;
-}
-
-}  // namespace
-
-std::string sentenceFor(const MediaError& error) {
-    const std::optional<Stage> stage = error.stage();
-    if (!stage) {
-        return error.what();  // already a sentence of its own
-    }
-    const int errnum = systemError(error.code());
-    if (errnum == ENOMEM) {
-        return std::string(failureSentence(FailureKind::TooLarge));
-    }
-    const bool reading = *stage == Stage::Reading || *stage == Stage::Decoding;
-    if (errnum != 0 && (reading || *stage == Stage::Writing)) {
-        if (const auto kind =
-                failureOfErrno(errnum, reading ? FileAccess::Reading : FileAccess::Writing)) {
-            return std::string(failureSentence(*kind));
-        }
-    }
-    // Whatever else the reader or a decoder stumbled on is in the file; filters, encoders and
-    // writers that refuse what they are given leave no fault of the file's to name.
-    return reading ? std::string(failureSentence(FailureKind::Damaged))
-                   : "Its picture or sound cannot be converted to this format";
-}
-
-namespace {
-
 // A FIFO or a device could be read forever; only a regular file that can be read is converted.
 bool checkInput(const std::string& input) {
     struct stat info {};
@@ -136,9 +102,8 @@ int runConversion(const std::string& input, const std::string& output,
     StagedOutput staged(output);
     try {
         convert(staged.path());
-    } catch (const MediaError& error) {
-        const std::string sentence = sentenceFor(error);
-        reportFailure(sentence, sentence == error.what() ? std::string() : error.what());
+    } catch (const Failure& error) {
+        reportFailure(error.sentence(), error.detail());
         return 1;
     }
     if (const std::string reason = staged.commit(); !reason.empty()) {

@@ -40,9 +40,6 @@ CommandLine parseCommandLine(int argc, const char* const* argv,
 /// output as the fraction it is given grows, at least 1% apart; otherwise does nothing.
 std::function<void(double fraction)> progressLines();
 
-/// The one sentence a media tool writes on standard error for a failed conversion.
-std::string sentenceFor(const media::MediaError& error);
-
 /// Converts `input` into `output`: checks that the input is a file that can be read, runs
 /// `convert` on a staging path beside the output, and renames it over the output only when it
 /// succeeded. On failure prints one sentence on standard error and leaves `output` as it was.

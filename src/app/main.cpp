@@ -87,6 +87,14 @@ void useSoftwarePanelRenderer() {
     }
 }
 
+// How long the closed panel stays built; the environment can shorten it (tests, benchmarks).
+int panelReleaseDelayMs() {
+    bool valid = false;
+    const int seconds = qEnvironmentVariableIntValue("PIVANA_PANEL_RELEASE_SECONDS", &valid);
+    return valid && seconds >= 0 ? seconds * 1000
+                                 : pivana::StatusBarController::defaultReleaseDelayMs;
+}
+
 void print(const QString& line) {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
@@ -122,7 +130,8 @@ int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     pivana::FreedesktopServices services;
     pivana::AppState appState(services);
     const std::unique_ptr<pivana::TrayIcon> tray = pivana::createTrayIcon();
-    pivana::StatusBarController controller(appState, pivana::Settings::shared(), *tray);
+    pivana::StatusBarController controller(appState, pivana::Settings::shared(), *tray,
+                                           panelReleaseDelayMs());
     pivana::SingleInstance instance(
         [&controller](const pivana::HandOff& handOff) { return controller.takeHandOff(handOff); });
     instance.listen();

@@ -240,16 +240,24 @@ Item {
     }
 
     // The settings screen takes the whole panel.
-    // Made afresh each time it opens, so it reads the folder state and login entry anew.
+    // Made afresh each time it opens, so it reads the folder state and login entry anew. It is
+    // loaded by its address, not named here: it alone uses Qt Quick Controls, which the panel
+    // then opens without loading.
     Loader {
         id: settingsView
-        active: root.model.showSettings
+        readonly property bool shown: root.model.showSettings
         width: parent.width
-        sourceComponent: InlineSettingsView {
-            width: settingsView.width
-            maxHeight: root.maxHeight
-            model: root.settingsModel
-            onDismiss: root.model.closeSettings()
+        onShownChanged: {
+            if (shown) {
+                setSource("InlineSettingsView.qml", { model: root.settingsModel })
+            } else {
+                source = ""
+            }
+        }
+        onLoaded: {
+            item.width = Qt.binding(() => settingsView.width)
+            item.maxHeight = Qt.binding(() => root.maxHeight)
+            item.dismiss.connect(root.model.closeSettings)
         }
     }
 }

@@ -16,12 +16,15 @@ protected:
     static inline QTemporaryDir* scratch = nullptr;
     static inline Pivana* pivana = nullptr;
 
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite() { startSuite(); }
+
+    /// A fresh desktop with the app started in it, its environment changed by `changes`.
+    static void startSuite(const QStringList& changes = {}) {
         scratch = new QTemporaryDir;
         desktop = new Desktop;
         pivana = new Pivana;
         if (desktop->start(scratch->path())) {
-            pivana->start(*desktop);
+            pivana->start(*desktop, changes);
         }
     }
 

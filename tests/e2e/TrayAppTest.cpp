@@ -236,3 +236,75 @@ TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
     EXPECT_EQ(readAll(dir + "/holiday.avi"), source);
     pivana->start(*desktop);  // for whatever runs after
 }
+
+namespace {
+
+// The app as it idles in the tray: its panel let go a second after it closes, so that each
+// opening here builds it again.
+class TrayAppReleasingItsPanel : public TrayAppSuite {
+protected:
+    static void SetUpTestSuite() { startSuite({"PIVANA_PANEL_RELEASE_SECONDS=1"}); }
+
+    static bool panelBuilt() { return pivana->threadNames().contains("QQmlThread"); }
+
+    static void closeAndAwaitRelease() {
+        EXPECT_TRUE(PanelUser(*desktop).closePanel());
+        EXPECT_TRUE(waitUntil([] { return !panelBuilt(); })) << "let go once closed";
+    }
+};
+
+}  // namespace
+
+TEST_F(TrayAppReleasingItsPanel, IdlesWithoutAPanelAndBuildsTheSamePanelAgain) {
+    EXPECT_FALSE(panelBuilt()) << "no QML engine before the panel first opens";
+
+    // A name whose letters join into one line of ink: the chips are found below it.
+    const QString dir = folder("kept");
+    saveImage(gradient(320, 200), dir + "/kept.png");
+    const auto showBatch = [&] {
+        EXPECT_TRUE(user().openWith({dir + "/kept.png"}));
+        EXPECT_FALSE(user().waitForChip().isNull());
+        EXPECT_TRUE(user().settled());
+        return desktop->panel();
+    };
+    const QRect first = showBatch();
+    ASSERT_TRUE(panelBuilt());
+    const vips::VImage firstPixels = panelPixels(*desktop, first);
+
+    closeAndAwaitRelease();
+    const QRect again = showBatch();
+    desktop->screenshot("rebuilt-pick-format");
+    ASSERT_EQ(again.size(), first.size());
+    EXPECT_EQ((panelPixels(*desktop, again) - firstPixels).abs().max(), 0)
+        << "drawn the same: colours, symbols, chips";
+
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);
+    EXPECT_TRUE(waitUntil([&] { return exists(dir + "/kept.jpg"); }));
+    closeAndAwaitRelease();
+}
+
+TEST_F(TrayAppReleasingItsPanel, ABatchConvertingWhileThePanelIsGoneCanBeCancelledWhenItOpens) {
+    const QString dir = folder("converting");
+    writeLongClip(dir + "/long.avi");
+    ASSERT_TRUE(user().openWith({dir + "/long.avi"}));
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // MP4
+    ASSERT_TRUE(waitUntil(
+        [&] { return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty(); }));
+
+    closeAndAwaitRelease();
+    // Opened again, the panel shows the batch converting, with Cancel as its last line.
+    const QRect panel = user().openPanelFromTray();
+    desktop->screenshot("rebuilt-converting");
+    const std::vector<QPoint> lines = inkLines(*desktop, panel);
+    ASSERT_FALSE(lines.empty());
+    desktop->click(lines.back() + QPoint(30, 0));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0) == "Conversion failed | long.avi: Cancelled";
+    })) << desktop->notifications().join('\n');
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"long.avi"});
+    closePanel();
+}

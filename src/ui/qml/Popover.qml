@@ -247,13 +247,18 @@ Item {
         id: settingsView
         readonly property bool shown: root.model.showSettings
         width: parent.width
-        onShownChanged: {
+        // Also when a panel is built again over settings left open; once only.
+        function follow() {
             if (shown) {
-                setSource("InlineSettingsView.qml", { model: root.settingsModel })
+                if (status === Loader.Null) {
+                    setSource("InlineSettingsView.qml", { model: root.settingsModel })
+                }
             } else {
                 source = ""
             }
         }
+        onShownChanged: follow()
+        Component.onCompleted: follow()
         onLoaded: {
             item.width = Qt.binding(() => settingsView.width)
             item.maxHeight = Qt.binding(() => root.maxHeight)

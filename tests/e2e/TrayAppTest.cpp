@@ -285,6 +285,7 @@ TEST_F(TrayAppReleasingItsPanel, SettingsLeftOpenShowWhenThePanelIsBuiltAgain) {
     desktop->screenshot("rebuilt-settings");
     EXPECT_EQ(again.height(), settingsHeight) << "the settings, as they were left";
     desktop->key({"Escape"});
-    EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() == idle.height(); }));
+    EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }))
+        << "Escape reaches the rebuilt panel and closes the settings";
     closePanel();
 }

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# The tray app's resident memory, as a user's desktop sees it: idle once started, its peak while
-# a batch converts a 10-second 1080p clip (re-encoded) and while it rasterises 20 SVG drawings (the
-# one conversion done in the app itself), and idle again after each batch. Runs the real app on a
-# private X server (Xvfb) and session bus, hands it the files as "Open With" does and clicks the
-# first format chip; reads VmRSS and VmHWM from /proc/PID/status. Prints a Markdown table.
+# The tray app's resident memory and how fast its panel opens, as a user's desktop sees it. Runs
+# the real app on a private X server (Xvfb) with a window manager (openbox), a tray (trayer) and
+# a session bus, as a new user would meet it: in the tray, its panel not opened. Reads VmRSS and
+# VmHWM from /proc/PID/status:
+#   - 10 s after start, the panel never opened;
+#   - for each batch (a 10-second 1080p clip re-encoded; 20 SVG drawings rasterised, twice): idle
+#     before, the peak while converting, and a minute after the batch with the panel closed.
+# The batches are handed over as "Open With" does, and the first format chip is clicked.
+# Panel opening is timed by bench/first_frame.py from the click on the tray icon to the first
+# frame of the panel on screen: its first opening, opening again at once, and opening again
+# after a minute closed. Prints Markdown tables.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh" "$@"
 FF=(ffmpeg -v error -y -nostdin)
@@ -42,9 +48,19 @@ export DBUS_SESSION_BUS_ADDRESS
 pids+=("$bus")
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# A tray of 28 pixels in the top right corner, as the end-to-end tests have it: the icon's middle
+# is at (1266, 14), and the 300-pixel panel opens under it against the screen's right edge.
+trayer --edge top --align right --widthtype pixel --width 28 --height 28 --transparent true \
+    --alpha 0 --tint 0x303030 >/dev/null 2>&1 &
+pids+=($!)
+until xdotool search --class trayer >/dev/null 2>&1; do sleep 0.1; done
+sleep 1
 "$BIN/pivana" 2>/dev/null &
 app=$!
 pids+=($app)
+started=$(date +%s.%N)
+ICON_X=1266 ICON_Y=14
+PANEL_STRIP=990,38,280,6  # a strip of the panel's background under its top edge
 
 # until_true CONDITION...: polls a command for up to five minutes.
 until_true() {
@@ -53,6 +69,7 @@ until_true() {
     exit 1
 }
 panel_shown() { xdotool search --onlyvisible --name '^Pivana$' >/dev/null 2>&1; }
+panel_hidden() { ! panel_shown; }
 kb() { awk -v key="$1:" '$1 == key { print $2 }' "/proc/$app/status"; }
 mb() { awk -v kb="$1" 'BEGIN { printf "%.0f MB", kb / 1024 }'; }
 
@@ -89,8 +106,22 @@ click_first_chip() {
     xdotool mousemove $((x + 4 + left + 8)) $((y + 4 + (top + bottom) / 2)) click 1
 }
 
+# open_panel: clicks the tray icon; prints the milliseconds to the panel's first frame.
+open_panel() {
+    local ms
+    ms=$(python3 "$ROOT/bench/first_frame.py" click "$ICON_X" "$ICON_Y" "$PANEL_STRIP")
+    until_true panel_shown
+    echo "$ms"
+}
+
+# close_panel: a click elsewhere, as a user closes it.
+close_panel() {
+    xdotool mousemove 400 600 click 1
+    until_true panel_hidden
+}
+
 # batch LABEL OUTPUT FILE...: hands the files to the app, converts them to the first format
-# offered, and waits for OUTPUT; prints the row of the table.
+# offered, waits for OUTPUT, closes the panel and waits a minute; prints the row of the table.
 batch() {
     local label=$1 output=$2 before peak after; shift 2
     before=$(settled_rss)
@@ -99,14 +130,49 @@ batch() {
     until_true click_first_chip
     until_true test -e "$output"
     peak=$(kb VmHWM)
-    after=$(settled_rss)
-    echo "| $label | $(mb "$before") | $(mb "$peak") | $(mb "$after") | $(mb $((after - before))) |"
+    sleep 2  # the panel shows the outcome
+    close_panel
+    sleep 60
+    after=$(kb VmRSS)
+    rows+=("| $label | $(mb "$before") | $(mb "$peak") | $(mb "$after") |")
+    reopened+=("$(open_panel)")
+    close_panel
 }
 
-until_true panel_shown
-echo "| batch | idle before | peak while converting | idle after | after - before |"
-echo "|---|---|---|---|---|"
+# At 10 s after start, the app has settled in the tray.
+app_window() { xdotool search --class pivana >/dev/null 2>&1; }
+until_true app_window
+sleep "$(awk -v s="$started" -v now="$(date +%s.%N)" 'BEGIN { w = s + 10 - now; print (w > 0 ? w : 0) }')"
+idle=$(kb VmRSS)
+threads=$(cat /proc/$app/task/*/comm | sort | uniq -c |
+    awk '{ n = $1; $1 = ""; sub(/^ /, ""); printf "%s%s x%d", sep, $0, n; sep = ", " }')
+
+first=$(open_panel)
+close_panel
+again=()
+for _ in 1 2 3 4 5; do
+    sleep 1
+    again+=("$(open_panel)")
+    close_panel
+done
+median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+
+rows=()
+reopened=()
 batch "avi to mp4, 10 s 1080p, re-encoded" "$WORK/clip.mp4" "$WORK/clip.avi"
 batch "20 svg to jpg, 2400 x 1800" "$WORK/drawings/drawing20.jpg" "$WORK"/drawings/*.svg
 rm "$WORK"/drawings/*.jpg
 batch "the same 20 svg again" "$WORK/drawings/drawing20.jpg" "$WORK"/drawings/*.svg
+
+echo "Idle 10 s after start, the panel never opened: $(mb "$idle") resident"
+echo "(threads: $threads)"
+echo
+echo "| batch | idle before | peak while converting | a minute after, panel closed |"
+echo "|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+echo "| panel opening, click to first frame | ms |"
+echo "|---|---|"
+echo "| first opening after start | $first |"
+echo "| opened again at once (median of ${#again[@]}: ${again[*]}) | $(median "${again[@]}") |"
+echo "| opened again after a minute closed (median of ${#reopened[@]}: ${reopened[*]}) | $(median "${reopened[@]}") |"

@@ -9,12 +9,16 @@
 #include "ui/IconImageProvider.h"
 #include "ui/PanelIcons.h"
 
+#include <malloc.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
+#include <QPixmapCache>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -38,13 +42,16 @@ std::int64_t steadyMilliseconds() {
 }  // namespace
 
 StatusBarController::StatusBarController(AppState& appState, Settings& settings, TrayIcon& tray,
-                                         QObject* parent)
-    : QObject(parent), m_appState(appState), m_tray(tray), m_dismissal(steadyMilliseconds) {
+                                         int releaseDelayMs, QObject* parent)
+    : QObject(parent),
+      m_appState(appState),
+      m_tray(tray),
+      m_lifetime(m_scheduler, releaseDelayMs, [this] { releasePanel(); }),
+      m_dismissal(steadyMilliseconds) {
     // Before the popover exists, so that the panel is open by the time the popover takes a batch.
     observeDrops();
     setupPopover(settings);
     setupSettingsView(settings);
-    setupPanel();
     observeDismissal();
     setupTrayIcon();
     observeConversionState();
@@ -63,7 +70,7 @@ void StatusBarController::observeDrops() {
 void StatusBarController::setupPopover(Settings& settings) {
     PanelHooks hooks;
     hooks.close = [this] { hidePanel(); };
-    hooks.setDismissSuppressed = [this](bool suppressed) { m_dismissal.setDialogOpen(suppressed); };
+    hooks.setDismissSuppressed = [this](bool suppressed) { setDialogOpen(suppressed); };
     hooks.browseForFiles = [this] { return browseForFiles(m_browseFolder); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(m_appState, settings, m_runner, m_scheduler,
@@ -79,13 +86,24 @@ void StatusBarController::setupSettingsView(Settings& settings) {
         std::make_unique<SettingsViewModel>(settings, m_autostart, m_scheduler, std::move(hooks));
 }
 
-void StatusBarController::setupPanel() {
+void StatusBarController::setDialogOpen(bool open) {
+    m_dismissal.setDialogOpen(open);
+    m_lifetime.setDialogOpen(open);
+}
+
+void StatusBarController::ensurePanel() {
+    if (m_panel) {
+        return;
+    }
     m_panel = std::make_unique<QQuickView>();
     m_panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_panel->setColor(Qt::transparent);
     m_panel->setResizeMode(QQuickView::SizeViewToRootObject);
     m_panel->setTitle(QStringLiteral("Pivana"));
     m_panel->engine()->addImageProvider(QStringLiteral("icon"), new IconImageProvider);
+    // The view-models outlive every panel built on them: no engine may collect them.
+    QQmlEngine::setObjectOwnership(m_popover.get(), QQmlEngine::CppOwnership);
+    QQmlEngine::setObjectOwnership(m_settingsView.get(), QQmlEngine::CppOwnership);
     m_panel->setInitialProperties({{"model", QVariant::fromValue(m_popover.get())},
                                    {"settingsModel", QVariant::fromValue(m_settingsView.get())},
                                    {"translucent", WindowSystem::composites()}});
@@ -93,18 +111,15 @@ void StatusBarController::setupPanel() {
     if (QQuickItem* root = m_panel->rootObject()) {
         // The panel follows the popover's height and stays under the icon.
         connect(root, &QQuickItem::heightChanged, this, [this] {
-            if (m_panel->isVisible()) {
+            if (panelVisible()) {
                 placePanel();
             }
         });
     }
-}
-
-void StatusBarController::observeDismissal() {
     // A press elsewhere takes the activation away; what follows decides whether it was a
     // click (the panel closes) or the start of a drag onto the panel (it stays).
     connect(m_panel.get(), &QWindow::activeChanged, this, [this] {
-        if (!m_panel->isVisible()) {
+        if (!panelVisible()) {
             return;
         }
         if (m_panel->isActive()) {
@@ -112,9 +127,32 @@ void StatusBarController::observeDismissal() {
             return;
         }
         closeIf(m_dismissal.activationLost(WindowSystem::pointerButtonHeld()));
-        m_pointer.setListening(m_panel->isVisible() && m_dismissal.watchingPointer());
+        m_pointer.setListening(panelVisible() && m_dismissal.watchingPointer());
     });
+}
+
+void StatusBarController::releasePanel() {
+    if (!m_panel || m_panel->isVisible()) {
+        return;
+    }
+    // Deleted from the event loop, where no call from its QML can be under way.
+    QQuickView* panel = m_panel.release();
+    connect(panel, &QObject::destroyed, this, [] {
+        // Its engine goes after this signal; once it has, the heap it used and the symbols
+        // drawn for it go back too.
+        QTimer::singleShot(0, [] {
+            QPixmapCache::clear();
+            ::malloc_trim(0);
+        });
+    });
+    panel->deleteLater();
+}
+
+void StatusBarController::observeDismissal() {
     connect(&m_pointer, &PointerMonitor::buttonReleased, this, [this] {
+        if (!panelVisible()) {
+            return;
+        }
         const bool overPanel = m_panel->geometry().contains(QCursor::pos());
         closeIf(m_dismissal.buttonReleased(overPanel, m_popover->dragHovering()));
     });
@@ -136,7 +174,7 @@ void StatusBarController::settleDismissal() {
 }
 
 void StatusBarController::closeIf(bool close) {
-    if (close && m_panel->isVisible()) {
+    if (close && panelVisible()) {
         hidePanel();
     }
 }
@@ -166,7 +204,7 @@ void StatusBarController::updateIcon() {
 }
 
 void StatusBarController::togglePanel() {
-    if (m_panel->isVisible()) {
+    if (panelVisible()) {
         hidePanel();
     } else {
         showPanel();
@@ -181,6 +219,8 @@ void StatusBarController::placePanel() {
 }
 
 void StatusBarController::showPanel() {
+    ensurePanel();
+    m_lifetime.shown();
     // On a short screen the popover scrolls rather than run off it. The limit is set here, not
     // as the popover's height changes: it takes part in that height's binding.
     if (QQuickItem* root = m_panel->rootObject()) {
@@ -193,9 +233,12 @@ void StatusBarController::showPanel() {
 }
 
 void StatusBarController::hidePanel() {
-    m_panel->hide();
+    if (m_panel) {
+        m_panel->hide();
+    }
     settleDismissal();
     m_appState.setPanelVisible(false);
+    m_lifetime.hidden();
 }
 
 HandOffAnswer StatusBarController::takeHandOff(const HandOff& handOff) {

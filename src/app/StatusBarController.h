@@ -7,6 +7,7 @@
 #include "settings/LaunchAtLogin.h"
 #include "ui/AppState.h"
 #include "ui/PanelDismissal.h"
+#include "ui/PanelLifetime.h"
 #include "ui/PopoverViewModel.h"
 #include "ui/SettingsViewModel.h"
 
@@ -26,13 +27,18 @@ class TrayIcon;
 /// panel, keeps it sized to its content and on screen, closes it on a click elsewhere and on a
 /// change of virtual desktop, opens it on every batch handed to the app state (dropped on it or
 /// on the icon, or handed over by another `pivana`), and shows a converting icon while a batch
-/// runs.
+/// runs. The panel is built when it first opens and let go a while after it closes
+/// (`PanelLifetime`): the tray icon needs none of it.
 class StatusBarController : public QObject {
     Q_OBJECT
 
 public:
+    /// How long the closed panel stays built: long enough for closing and opening it again to
+    /// find it ready, short enough that an app idling in the tray soon holds none of it.
+    static constexpr int defaultReleaseDelayMs = 30'000;
+
     StatusBarController(AppState& appState, Settings& settings, TrayIcon& tray,
-                        QObject* parent = nullptr);
+                        int releaseDelayMs = defaultReleaseDelayMs, QObject* parent = nullptr);
     ~StatusBarController() override;
 
     void togglePanel();
@@ -49,19 +55,25 @@ private:
     void observeDismissal();
     void setupPopover(Settings& settings);
     void setupSettingsView(Settings& settings);
-    void setupPanel();
+    /// Builds the panel when it does not exist yet.
+    void ensurePanel();
+    void releasePanel();
+    bool panelVisible() const { return m_panel && m_panel->isVisible(); }
     void setupTrayIcon();
     void observeConversionState();
 
     /// Runs a modal dialog with the panel kept open behind it.
     template <typename Dialog>
     auto whileDialogOpen(Dialog&& dialog) {
-        m_dismissal.setDialogOpen(true);
+        setDialogOpen(true);
         auto result = dialog();
-        m_dismissal.setDialogOpen(false);
-        m_panel->requestActivate();
+        setDialogOpen(false);
+        if (m_panel) {
+            m_panel->requestActivate();
+        }
         return result;
     }
+    void setDialogOpen(bool open);
 
     void placePanel();
     void updateIcon();
@@ -78,7 +90,8 @@ private:
     std::unique_ptr<PopoverViewModel> m_popover;
     LaunchAtLogin m_autostart;
     std::unique_ptr<SettingsViewModel> m_settingsView;
-    std::unique_ptr<QQuickView> m_panel;
+    std::unique_ptr<QQuickView> m_panel;  ///< null until the panel first opens, and once let go
+    PanelLifetime m_lifetime;
     QString m_browseFolder;  ///< where the browse dialog was left; the home folder at first
     PanelDismissal m_dismissal;
     /// Hears clicks elsewhere while the panel is open without the activation.

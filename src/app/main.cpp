@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
@@ -75,6 +76,25 @@ void describeTrayApplication() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+// The panel is a few flat shapes, symbols and lines of text in a 300-pixel window: Qt Quick's
+// software renderer draws it in a few milliseconds, and the app then never loads an OpenGL
+// driver, which stays mapped for as long as the app runs (Mesa's software one brings LLVM, some
+// 50 MB resident). Who asks for a renderer of their own still gets it.
+void useSoftwarePanelRenderer() {
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
+        qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+}
+
+// How long the closed panel stays built; the environment can shorten it (tests, benchmarks).
+int panelReleaseDelayMs() {
+    bool valid = false;
+    const int seconds = qEnvironmentVariableIntValue("PIVANA_PANEL_RELEASE_SECONDS", &valid);
+    return valid && seconds >= 0 ? seconds * 1000
+                                 : pivana::StatusBarController::defaultReleaseDelayMs;
+}
+
 void print(const QString& line) {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
@@ -96,6 +116,7 @@ int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     }
     QApplication app(argc, argv);
     describeTrayApplication();
+    useSoftwarePanelRenderer();
 
     // One Pivana a user: hand the files to the running one, which says whether it took them.
     if (const auto answer = pivana::SingleInstance::handOff(request)) {
@@ -109,7 +130,8 @@ int runTrayApp(int argc, char* argv[], const pivana::HandOff& request) {
     pivana::FreedesktopServices services;
     pivana::AppState appState(services);
     const std::unique_ptr<pivana::TrayIcon> tray = pivana::createTrayIcon();
-    pivana::StatusBarController controller(appState, pivana::Settings::shared(), *tray);
+    pivana::StatusBarController controller(appState, pivana::Settings::shared(), *tray,
+                                           panelReleaseDelayMs());
     pivana::SingleInstance instance(
         [&controller](const pivana::HandOff& handOff) { return controller.takeHandOff(handOff); });
     instance.listen();

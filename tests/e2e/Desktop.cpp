@@ -236,6 +236,21 @@ void Pivana::stop(const Desktop& desktop) {
     });
 }
 
+QStringList Pivana::threadNames() const {
+    QStringList names;
+    if (!m_process) {
+        return names;
+    }
+    const QString tasks = QString("/proc/%1/task").arg(m_process->processId());
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + "/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly)) {
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+        }
+    }
+    return names;
+}
+
 bool Pivana::quit(const Desktop& desktop) {
     if (!m_process) {
         return false;

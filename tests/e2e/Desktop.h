@@ -81,6 +81,8 @@ public:
     void stop(const Desktop& desktop);
     /// Asks it to quit as the session does (SIGTERM); true when it ended by itself in time.
     bool quit(const Desktop& desktop);
+    /// The names of its threads, one per thread ("QQmlThread" runs while a QML engine exists).
+    QStringList threadNames() const;
 
 private:
     std::unique_ptr<QProcess> m_process;

@@ -27,41 +27,6 @@ protected:
             .value(key)
             .toString();
     }
-
-    // Opens the settings from the idle panel; the screen is taller than the panel was.
-    QRect openSettings() const {
-        int idleHeight = 0;
-        const auto taller = [&] { return desktop->panel().height() > idleHeight + 150; };
-        bool opened = false;
-        for (int attempt = 1; attempt <= 4 && !opened; ++attempt) {
-            const QRect panel = user().openPanelFromTray();
-            if (attempt == 1) {
-                idleHeight = panel.height();
-            } else if (taller()) {
-                // An earlier click was taken after all.
-                opened = true;
-                break;
-            }
-            desktop->click(user().settingsRow());
-            opened = waitUntil(taller, 15000);
-            if (!opened) {
-                desktop->screenshot(QString("settings-not-opened-%1").arg(attempt));
-                // On a busy machine the click can land before the rows take input, or on the row
-                // above while the panel still draws: a file picker it opened is closed, and the
-                // panel is opened afresh.
-                if (desktop->windowsNamed("^Choose") > 0) {
-                    desktop->key({"Escape"});
-                    waitUntil([] { return desktop->windowsNamed("^Choose") == 0; });
-                }
-            }
-        }
-        const QRect shown = desktop->panel();
-        EXPECT_TRUE(opened) << "the settings screen is taller than " << idleHeight
-                            << " px; the panel shows at " << shown.x() << "," << shown.y() << " "
-                            << shown.width() << "x" << shown.height()
-                            << ", file pickers open: " << desktop->windowsNamed("^Choose");
-        return user().shownPanel();
-    }
 };
 
 }  // namespace
@@ -235,4 +200,92 @@ TEST_F(TrayApp, CancelAndQuitDuringAConversionLeaveTheSourceAndNothingElse) {
     EXPECT_EQ(entries(dir), QStringList{"holiday.avi"});
     EXPECT_EQ(readAll(dir + "/holiday.avi"), source);
     pivana->start(*desktop);  // for whatever runs after
+}
+
+namespace {
+
+// The app as it idles in the tray: its panel let go a second after it closes, so that each
+// opening here builds it again.
+class TrayAppReleasingItsPanel : public TrayAppSuite {
+protected:
+    static void SetUpTestSuite() { startSuite({"PIVANA_PANEL_RELEASE_SECONDS=1"}); }
+
+    static bool panelBuilt() { return pivana->threadNames().contains("QQmlThread"); }
+
+    static void closeAndAwaitRelease() {
+        EXPECT_TRUE(PanelUser(*desktop).closePanel());
+        EXPECT_TRUE(waitUntil([] { return !panelBuilt(); })) << "let go once closed";
+    }
+};
+
+}  // namespace
+
+TEST_F(TrayAppReleasingItsPanel, IdlesWithoutAPanelAndBuildsTheSamePanelAgain) {
+    EXPECT_FALSE(panelBuilt()) << "no QML engine before the panel first opens";
+
+    // A name whose letters join into one line of ink: the chips are found below it.
+    const QString dir = folder("kept");
+    saveImage(gradient(320, 200), dir + "/kept.png");
+    const auto showBatch = [&] {
+        EXPECT_TRUE(user().openWith({dir + "/kept.png"}));
+        EXPECT_FALSE(user().waitForChip().isNull());
+        EXPECT_TRUE(user().settled());
+        return desktop->panel();
+    };
+    const QRect first = showBatch();
+    ASSERT_TRUE(panelBuilt());
+    const vips::VImage firstPixels = panelPixels(*desktop, first);
+
+    closeAndAwaitRelease();
+    const QRect again = showBatch();
+    desktop->screenshot("rebuilt-pick-format");
+    ASSERT_EQ(again.size(), first.size());
+    EXPECT_EQ((panelPixels(*desktop, again) - firstPixels).abs().max(), 0)
+        << "drawn the same: colours, symbols, chips";
+
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);
+    EXPECT_TRUE(waitUntil([&] { return exists(dir + "/kept.jpg"); }));
+    closeAndAwaitRelease();
+}
+
+TEST_F(TrayAppReleasingItsPanel, ABatchConvertingWhileThePanelIsGoneCanBeCancelledWhenItOpens) {
+    const QString dir = folder("converting");
+    writeLongClip(dir + "/long.avi");
+    ASSERT_TRUE(user().openWith({dir + "/long.avi"}));
+    const QPoint chip = user().waitForChip();
+    ASSERT_FALSE(chip.isNull());
+    desktop->click(chip);  // MP4
+    ASSERT_TRUE(waitUntil(
+        [&] { return !QDir(dir).entryList({".pivana-*"}, QDir::Hidden | QDir::Dirs).isEmpty(); }));
+
+    closeAndAwaitRelease();
+    // Opened again, the panel shows the batch converting, with Cancel as its last line.
+    const QRect panel = user().openPanelFromTray();
+    desktop->screenshot("rebuilt-converting");
+    const std::vector<QPoint> lines = inkLines(*desktop, panel);
+    ASSERT_FALSE(lines.empty());
+    desktop->click(lines.back() + QPoint(30, 0));
+    EXPECT_TRUE(waitUntil([] {
+        return desktop->notifications().value(0) == "Conversion failed | long.avi: Cancelled";
+    })) << desktop->notifications().join('\n');
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"long.avi"});
+    closePanel();
+}
+
+TEST_F(TrayAppReleasingItsPanel, SettingsLeftOpenShowWhenThePanelIsBuiltAgain) {
+    const QRect idle = user().openPanelFromTray();
+    closeAndAwaitRelease();
+    const int settingsHeight = openSettings().height();
+    ASSERT_GT(settingsHeight, idle.height() + 150);
+
+    closeAndAwaitRelease();
+    const QRect again = user().openPanelFromTray();
+    desktop->screenshot("rebuilt-settings");
+    EXPECT_EQ(again.height(), settingsHeight) << "the settings, as they were left";
+    desktop->key({"Escape"});
+    EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }))
+        << "Escape reaches the rebuilt panel and closes the settings";
+    closePanel();
 }

@@ -240,16 +240,29 @@ Item {
     }
 
     // The settings screen takes the whole panel.
-    // Made afresh each time it opens, so it reads the folder state and login entry anew.
+    // Made afresh each time it opens, so it reads the folder state and login entry anew. It is
+    // loaded by its address, not named here: it alone uses Qt Quick Controls, which the panel
+    // then opens without loading.
     Loader {
         id: settingsView
-        active: root.model.showSettings
+        readonly property bool shown: root.model.showSettings
         width: parent.width
-        sourceComponent: InlineSettingsView {
-            width: settingsView.width
-            maxHeight: root.maxHeight
-            model: root.settingsModel
-            onDismiss: root.model.closeSettings()
+        // Also when a panel is built again over settings left open; once only.
+        function follow() {
+            if (shown) {
+                if (status === Loader.Null) {
+                    setSource("InlineSettingsView.qml", { model: root.settingsModel })
+                }
+            } else {
+                source = ""
+            }
+        }
+        onShownChanged: follow()
+        Component.onCompleted: follow()
+        onLoaded: {
+            item.width = Qt.binding(() => settingsView.width)
+            item.maxHeight = Qt.binding(() => root.maxHeight)
+            item.dismiss.connect(root.model.closeSettings)
         }
     }
 }

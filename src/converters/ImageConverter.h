@@ -6,8 +6,8 @@
 
 namespace pivana::ImageConverter {
 
-/// Converts a still image, a camera RAW file, an SVG or the first frame of a GIF. SVG is
-/// rasterised in process; everything else goes through pivana-image.
+/// Converts a still image, a camera RAW file, an SVG or the first frame of a GIF, each through
+/// pivana-image: the app itself parses none of them.
 void convert(const QString& source, const QString& target, const SettingsSnapshot& settings,
              BatchContext& batch);
 
@@ -15,9 +15,10 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
 void convertViaTool(const QString& source, const QString& target, const SettingsSnapshot& settings,
                     BatchContext& batch);
 
-/// The SVG route: librsvg renders onto a canvas twice the image's size (each side at least 200
-/// pixels); png, jpg, tiff, bmp and gif are encoded directly, other targets through a temporary
-/// PNG and pivana-image.
+/// The SVG route: pivana-image draws the document on a canvas twice its size (each side at least
+/// 200 pixels) and encodes it. Its failures read without the tool's prefix ("Cannot load SVG
+/// file", "Cannot rasterise SVG"), and to heic, avif, exr and psd it never replaces an existing
+/// file.
 void convertFromSvg(const QString& source, const QString& target, const SettingsSnapshot& settings,
                     BatchContext& batch);
 

@@ -1,69 +1,64 @@
 #include "converters/PdfConverter.h"
 
+#include "engine/BatchContext.h"
 #include "engine/Error.h"
 #include "engine/OutputFile.h"
+#include "engine/ToolRunner.h"
 
-#include <poppler-qt6.h>
+#include <stdlib.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 
-#include <mutex>
-#include <optional>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace pivana::PDFConverter {
 
 namespace {
 
-// 72 points to the inch, drawn at twice that.
-constexpr double renderDpi = 144.0;
-
-void silencePoppler() {
-    static std::once_flag once;
-    // Damaged files make poppler report every problem on standard error; failures are reported
-    // by value instead.
-    std::call_once(
-        once, [] { Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, {}); });
+// A failed write to the output folder, in the words of its kind where it has one.
+ConversionError writeFailure(int errnum) {
+    if (const auto kind = failureOfErrno(errnum, FileAccess::Writing)) {
+        return ConversionError::failure(*kind);
+    }
+    return ConversionError::processFailed(QStringLiteral("Cannot save the output: ") +
+                                          QString::fromLocal8Bit(std::strerror(errnum)));
 }
 
-// The document, ready to render: opened, unlocked, with at least one page, on white paper.
-std::unique_ptr<Poppler::Document> openDocument(const QString& source) {
-    silencePoppler();
-    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(source);
-    if (!document) {
-        throw ConversionError::processFailed(QStringLiteral("Cannot open PDF"));
+// A hidden folder of its own in the output folder, where pivana-image writes the pages; gone,
+// with anything in it, on every way out. Beside the outputs, so the pages move into place
+// without a copy.
+class PageFolder {
+public:
+    explicit PageFolder(const QString& outputFolder) {
+        QByteArray path = QFile::encodeName(outputFolder + QStringLiteral("/.pivana-XXXXXX"));
+        if (!::mkdtemp(path.data())) {
+            throw writeFailure(errno);
+        }
+        m_path = QFile::decodeName(path);
     }
-    if (document->isLocked()) {
-        throw ConversionError::processFailed(QStringLiteral("The PDF is protected by a password"));
-    }
-    // A document without pages would give no image at all: that is a failure, and the source
-    // stays even under "Replace original".
-    if (document->numPages() < 1) {
-        throw ConversionError::processFailed(QStringLiteral("The PDF has no pages"));
-    }
-    document->setPaperColor(Qt::white);
-    document->setRenderHint(Poppler::Document::Antialiasing);
-    document->setRenderHint(Poppler::Document::TextAntialiasing);
-    return document;
-}
+    ~PageFolder() { QDir(m_path).removeRecursively(); }
+    PageFolder(const PageFolder&) = delete;
+    PageFolder& operator=(const PageFolder&) = delete;
 
-// PNG, or JPEG at the quality given.
-void writePage(const Poppler::Page& page, int number, const QString& path,
-               std::optional<int> jpegQuality) {
-    QImage image = page.renderToImage(renderDpi, renderDpi);
-    if (image.isNull()) {
-        throw ConversionError::processFailed(QStringLiteral("Cannot render page %1").arg(number));
-    }
-    // Keep the page opaque: transparent areas are white, as on paper.
-    image = image.convertToFormat(QImage::Format_RGB32);
-    QImageWriter writer(path, jpegQuality ? "jpeg" : "png");
-    if (jpegQuality) {
-        writer.setQuality(*jpegQuality);
-    }
-    if (!writer.write(image)) {
-        throw ConversionError::processFailed(
-            QStringLiteral("Cannot encode image for page %1").arg(number));
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// The pages pivana-image wrote, page-1 onwards, in page order.
+QStringList pagesIn(const QString& folder, const QString& extension) {
+    QStringList pages;
+    for (int number = 1;; ++number) {
+        const QString page = QStringLiteral("%1/page-%2.%3").arg(folder).arg(number).arg(extension);
+        if (!QFileInfo::exists(page)) {
+            return pages;
+        }
+        pages << page;
     }
 }
 
@@ -75,24 +70,43 @@ void convert(const QString& source, const QString& target, const SettingsSnapsho
     if (!jpeg && target != u"png") {
         throw ConversionError::unsupportedFormat(target);
     }
-    const std::unique_ptr<Poppler::Document> document = openDocument(source);
-    const int pages = document->numPages();
     const QString folder = outputFolder(source, settings);
     const QString base = QFileInfo(source).completeBaseName();
-    const std::optional<int> quality =
-        jpeg ? std::optional(settings.jpegQualityPercent()) : std::nullopt;
-    // Every page is staged before any is moved into place: all pages or none.
-    OutputGroup outputs(source, batch);
-    for (int index = 0; index < pages; ++index) {
-        batch.reportProgress(static_cast<double>(index) / pages);
-        const std::unique_ptr<Poppler::Page> page = document->page(index);
-        if (!page) {
-            continue;
+    const PageFolder rendered(folder);
+
+    QStringList arguments = {QStringLiteral("--to"), jpeg ? QStringLiteral("jpg") : target};
+    if (jpeg) {
+        arguments << QStringLiteral("--quality") << QString::number(settings.jpegQualityPercent());
+    }
+    arguments << QStringLiteral("--pages") << source << rendered.path();
+    ProcessOptions options;
+    options.cancel = batch.toolCancel();
+    options.environment = {QStringLiteral("PIVANA_PROGRESS=1")};
+    options.onOutputLine = [&batch](const QByteArray& line) {
+        if (line.startsWith("progress ")) {
+            batch.reportProgress(line.mid(9).toDouble());
         }
+    };
+    // The tool's sentences stand alone ("Cannot open PDF"), as poppler's answers did when the
+    // app rendered pages itself.
+    runTool({}, toolPath(QStringLiteral("pivana-image")), arguments, options);
+
+    const QStringList pages = pagesIn(rendered.path(), jpeg ? QStringLiteral("jpg") : target);
+    if (pages.isEmpty()) {
+        throw ConversionError::failure(FailureKind::NoOutput);
+    }
+    // The pages move into the group under their final names, and appear all together or not
+    // at all.
+    OutputGroup outputs(source, batch);
+    for (qsizetype index = 0; index < pages.size(); ++index) {
         const QString name =
-            pages > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
-                      : QStringLiteral("%1.%2").arg(base, target);
-        writePage(*page, index + 1, outputs.add(QDir(folder).filePath(name)), quality);
+            pages.size() > 1 ? QStringLiteral("%1_page%2.%3").arg(base).arg(index + 1).arg(target)
+                             : QStringLiteral("%1.%2").arg(base, target);
+        const QString& staged = outputs.add(QDir(folder).filePath(name));
+        if (std::rename(QFile::encodeName(pages[index]).constData(),
+                        QFile::encodeName(staged).constData()) != 0) {
+            throw writeFailure(errno);
+        }
     }
     outputs.commit();
     removeSourceIfAsked(source, settings);

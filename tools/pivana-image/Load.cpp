@@ -47,6 +47,16 @@ bool contains(const List& list, std::string_view item) {
 }
 
 void checkReadableFile(const std::string& path) {
+    checkRegularFile(path);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
+        throw ToolError(Failure::Damaged, "the file is empty");
+    }
+}
+
+}  // namespace
+
+void checkRegularFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         throw ToolError(errno == ENOENT ? Failure::Missing : Failure::ReadDenied,
@@ -59,15 +69,10 @@ void checkReadableFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) {
         throw ToolError(Failure::NotAFile, "not a regular file");
     }
-    if (info.st_size == 0) {
-        throw ToolError(Failure::Damaged, "the file is empty");
-    }
     if (::access(path.c_str(), R_OK) != 0) {
         throw ToolError(Failure::ReadDenied, std::strerror(errno));
     }
 }
-
-}  // namespace
 
 std::string fileHead(const std::string& path, size_t count) {
     std::string bytes(count, '\0');
@@ -147,6 +152,10 @@ void checkSize(unsigned long long width, unsigned long long height) {
 
 bool isCameraRaw(const std::string& path) {
     return contains(rawExtensions, lowerExtension(path));
+}
+
+bool isSvg(const std::string& path) {
+    return lowerExtension(path) == "svg";
 }
 
 bool isTiff(const std::string& path) {

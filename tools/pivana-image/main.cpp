@@ -1,12 +1,20 @@
-// pivana-image: converts one image file to another format.
+// pivana-image: converts one image file to another format, or the pages of a PDF to images.
 //
-//   pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT
+//   pivana-image --to FORMAT [--quality N] INPUT OUTPUT
+//   pivana-image --to png|jpg [--quality N] --pages INPUT.pdf OUTPUT_FOLDER
+//
+// FORMAT is jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp or psd; N the JPEG quality, 1 to
+// 100. An SVG document (by its extension) is drawn on a canvas twice its size. With --pages,
+// every page of the PDF is drawn at 144 dpi on white and written into OUTPUT_FOLDER as
+// page-1.png, page-2.png... (or .jpg).
 //
 // Exit status 0 on success. On failure (status 1), one plain sentence about the file on the
 // first line of standard error, and the detail behind it on the second; OUTPUT is left as it
-// was: the new file is written beside it and renamed over it only when complete. Status 2 for a
-// command line it does not understand.
+// was: the new file is written beside it and renamed over it only when complete (with --pages,
+// the pages appear all together or none does). Status 2 for a command line it does not
+// understand.
 #include "ImageTool.h"
+#include "QuietStandardError.h"
 #include "common/StagedOutput.h"
 #include "media/Vips.h"
 
@@ -25,6 +33,11 @@ int fail(Failure kind, const std::string& detail) {
 }
 
 void convert(const pivana::image::Request& request, const std::string& staging) {
+    if (pivana::image::isSvg(request.input)) {
+        const pivana::image::QuietStandardError quiet;
+        pivana::image::save(pivana::image::rasterizeSvg(request.input), request, staging);
+        return;
+    }
     try {
         const pivana::image::Picture picture = pivana::image::load(request.input);
         pivana::image::save(picture.image, request, staging);
@@ -59,15 +72,28 @@ int main(int argc, char** argv) {
     try {
         request = pivana::image::parseArguments(argc - 1, argv + 1);
     } catch (const std::invalid_argument& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        std::fprintf(stderr, "%s\n%s\n", error.what(), pivana::image::usage);
         return 2;
+    }
+
+    if (request.pages) {
+        try {
+            pivana::image::renderPages(request);
+        } catch (const ToolError& error) {
+            pivana::tools::reportFailure(error.sentence(), error.what());
+            return 1;
+        } catch (const vips::VError&) {
+            return fail(Failure::Damaged, pivana::media::takeVipsError());
+        }
+        return 0;
     }
 
     pivana::tools::StagedOutput output(request.output);
     try {
         convert(request, output.path());
     } catch (const ToolError& error) {
-        return fail(error.kind(), error.what());
+        pivana::tools::reportFailure(error.sentence(), error.what());
+        return 1;
     } catch (const vips::VError&) {
         return fail(Failure::Damaged, pivana::media::takeVipsError());
     }

@@ -69,8 +69,8 @@ void convertFromSvg(const QString& source, const QString& target, const Settings
                     BatchContext& batch) {
     const QString finalPath = outputPath(source, target, settings);
     OutputFile output(finalPath, source, batch);
-    // The quality rounded, as the picture was always encoded at; and the tool's sentences stand
-    // alone ("Cannot load SVG file"), as they did when the app drew SVG itself.
+    // SVG pictures are encoded at the quality rounded to a whole percent, and the tool's
+    // sentences stand alone ("Cannot load SVG file"), as when the app drew them itself.
     runImageTool({},
                  toolArguments(target, settings.jpegQualityPercent(), source, output.stagingPath()),
                  batch);

@@ -6,7 +6,6 @@
 #include "media/Vips.h"
 
 #include <cairo.h>
-#include <fcntl.h>
 #include <poppler.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -118,21 +118,23 @@ vips::VImage renderPage(PopplerDocument* document, int index) {
     }
     context.reset();
 
-    // Native-endian xRGB words become R, G, B, x bytes where they lie.
+    // Native-endian xRGB words become packed R, G, B bytes where they lie: each pixel is read
+    // before anything is written over it.
     unsigned char* data = cairo_image_surface_get_data(surface.get());
     const int stride = cairo_image_surface_get_stride(surface.get());
     if (!data || stride != width * 4) {
         throw ToolError(pageText("Cannot render page", number), "unexpected canvas layout");
     }
-    for (size_t at = 0, end = static_cast<size_t>(stride) * height; at < end; at += 4) {
+    const size_t pixels = static_cast<size_t>(width) * height;
+    for (size_t from = 0, to = 0; from < pixels * 4; from += 4, to += 3) {
         uint32_t pixel = 0;
-        std::memcpy(&pixel, data + at, sizeof pixel);
-        data[at] = static_cast<unsigned char>(pixel >> 16);
-        data[at + 1] = static_cast<unsigned char>(pixel >> 8);
-        data[at + 2] = static_cast<unsigned char>(pixel);
+        std::memcpy(&pixel, data + from, sizeof pixel);
+        data[to] = static_cast<unsigned char>(pixel >> 16);
+        data[to + 1] = static_cast<unsigned char>(pixel >> 8);
+        data[to + 2] = static_cast<unsigned char>(pixel);
     }
-    VipsImage* wrapped = vips_image_new_from_memory(data, static_cast<size_t>(stride) * height,
-                                                    width, height, 4, VIPS_FORMAT_UCHAR);
+    VipsImage* wrapped =
+        vips_image_new_from_memory(data, pixels * 3, width, height, 3, VIPS_FORMAT_UCHAR);
     if (!wrapped) {
         throw ToolError(pageText("Cannot render page", number), media::takeVipsError());
     }
@@ -140,9 +142,8 @@ vips::VImage renderPage(PopplerDocument* document, int index) {
                          cairo_surface_destroy(static_cast<cairo_surface_t*>(canvasSurface));
                      }),
                      surface.release());
-    return vips::VImage(wrapped)
-        .extract_band(0, vips::VImage::option()->set("n", 3))
-        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return vips::VImage(wrapped).copy(
+        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 void checkFolder(const std::string& path) {
@@ -168,6 +169,10 @@ void renderPages(const Request& request) {
         const QuietStandardError quiet;
         const auto document = openDocument(request.input);
         const int count = poppler_document_get_n_pages(document.get());
+        // The next page is drawn while this one is encoded. Only one thread at a time uses the
+        // document: a page is drawn only once the one before it was taken.
+        auto draw = [&document](int index) { return renderPage(document.get(), index); };
+        std::future<vips::VImage> drawn = std::async(std::launch::async, draw, 0);
         for (int index = 0; index < count; ++index) {
             if (progress) {
                 std::printf("progress %.3f\n", static_cast<double>(index) / count);
@@ -176,7 +181,10 @@ void renderPages(const Request& request) {
             const int number = index + 1;
             pages.push_back(std::make_unique<tools::StagedOutput>(
                 request.output + "/page-" + std::to_string(number) + "." + extension));
-            const vips::VImage image = renderPage(document.get(), index);
+            const vips::VImage image = drawn.get();
+            if (number < count) {
+                drawn = std::async(std::launch::async, draw, number);
+            }
             try {
                 save(image, request, pages.back()->path());
             } catch (const ToolError& error) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tray app's resident memory, as a user's desktop sees it: idle once started, its peak while
-# a batch converts a 10-second 1080p clip (re-encoded) and while it rasterises 20 SVG drawings (the
-# one conversion done in the app itself), and idle again after each batch. Runs the real app on a
+# a batch converts a 10-second 1080p clip (re-encoded) and while it converts 20 SVG drawings (drawn
+# by pivana-image, as every image is), and idle again after each batch. Runs the real app on a
 # private X server (Xvfb) and session bus, hands it the files as "Open With" does and clicks the
 # first format chip; reads VmRSS and VmHWM from /proc/PID/status. Prints a Markdown table.
 set -euo pipefail

@@ -44,27 +44,27 @@ run_case() {
     local label=$1 input=$2 format=$3 extension=$4 vipsout=$5
     local ours floor magick
     local quality=()
-    [ "$format" = jpeg ] && quality=(-s formatOptions 85)
-    measure ours "$BIN/pivana-image" -s format "$format" "${quality[@]}" "$input" --out "$WORK/out-pivana.$extension"
+    [ "$format" = jpg ] && quality=(--quality 85)
+    measure ours "$BIN/pivana-image" --to "$format" "${quality[@]}" "$input" "$WORK/out-pivana.$extension"
     measure floor vips copy "$input" "$WORK/out-vips.$vipsout"
     measure magick "$CONVERT" "$input" -quality 85 "$WORK/out-magick.$extension"
     row "$label (vips copy; convert)" "$ours" "$floor" "$magick"
 }
 run_case "jpg to png, 12 MP" "$WORK/photo.jpg" png png png
-run_case "png to jpg, 12 MP" "$WORK/photo.png" jpeg jpg "jpg[Q=85]"
-run_case "heic to jpg, 12 MP" "$WORK/photo.heic" jpeg jpg "jpg[Q=85]"
+run_case "png to jpg, 12 MP" "$WORK/photo.png" jpg jpg "jpg[Q=85]"
+run_case "heic to jpg, 12 MP" "$WORK/photo.heic" jpg jpg "jpg[Q=85]"
 
 # libvips cannot develop RAW (it reads the mosaic as a grey TIFF): LibRaw's own command-line
 # developer is the floor, writing an uncompressed TIFF, and the pipe through cjpeg-like
 # ImageMagick the other tool.
-measure ours "$BIN/pivana-image" -s format jpeg -s formatOptions 85 "$WORK/photo.dng" --out "$WORK/out-pivana.jpg"
+measure ours "$BIN/pivana-image" --to jpg --quality 85 "$WORK/photo.dng" "$WORK/out-pivana.jpg"
 measure floor dcraw_emu -w -T -Z "$WORK/out-dcraw.tiff" "$WORK/photo.dng"
 measure magick sh -c "dcraw_emu -w -T -Z - '$WORK/photo.dng' | $CONVERT tiff:- -quality 85 '$WORK/out-magick.jpg'"
 row "dng to jpg, 24 MP (dcraw_emu to tiff; dcraw_emu + convert)" "$ours" "$floor" "$magick"
 
-# SVG goes through the converter in the app, not the tool: time the command line, with its
-# Qt start-up. ImageMagick's own SVG renderer cannot draw text here, so rsvg-convert is the
-# other tool.
+# SVG as the app converts it: the command line, with its Qt start-up, runs pivana-image, which
+# draws the document. ImageMagick's own SVG renderer cannot draw text here, so rsvg-convert is
+# the other tool.
 measure ours "$BIN/pivana" --to png "$WORK/drawing.svg"
 measure floor vips copy "$WORK/drawing.svg[scale=2]" "$WORK/out-vips.png"
 measure magick rsvg-convert --zoom 2 -o "$WORK/out-rsvg.png" "$WORK/drawing.svg"

@@ -4,7 +4,8 @@
 # a session bus, as a new user would meet it: in the tray, its panel not opened. Reads VmRSS and
 # VmHWM from /proc/PID/status:
 #   - 10 s after start, the panel never opened;
-#   - for each batch (a 10-second 1080p clip re-encoded; 20 SVG drawings rasterised, twice): idle
+#   - for each batch (a 10-second 1080p clip re-encoded; 20 SVG drawings, drawn by pivana-image,
+#     twice): idle
 #     before, the peak while converting, and a minute after the batch with the panel closed.
 # The batches are handed over as "Open With" does, and the first format chip is clicked.
 # Panel opening is timed by bench/first_frame.py from the click on the tray icon to the first

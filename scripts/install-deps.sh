@@ -15,8 +15,8 @@ PACKAGES=(
   qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
   qml6-module-qtquick-dialogs libxcb1-dev libxcb-xinput-dev
-  # PDF pages
-  libpoppler-qt6-dev
+  # PDF pages, drawn by pivana-image
+  libpoppler-glib-dev
   # documents and presentations
   libreoffice-writer-nogui libreoffice-impress-nogui python3-uno
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei

@@ -6,16 +6,17 @@
 
 namespace pivana::ImageConverter {
 
-/// Converts a still image, a camera RAW file, an SVG or the first frame of a GIF. SVG is
-/// rasterised in process; everything else goes through pivana-image.
+/// Converts a still image, a camera RAW file, an SVG or the first frame of a GIF, each through
+/// pivana-image: the app itself parses none of them.
 Written convert(const ConversionJob& job);
 
 /// The tool route: pivana-image decodes the source and encodes the target.
 Written convertViaTool(const ConversionJob& job);
 
-/// The SVG route: librsvg renders onto a canvas twice the image's size (each side at least 200
-/// pixels); png, jpg, tiff, bmp and gif are encoded directly, other targets through a temporary
-/// PNG and pivana-image.
+/// The SVG route: pivana-image draws the document on a canvas twice its size (each side at least
+/// 200 pixels) and encodes it. Its failures read without the tool's prefix ("Cannot load SVG
+/// file", "Cannot rasterise SVG"), and to heic, avif, exr and psd it never replaces an existing
+/// file.
 Written convertFromSvg(const ConversionJob& job);
 
 /// The argument list pivana-image gets for a target.

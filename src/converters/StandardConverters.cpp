@@ -26,7 +26,7 @@ bool needsOffice(const QString& source, const QString& target) {
            !withoutOffice.contains(target);
 }
 
-// Decoders in tool processes and small renders in process run side by side; encoding a movie
+// Decoders in tool processes and text typeset in process run side by side; encoding a movie
 // (or sampling one into a GIF) keeps every core busy by itself; documents go through the one
 // office.
 WorkKind standardWorkKind(FileCategory category, const QString& source, const QString& target) {

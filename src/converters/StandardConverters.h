@@ -8,9 +8,8 @@ namespace pivana {
 /// to their `BatchDriver`.
 const ConverterTable& standardConverters();
 
-/// Gives back the memory the converters that work in this process freed during a batch: the
-/// allocator keeps free pages for the next allocation otherwise. (libvips keeps no cache of its
-/// own here: see `ensureVipsStarted`.)
+/// Gives back the memory the converters that work in this process (text typesetting) freed
+/// during a batch: the allocator keeps free pages for the next allocation otherwise.
 void releaseConverterMemory();
 
 }  // namespace pivana

@@ -1,7 +1,6 @@
 // Real images through the image converter and pivana-image, every output decoded again.
 #include "converters/ImageConverter.h"
 #include "converters/StandardConverters.h"
-#include "converters/SvgRasterizer.h"
 #include "engine/RouteTable.h"
 #include "support/DngWriter.h"
 #include "support/ImageFixtures.h"
@@ -170,20 +169,28 @@ TEST_F(ImageConversion, JpegQualityChangesTheFileSize) {
     const qint64 large = QFileInfo(convertOne(source, "jpg")).size();
     EXPECT_GT(large, small * 2);
     EXPECT_EQ(ImageConverter::toolArguments("jpg", 72.9, "/in.png", "/out.jpg"),
-              (QStringList{"-s", "format", "jpeg", "-s", "formatOptions", "72", "/in.png", "--out",
-                           "/out.jpg"}));
-    EXPECT_EQ(
-        ImageConverter::toolArguments("jpeg", 85, "/in", "/out"),
-        (QStringList{"-s", "format", "jpeg", "-s", "formatOptions", "85", "/in", "--out", "/out"}));
+              (QStringList{"--to", "jpg", "--quality", "72", "/in.png", "/out.jpg"}));
+    EXPECT_EQ(ImageConverter::toolArguments("jpeg", 85, "/in", "/out"),
+              (QStringList{"--to", "jpeg", "--quality", "85", "/in", "/out"}));
     EXPECT_EQ(ImageConverter::toolArguments("heic", 85, "/in", "/out"),
-              (QStringList{"-s", "format", "heic", "/in", "--out", "/out"}));
+              (QStringList{"--to", "heic", "/in", "/out"}));
 }
 
 TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {
-    EXPECT_EQ(svgCanvasSize({40, 40}), QSize(200, 200));
-    EXPECT_EQ(svgCanvasSize({120, 80}), QSize(240, 200));
-    EXPECT_EQ(svgCanvasSize({300, 150}), QSize(600, 300));
-    EXPECT_EQ(svgCanvasSize({50, 300}), QSize(200, 600));
+    for (const auto& [width, height, canvasWidth, canvasHeight] :
+         {std::tuple{40, 40, 200, 200}, std::tuple{120, 80, 240, 200},
+          std::tuple{300, 150, 600, 300}, std::tuple{50, 300, 200, 600}}) {
+        const QString name = QString("box%1x%2.svg").arg(width).arg(height);
+        const QString svg =
+            dir.write(name, QString("<svg xmlns='http://www.w3.org/2000/svg' width='%1' "
+                                    "height='%2'><rect width='%1' height='%2'/></svg>")
+                                .arg(width)
+                                .arg(height)
+                                .toUtf8());
+        const ImageFacts facts = probe(convertOne(svg, "png"));
+        EXPECT_EQ(facts.width, canvasWidth) << name;
+        EXPECT_EQ(facts.height, canvasHeight) << name;
+    }
 
     const QString svg = dir.write("bar.svg",
                                   "<svg xmlns='http://www.w3.org/2000/svg' width='50' height='300'>"
@@ -203,30 +210,87 @@ TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {
     EXPECT_EQ(probe(convertOne(viewBoxOnly, "png")).width, 200);
 }
 
-TEST_F(ImageConversion, SvgDirectTargetsNeverStartTheToolAndIndirectOnesCleanUp) {
+// Half-transparent red on the left, nothing on the right: what each target keeps of it.
+TEST_F(ImageConversion, SvgTargetsKeepAlphaOrLandOnWhite) {
+    const QString svg =
+        dir.write("half.svg",
+                  "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='80'>"
+                  "<rect width='60' height='80' fill='#ff0000' fill-opacity='0.5'/></svg>");
+    auto convert = [&](const QString& target) {
+        const vips::VImage image =
+            vips::VImage::new_from_file(QFile::encodeName(convertOne(svg, target)).constData());
+        EXPECT_EQ(image.width(), 240) << target;
+        return image;
+    };
+    auto pixel = [](const vips::VImage& image, int x) {
+        std::vector<double> values;
+        for (int band = 0; band < image.bands(); ++band) {
+            values.push_back(image.extract_area(x, 100, 1, 1)[band].avg());
+        }
+        return values;
+    };
+    // Straight colour, half alpha.
+    const vips::VImage png = convert("png");
+    const std::vector<double> red = pixel(png, 30);
+    ASSERT_EQ(red.size(), 4u);
+    EXPECT_EQ(red[0], 255.0);
+    EXPECT_NEAR(red[3], 128.0, 1.0);
+    EXPECT_EQ(pixel(png, 200)[3], 0.0);
+    EXPECT_EQ(pixel(convert("tiff"), 200)[3], 0.0);
+    // Flattened on white: pink where the red was, white where nothing was.
+    for (const QString target : {"jpg", "bmp"}) {
+        const vips::VImage flat = convert(target);
+        const std::vector<double> pink = pixel(flat, 30);
+        ASSERT_EQ(pink.size(), 3u) << target;
+        EXPECT_GT(pink[0], 245.0) << target;
+        EXPECT_NEAR(pink[1], 127.0, 6.0) << target;
+        EXPECT_GT(pixel(flat, 200)[1], 245.0) << target;
+    }
+    settings.jpgQuality = 20.4;
+    const qint64 small = QFileInfo(convertOne(svg, "jpg")).size();
+    settings.jpgQuality = 99.6;
+    EXPECT_GT(QFileInfo(convertOne(svg, "jpg")).size(), small);
+}
+
+TEST_F(ImageConversion, SvgIsDrawnByTheToolAndSomeTargetsNeverReplaceAFile) {
     const QString temp = dir.path("tmp");
     QDir().mkpath(temp);
     qputenv("TMPDIR", QFile::encodeName(temp));
     const QString svg = dir.write("logo.svg",
                                   "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='80'>"
                                   "<rect width='120' height='80' fill='#36c'/></svg>");
-    // With no tool to be found, only the direct encodings can succeed.
+    // The app draws no SVG itself: without the tool, no target converts.
     setToolDirectory(dir.path("no-tools-here"));
-    QStringList direct;
-    for (const QString target : {"png", "jpg", "jpeg", "tiff", "bmp", "gif"}) {
-        const ImageFacts facts = probe(convertOne(svg, target));
-        EXPECT_EQ(facts.width, 240);
-        EXPECT_EQ(facts.height, 200);
+    for (const QString target : {"png", "jpg", "heic"}) {
+        EXPECT_TRUE(reasonFor(svg, target).startsWith("pivana-image is missing")) << target;
     }
-    EXPECT_TRUE(reasonFor(svg, "heic").startsWith("pivana-image is missing"));
     useBuildTools();
-    for (const QString target : {"heic", "avif", "exr", "psd"}) {
-        EXPECT_EQ(probe(convertOne(svg, target)).width, 240) << target.toStdString();
+    for (const QString target :
+         {"png", "jpg", "jpeg", "tiff", "bmp", "gif", "heic", "avif", "exr", "psd"}) {
+        const ImageFacts facts = probe(convertOne(svg, target));
+        EXPECT_EQ(facts.width, 240) << target;
+        EXPECT_EQ(facts.height, 200) << target;
+        EXPECT_EQ(facts.loader, loaderFor(target)) << target;
     }
-    EXPECT_EQ(entries(temp), QStringList()) << "intermediate PNGs are removed";
-    // The indirect route does not replace a file that is already there.
+    EXPECT_EQ(entries(temp), QStringList()) << "nothing is left in the temporary folder";
+    // To heic, avif, exr and psd an existing file stays; every other target replaces it.
     EXPECT_EQ(reasonFor(svg, "heic"), QString::fromUtf8("Cannot save “logo.heic”: File exists"));
+    EXPECT_EQ(convertOne(svg, "png"), dir.path("logo.png"));
     qunsetenv("TMPDIR");
+}
+
+TEST_F(ImageConversion, BrokenSvgFailsInItsOwnWords) {
+    settings.replaceOriginal = true;
+    const QString notSvg = dir.write("notes.svg", "<html><body>not a drawing</body></html>");
+    const QString empty = dir.write("empty.svg", "");
+    const QString huge =
+        dir.write("huge.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='9000' height='10'/>");
+    for (const QString target : {"png", "heic"}) {
+        EXPECT_EQ(reasonFor(notSvg, target), "Cannot load SVG file") << target;
+        EXPECT_EQ(reasonFor(empty, target), "Cannot load SVG file") << target;
+        EXPECT_EQ(reasonFor(huge, target), "Cannot rasterise SVG") << target;
+    }
+    EXPECT_EQ(entries(dir.root()), (QStringList{"empty.svg", "huge.svg", "notes.svg"}));
 }
 
 TEST_F(ImageConversion, SvgConvertsAgainAfterTheAppGaveBackItsMemory) {

@@ -48,6 +48,7 @@ public:
     StagedOutput& operator=(const StagedOutput&) = delete;
 
     const std::string& path() const { return m_staging; }
+    const std::string& outputPath() const { return m_output; }
 
     /// Renames the staged file over the output; returns the system's reason on failure.
     std::string commit() {

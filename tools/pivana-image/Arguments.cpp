@@ -4,43 +4,49 @@
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 namespace pivana::image {
+
+const char* const usage =
+    "usage: pivana-image --to FORMAT [--quality N] INPUT OUTPUT\n"
+    "       pivana-image --to png|jpg [--quality N] --pages INPUT.pdf OUTPUT_FOLDER\n"
+    "FORMAT is one of jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp, psd; N is the JPEG\n"
+    "quality, 1 to 100 (85 unless given).";
 
 namespace {
 
 constexpr std::array formats = {"jpeg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
 
-// One "-s KEY VALUE" setting.
-void applySetting(Request& request, std::string_view key, std::string_view value) {
-    if (key == "format") {
-        bool known = false;
-        for (const char* format : formats) {
-            known = known || value == format;
-        }
-        if (!known) {
-            throw std::invalid_argument("unknown output format " + std::string(value));
-        }
-        request.format = value;
-    } else if (key == "formatOptions") {
-        int quality = 0;
-        const auto [end, error] =
-            std::from_chars(value.data(), value.data() + value.size(), quality);
-        if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
-            quality > 100) {
-            throw std::invalid_argument("quality must be a whole number from 1 to 100, not " +
-                                        std::string(value));
-        }
-        request.quality = quality;
-    } else {
-        throw std::invalid_argument("unknown setting " + std::string(key));
+std::string formatNamed(std::string_view name) {
+    if (name == "jpg") {
+        return "jpeg";
     }
+    for (const char* format : formats) {
+        if (name == format) {
+            return format;
+        }
+    }
+    throw std::invalid_argument("unknown output format " + std::string(name));
+}
+
+int qualityFrom(std::string_view value) {
+    int quality = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), quality);
+    if (error != std::errc() || end != value.data() + value.size() || quality < 1 ||
+        quality > 100) {
+        throw std::invalid_argument("quality must be a whole number from 1 to 100, not " +
+                                    std::string(value));
+    }
+    return quality;
 }
 
 }  // namespace
 
 Request parseArguments(int argc, const char* const* argv) {
     Request request;
+    std::vector<std::string_view> files;
+    bool optionsEnded = false;
     int i = 0;
     auto next = [&](const char* what) -> std::string_view {
         if (i + 1 >= argc) {
@@ -50,24 +56,32 @@ Request parseArguments(int argc, const char* const* argv) {
     };
     for (; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "-s") {
-            const std::string_view key = next("setting name after -s");
-            applySetting(request, key, next("setting value"));
-        } else if (argument == "--out") {
-            request.output = next("output path after --out");
-        } else if (request.input.empty()) {
-            request.input = argument;
+        if (optionsEnded || !argument.starts_with("--")) {
+            files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--to") {
+            request.format = formatNamed(next("format after --to"));
+        } else if (argument == "--quality") {
+            request.quality = qualityFrom(next("quality after --quality"));
+        } else if (argument == "--pages") {
+            request.pages = true;
         } else {
-            throw std::invalid_argument("unexpected argument " + std::string(argument));
+            throw std::invalid_argument("unknown option " + std::string(argument));
         }
     }
     if (request.format.empty()) {
-        throw std::invalid_argument("no output format given (-s format NAME)");
+        throw std::invalid_argument("no output format given (--to FORMAT)");
     }
-    if (request.input.empty() || request.output.empty()) {
-        throw std::invalid_argument(
-            "usage: pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT");
+    if (files.size() != 2) {
+        throw std::invalid_argument(files.size() < 2 ? "an input and an output are needed"
+                                                     : "more than one input and one output");
     }
+    if (request.pages && request.format != "png" && request.format != "jpeg") {
+        throw std::invalid_argument("pages are written as png or jpg only");
+    }
+    request.input = files[0];
+    request.output = files[1];
     return request;
 }
 

@@ -8,27 +8,19 @@
 
 namespace pivana::image {
 
-using Failure = FailureKind;
 using tools::writingFailure;
 
-/// A failure to report: its kind, whose plain sentence is what the user reads, and the detail
-/// behind it (a library's own words), which only a person running the tool by hand sees.
-class ToolError : public std::runtime_error {
-public:
-    ToolError(Failure kind, const std::string& detail) : std::runtime_error(detail), m_kind(kind) {}
-    Failure kind() const { return m_kind; }
-
-private:
-    Failure m_kind;
-};
-
-/// What a command line asks for: `-s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT`.
+/// What a command line asks for: `--to FORMAT [--quality N] [--pages] INPUT OUTPUT`.
 struct Request {
-    std::string format;  ///< jpeg png heic avif exr tiff gif bmp psd
+    std::string format;  ///< jpeg (for jpg too) png heic avif exr tiff gif bmp psd
     int quality = 85;    ///< JPEG quality, 1 to 100
+    bool pages = false;  ///< every page of a PDF, into the folder OUTPUT
     std::string input;
     std::string output;
 };
+
+/// How to run the tool, for a command line it does not understand.
+extern const char* const usage;
 
 /// Parses the arguments (without the program name); throws `std::invalid_argument` on anything
 /// else.
@@ -47,9 +39,13 @@ struct Picture {
     std::shared_ptr<void> keepAlive;
 };
 
+/// Throws for a path that is not a regular file the tool may read (missing, a folder, a FIFO or
+/// a device, which could be read forever).
+void checkRegularFile(const std::string& path);
+
 /// Opens the image for reading: camera RAW files through LibRaw, everything else through
 /// libvips (first page or frame), or through ImageMagick when `viaImageMagick` is set. Throws
-/// `ToolError` for unreadable, empty, mislabelled or oversized input.
+/// `Failure` for unreadable, empty, mislabelled or oversized input.
 Picture load(const std::string& path, bool viaImageMagick = false);
 
 /// Develops a camera RAW file; refuses one whose sensor data is missing or cut short.
@@ -63,6 +59,28 @@ bool isTiff(const std::string& path);
 
 /// Whether `path` names a camera RAW file (by its extension).
 bool isCameraRaw(const std::string& path);
+
+/// Whether `path` names an SVG document (by its extension).
+bool isSvg(const std::string& path);
+
+/// The canvas an SVG document of this size (in pixels) is drawn on: each side twice the larger
+/// of that side and 100.
+struct Canvas {
+    int width;
+    int height;
+};
+Canvas svgCanvasSize(double width, double height);
+
+/// Draws the SVG document stretched over its whole canvas on a transparent background: straight
+/// (not premultiplied) 8-bit sRGB with alpha. Throws "Cannot load SVG file" or "Cannot rasterise
+/// SVG".
+vips::VImage rasterizeSvg(const std::string& path);
+
+/// Renders every page of the PDF `request.input` at 144 dpi on white paper, opaque, and writes
+/// them as page-1.png, page-2.png... (or .jpg) into the folder `request.output`: all of them, or
+/// none should any page fail. Prints "progress F" lines on standard output while it works when
+/// PIVANA_PROGRESS is set.
+void renderPages(const Request& request);
 
 /// A private copy of a TIFF whose first page lacks the photometric tag, with the tag readers
 /// assume (min-is-black for grey, RGB for three or more samples), or none when the file needs

@@ -47,27 +47,32 @@ bool contains(const List& list, std::string_view item) {
 }
 
 void checkReadableFile(const std::string& path) {
+    checkRegularFile(path);
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        throw ToolError(errno == ENOENT ? Failure::Missing : Failure::ReadDenied,
-                        std::strerror(errno));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw ToolError(Failure::Folder, "a folder");
-    }
-    // A FIFO or a device could be read forever.
-    if (!S_ISREG(info.st_mode)) {
-        throw ToolError(Failure::NotAFile, "not a regular file");
-    }
-    if (info.st_size == 0) {
-        throw ToolError(Failure::Damaged, "the file is empty");
-    }
-    if (::access(path.c_str(), R_OK) != 0) {
-        throw ToolError(Failure::ReadDenied, std::strerror(errno));
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
+        throw Failure(FailureKind::Damaged, "the file is empty");
     }
 }
 
 }  // namespace
+
+void checkRegularFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw Failure(errno == ENOENT ? FailureKind::Missing : FailureKind::ReadDenied,
+                      std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw Failure(FailureKind::Folder, "a folder");
+    }
+    // A FIFO or a device could be read forever.
+    if (!S_ISREG(info.st_mode)) {
+        throw Failure(FailureKind::NotAFile, "not a regular file");
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        throw Failure(FailureKind::ReadDenied, std::strerror(errno));
+    }
+}
 
 std::string fileHead(const std::string& path, size_t count) {
     std::string bytes(count, '\0');
@@ -122,12 +127,12 @@ std::string chooseLoader(const std::string& path, const std::string& readable) {
     }
     const char* found = vips_foreign_find_load(readable.c_str());
     if (!found) {
-        throw ToolError(Failure::WrongFormat, media::takeVipsError());
+        throw Failure(FailureKind::WrongFormat, media::takeVipsError());
     }
     const std::string_view loader(found);
     if (loader.find("Magick") != std::string_view::npos &&
         contains(nativeExtensions, lowerExtension(path))) {
-        throw ToolError(Failure::WrongFormat, "only ImageMagick's guess would read it");
+        throw Failure(FailureKind::WrongFormat, "only ImageMagick's guess would read it");
     }
     return {};  // whatever libvips found
 }
@@ -136,17 +141,22 @@ std::string chooseLoader(const std::string& path, const std::string& readable) {
 
 void checkSize(unsigned long long width, unsigned long long height) {
     if (width == 0 || height == 0) {
-        throw ToolError(Failure::Damaged, "the image has no pixels");
+        throw Failure(FailureKind::Damaged, "the image has no pixels");
     }
     if (width * height > maxPixels) {
-        throw ToolError(Failure::TooLarge, std::to_string(width) + " x " + std::to_string(height) +
-                                               " pixels; the limit is " +
-                                               std::to_string(maxPixels / 1000000) + " megapixels");
+        throw Failure(FailureKind::TooLarge, std::to_string(width) + " x " +
+                                                 std::to_string(height) + " pixels; the limit is " +
+                                                 std::to_string(maxPixels / 1000000) +
+                                                 " megapixels");
     }
 }
 
 bool isCameraRaw(const std::string& path) {
     return contains(rawExtensions, lowerExtension(path));
+}
+
+bool isSvg(const std::string& path) {
+    return lowerExtension(path) == "svg";
 }
 
 bool isTiff(const std::string& path) {
@@ -187,7 +197,7 @@ Picture load(const std::string& path, bool viaImageMagick) {
         }
         return picture;
     } catch (const vips::VError&) {
-        throw ToolError(Failure::Damaged, media::takeVipsError());
+        throw Failure(FailureKind::Damaged, media::takeVipsError());
     }
 }
 

@@ -59,16 +59,16 @@ struct ProcessedImageDeleter {
 
 void checkRaw(int code, const char* stage) {
     if (code == LIBRAW_IO_ERROR || code == LIBRAW_DATA_ERROR) {
-        throw ToolError(Failure::Damaged, stage);
+        throw Failure(FailureKind::Damaged, stage);
     }
     if (code == LIBRAW_FILE_UNSUPPORTED) {
-        throw ToolError(Failure::WrongFormat, stage);
+        throw Failure(FailureKind::WrongFormat, stage);
     }
     if (code == LIBRAW_UNSUFFICIENT_MEMORY || code == LIBRAW_TOO_BIG) {
-        throw ToolError(Failure::TooLarge, stage);
+        throw Failure(FailureKind::TooLarge, stage);
     }
     if (code != LIBRAW_SUCCESS) {
-        throw ToolError(Failure::Damaged, std::string(stage) + ": " + libraw_strerror(code));
+        throw Failure(FailureKind::Damaged, std::string(stage) + ": " + libraw_strerror(code));
     }
 }
 
@@ -79,7 +79,7 @@ void checkEnoughData(LibRaw& raw, const CountingStream& stream) {
     const long long size = const_cast<CountingStream&>(stream).size();
     if (offset > 0 && (offset >= size || static_cast<unsigned long long>(size - offset) <
                                              pixels / minimumPixelsPerByte)) {
-        throw ToolError(Failure::Damaged, "the file holds too little sensor data for its size");
+        throw Failure(FailureKind::Damaged, "the file holds too little sensor data for its size");
     }
 }
 
@@ -114,10 +114,10 @@ void unpackChecked(LibRaw& raw, CountingStream& stream) {
     stream.startCounting();
     checkRaw(raw.unpack(), "cannot read the RAW data");
     if (damaged || stream.missingBytes() > readAheadSlack) {
-        throw ToolError(Failure::Damaged, "the sensor data is cut short");
+        throw Failure(FailureKind::Damaged, "the sensor data is cut short");
     }
     if (sensorIsBlank(raw)) {
-        throw ToolError(Failure::Damaged, "the file holds no sensor data");
+        throw Failure(FailureKind::Damaged, "the file holds no sensor data");
     }
 }
 
@@ -129,7 +129,7 @@ vips::VImage wrapDeveloped(std::unique_ptr<libraw_processed_image_t, ProcessedIm
         vips_image_new_from_memory(image->data, image->data_size, image->width, image->height,
                                    image->colors, deep ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
     if (!wrapped) {
-        throw ToolError(Failure::Damaged, media::takeVipsError());
+        throw Failure(FailureKind::Damaged, media::takeVipsError());
     }
     g_signal_connect(wrapped, "close", G_CALLBACK(+[](VipsImage*, gpointer data) {
                          LibRaw::dcraw_clear_mem(static_cast<libraw_processed_image_t*>(data));
@@ -145,7 +145,7 @@ vips::VImage wrapDeveloped(std::unique_ptr<libraw_processed_image_t, ProcessedIm
 vips::VImage loadRaw(const std::string& path) {
     CountingStream stream(path.c_str());
     if (!stream.valid()) {
-        throw ToolError(Failure::Damaged, "LibRaw cannot open the file");
+        throw Failure(FailureKind::Damaged, "LibRaw cannot open the file");
     }
     // Declared after the stream, so LibRaw lets go of it first.
     auto raw = std::make_unique<LibRaw>(0);
@@ -163,7 +163,7 @@ vips::VImage loadRaw(const std::string& path) {
     checkRaw(code, "cannot develop the RAW data");
     if (!image || image->type != LIBRAW_IMAGE_BITMAP ||
         (image->colors != 3 && image->colors != 1)) {
-        throw ToolError(Failure::Damaged, "LibRaw gave no picture for this file");
+        throw Failure(FailureKind::Damaged, "LibRaw gave no picture for this file");
     }
     // LibRaw's working buffers are no longer needed once the picture is developed.
     raw->recycle();

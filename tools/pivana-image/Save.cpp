@@ -161,14 +161,14 @@ void encode(const VImage& image, const Request& request, const std::string& path
 
 // Why writing failed: the folder or the disk, or (the pixels are decoded while the output is
 // written) the source turned out to be damaged past its header.
-Failure writeFailure(const std::string& path) {
+FailureKind writeFailure(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     struct statvfs space {};
     if (::access(folder.c_str(), W_OK | X_OK) != 0 || ::statvfs(folder.c_str(), &space) != 0) {
         return writingFailure(errno);
     }
-    return space.f_bavail == 0 ? Failure::DiskFull : Failure::Damaged;
+    return space.f_bavail == 0 ? FailureKind::DiskFull : FailureKind::Damaged;
 }
 
 }  // namespace
@@ -178,7 +178,7 @@ void save(VImage image, const Request& request, const std::string& path) {
         encode(prepareFor(image, request.format), request, path);
     } catch (const vips::VError&) {
         const std::string detail = media::takeVipsError();
-        throw ToolError(writeFailure(path), detail);
+        throw Failure(writeFailure(path), detail);
     }
 }
 

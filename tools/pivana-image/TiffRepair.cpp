@@ -44,8 +44,8 @@ int unnamedFile() {
     const int fd =
         ::open(folder && *folder ? folder : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
-        throw ToolError(errno == ENOSPC ? Failure::DiskFull : Failure::DiskError,
-                        std::string("cannot make a private copy: ") + std::strerror(errno));
+        throw Failure(errno == ENOSPC ? FailureKind::DiskFull : FailureKind::DiskError,
+                      std::string("cannot make a private copy: ") + std::strerror(errno));
     }
     return fd;
 }
@@ -53,14 +53,14 @@ int unnamedFile() {
 void copyInto(const std::string& path, int out) {
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        throw ToolError(Failure::ReadDenied, std::strerror(errno));
+        throw Failure(FailureKind::ReadDenied, std::strerror(errno));
     }
     const Descriptor closeIn(in);
     char buffer[65536];
     ssize_t got = 0;
     while ((got = ::read(in, buffer, sizeof buffer)) > 0) {
         if (::write(out, buffer, static_cast<size_t>(got)) != got) {
-            throw ToolError(Failure::DiskFull, "cannot make a private copy");
+            throw Failure(FailureKind::DiskFull, "cannot make a private copy");
         }
     }
 }

@@ -1,12 +1,20 @@
-// pivana-image: converts one image file to another format.
+// pivana-image: converts one image file to another format, or the pages of a PDF to images.
 //
-//   pivana-image -s format NAME [-s formatOptions QUALITY] INPUT --out OUTPUT
+//   pivana-image --to FORMAT [--quality N] INPUT OUTPUT
+//   pivana-image --to png|jpg [--quality N] --pages INPUT.pdf OUTPUT_FOLDER
+//
+// FORMAT is jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp or psd; N the JPEG quality, 1 to
+// 100. An SVG document (by its extension) is drawn on a canvas twice its size. With --pages,
+// every page of the PDF is drawn at 144 dpi on white and written into OUTPUT_FOLDER as
+// page-1.png, page-2.png... (or .jpg).
 //
 // Exit status 0 on success. On failure (status 1), one plain sentence about the file on the
 // first line of standard error, and the detail behind it on the second; OUTPUT is left as it
-// was: the new file is written beside it and renamed over it only when complete. Status 2 for a
-// command line it does not understand.
+// was: the new file is written beside it and renamed over it only when complete (with --pages,
+// the pages appear all together or none does). Status 2 for a command line it does not
+// understand.
 #include "ImageTool.h"
+#include "QuietStandardError.h"
 #include "common/StagedOutput.h"
 #include "media/Vips.h"
 
@@ -16,23 +24,27 @@
 
 namespace {
 
-using pivana::image::Failure;
-using pivana::image::ToolError;
+using pivana::Failure;
+using pivana::FailureKind;
 
-int fail(Failure kind, const std::string& detail) {
+int fail(FailureKind kind, const std::string& detail) {
     pivana::tools::reportFailure(kind, detail);
     return 1;
 }
 
 void convert(const pivana::image::Request& request, const std::string& staging) {
+    if (pivana::image::isSvg(request.input)) {
+        const pivana::image::QuietStandardError quiet;
+        pivana::image::save(pivana::image::rasterizeSvg(request.input), request, staging);
+        return;
+    }
     try {
         const pivana::image::Picture picture = pivana::image::load(request.input);
         pivana::image::save(picture.image, request, staging);
-    } catch (const ToolError& error) {
+    } catch (const Failure& error) {
         // libvips reads most TIFF layouts, not all (tiled with separate planes, for one);
         // ImageMagick reads those.
-        const bool unsupportedLayout =
-            std::string(error.what()).find("not supported") != std::string::npos;
+        const bool unsupportedLayout = error.detail().find("not supported") != std::string::npos;
         if (!unsupportedLayout || !pivana::image::isTiff(request.input)) {
             throw;
         }
@@ -59,17 +71,30 @@ int main(int argc, char** argv) {
     try {
         request = pivana::image::parseArguments(argc - 1, argv + 1);
     } catch (const std::invalid_argument& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        std::fprintf(stderr, "%s\n%s\n", error.what(), pivana::image::usage);
         return 2;
+    }
+
+    if (request.pages) {
+        try {
+            pivana::image::renderPages(request);
+        } catch (const Failure& error) {
+            pivana::tools::reportFailure(error.sentence(), error.detail());
+            return 1;
+        } catch (const vips::VError&) {
+            return fail(FailureKind::Damaged, pivana::media::takeVipsError());
+        }
+        return 0;
     }
 
     pivana::tools::StagedOutput output(request.output);
     try {
         convert(request, output.path());
-    } catch (const ToolError& error) {
-        return fail(error.kind(), error.what());
+    } catch (const Failure& error) {
+        pivana::tools::reportFailure(error.sentence(), error.detail());
+        return 1;
     } catch (const vips::VError&) {
-        return fail(Failure::Damaged, pivana::media::takeVipsError());
+        return fail(FailureKind::Damaged, pivana::media::takeVipsError());
     }
     if (const std::string reason = output.commit(); !reason.empty()) {
         return fail(pivana::image::writingFailure(errno), reason);

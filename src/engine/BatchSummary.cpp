@@ -26,8 +26,24 @@ QString noTargetsMessage(const QStringList& files) {
                              : QStringLiteral("All files must be the same type.");
 }
 
-Notice notice(const QStringList& files, const ConversionResult& result,
-              const QStringList& outputs) {
+namespace {
+
+// Where the files that outputs replaced went, on a line of its own; empty when none was.
+QString replacedLine(const ConversionResult& result) {
+    qsizetype replaced = 0;
+    for (const FileOutcome& outcome : result.outcomes) {
+        replaced += outcome.replaced.size();
+    }
+    if (replaced == 0) {
+        return {};
+    }
+    return replaced == 1
+               ? QStringLiteral("\nThe file it replaced is in the Trash.")
+               : QStringLiteral("\nThe %1 files it replaced are in the Trash.").arg(replaced);
+}
+
+Notice batchNotice(const QStringList& files, const ConversionResult& result,
+                   const QStringList& outputs) {
     const int succeeded = static_cast<int>(result.succeeded.size());
     const int failed = static_cast<int>(result.failed.size());
     if (succeeded == 0) {
@@ -57,6 +73,15 @@ Notice notice(const QStringList& files, const ConversionResult& result,
         body += QStringLiteral(" (+%1 more)").arg(failed - 1);
     }
     return {QStringLiteral("Partially converted"), body};
+}
+
+}  // namespace
+
+Notice notice(const QStringList& files, const ConversionResult& result,
+              const QStringList& outputs) {
+    Notice notice = batchNotice(files, result, outputs);
+    notice.body += replacedLine(result);
+    return notice;
 }
 
 QString savedFolder(const ConversionResult& result, const SettingsSnapshot& settings) {

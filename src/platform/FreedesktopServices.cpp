@@ -3,6 +3,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
@@ -31,14 +33,33 @@ bool FreedesktopServices::notificationsAuthorized() {
     return bus && bus->isServiceRegistered(notificationsService).value();
 }
 
+QString FreedesktopServices::notificationBody(const QString& body,
+                                              const QStringList& capabilities) {
+    return capabilities.contains(QStringLiteral("body-markup")) ? body.toHtmlEscaped() : body;
+}
+
 void FreedesktopServices::postNotification(const QString& title, const QString& body) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        notificationsService, QStringLiteral("/org/freedesktop/Notifications"),
-        notificationsService, QStringLiteral("Notify"));
-    // Replaces nothing: every call is a notification of its own.
-    message << QStringLiteral("Pivana") << 0u << QStringLiteral("pivana") << title << body
-            << QStringList() << QVariantMap() << -1;
-    QDBusConnection::sessionBus().asyncCall(message);
+    const auto call = [](const QString& method) {
+        return QDBusMessage::createMethodCall(notificationsService,
+                                              QStringLiteral("/org/freedesktop/Notifications"),
+                                              notificationsService, method);
+    };
+    // Whether the server reads markup decides how the body is sent; asked each time, since the
+    // server can change, and without waiting on the GUI thread.
+    auto* capabilities = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetCapabilities"))));
+    QObject::connect(
+        capabilities, &QDBusPendingCallWatcher::finished, capabilities,
+        [call, title, body](QDBusPendingCallWatcher* watcher) {
+            const QDBusPendingReply<QStringList> reply = *watcher;
+            QDBusMessage message = call(QStringLiteral("Notify"));
+            // Replaces nothing: every call is a notification of its own.
+            message << QStringLiteral("Pivana") << 0u << QStringLiteral("pivana") << title
+                    << notificationBody(body, reply.isValid() ? reply.value() : QStringList())
+                    << QStringList() << QVariantMap() << -1;
+            QDBusConnection::sessionBus().asyncCall(message);
+            watcher->deleteLater();
+        });
 }
 
 void FreedesktopServices::revealFiles(const QStringList& files) {

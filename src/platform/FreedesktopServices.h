@@ -9,6 +9,10 @@ namespace pivana {
 /// of the first file opens with the desktop's default handler.
 class FreedesktopServices : public DesktopServices {
 public:
+    /// The body as a server with these capabilities shows it: where it reads markup in bodies
+    /// ("body-markup"), a file name's "&" or "<" is text, not markup.
+    static QString notificationBody(const QString& body, const QStringList& capabilities);
+
     bool notificationsAuthorized() override;
     void postNotification(const QString& title, const QString& body) override;
     void revealFiles(const QStringList& files) override;

@@ -56,6 +56,17 @@ TEST(BatchSummary, NotificationTexts) {
     EXPECT_EQ(BatchSummary::notice({}, outcome({}, {}), {}).body, "No files were converted.");
 }
 
+TEST(BatchSummary, NotificationsSayWhenAReplacedFileWentToTheTrash) {
+    ConversionResult result;
+    result.addSuccess("/p/a.jpg", {"/p/a.png"}, {"/p/a.png"});
+    EXPECT_EQ(BatchSummary::notice({"/p/a.jpg"}, result, {"/p/a.png"}).body,
+              QString::fromUtf8("a.jpg → a.png\nThe file it replaced is in the Trash."));
+    result.addSuccess("/p/b.jpg", {"/p/b.png"}, {"/p/b.png"});
+    result.addFailure("/p/c.jpg", ConversionError::failure(FailureKind::Damaged));
+    EXPECT_TRUE(BatchSummary::notice({"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"}, result, {})
+                    .body.endsWith("\nThe 2 files it replaced are in the Trash."));
+}
+
 TEST(BatchSummary, SavedFolderName) {
     SettingsSnapshot settings;
     settings.customOutputFolder = "/home/u/Converted";

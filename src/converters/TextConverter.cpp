@@ -2,6 +2,7 @@
 
 #include "converters/OfficeWork.h"
 #include "converters/TextDecoding.h"
+#include "engine/CheckedFile.h"
 #include "engine/Error.h"
 #include "engine/RouteTable.h"
 
@@ -79,7 +80,9 @@ QString officeFormat(const QString& target) {
 }
 
 void renderPdf(QTextDocument& document, const QString& path) {
-    QPdfWriter writer(path);
+    // The PDF writer goes on after a failed write; the file tells us afterwards.
+    CheckedFile file(path);
+    QPdfWriter writer(&file);
     writer.setResolution(72);  // one unit is one point
     writer.setPageSize(QPageSize(QSizeF(pageWidth, pageHeight), QPageSize::Point, QString(),
                                  QPageSize::ExactMatch));
@@ -105,7 +108,9 @@ void renderPdf(QTextDocument& document, const QString& path) {
         document.documentLayout()->draw(&painter, paperContext(area));
         painter.restore();
     }
-    if (!painter.end()) {
+    const bool ended = painter.end();
+    file.finish();
+    if (!ended) {
         throw ConversionError::fileOperation(QStringLiteral("Cannot save"), path,
                                              QStringLiteral("the PDF could not be written"));
     }

@@ -35,6 +35,7 @@ enum class FailureKind {
     TimedOut,     ///< the work did not end within its time limit
     Crashed,      ///< a helper process died of a signal
     NoOutput,     ///< the conversion ended without writing anything
+    CutOff,       ///< the output ends before its format says it is complete
     Unknown,      ///< a helper failed and said nothing
 };
 
@@ -76,6 +77,8 @@ constexpr std::string_view failureSentence(FailureKind kind) {
             return "The converter stopped unexpectedly";
         case FailureKind::NoOutput:
             return "The conversion produced no output";
+        case FailureKind::CutOff:
+            return "The output was cut off before it was complete";
         case FailureKind::Unknown:
             return "unknown error";
     }

@@ -34,6 +34,23 @@ Error writeFailure(int errnum) {
                                           systemReason(errnum));
 }
 
+// Whether a staged file is whole as far as its format lets us tell cheaply: a PDF starts with
+// its header and ends with its trailer, which a writer cut off by a full disk never reaches.
+bool looksComplete(int fd, const QString& path, off_t size) {
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) || size == 0) {
+        return true;
+    }
+    char head[5] = {};
+    QByteArray tail(static_cast<qsizetype>(std::min<off_t>(size, 1024)), '\0');
+    if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) ||
+        ::pread(fd, tail.data(), static_cast<size_t>(tail.size()), size - tail.size()) !=
+            tail.size()) {
+        return false;
+    }
+    return QByteArray(head, sizeof head) == "%PDF-" && tail.contains("startxref") &&
+           tail.trimmed().endsWith("%%EOF");
+}
+
 }  // namespace
 
 QString outputFolder(const QString& source, const SettingsSnapshot& settings) {
@@ -86,13 +103,17 @@ void OutputFile::prepare() {
         const timespec times[2] = {{0, UTIME_OMIT}, *modified};
         ::futimens(fd, times);
     }
+    const bool whole = refused || looksComplete(fd, m_finalPath, info.st_size);
     // Data first, name second: after a power cut the final name holds the old file or the new
     // one, never an empty one.
-    const int synced = refused ? 0 : ::fsync(fd);
+    const int synced = refused || !whole ? 0 : ::fsync(fd);
     const int syncError = errno;
     ::close(fd);
     if (refused) {
         throw ConversionError::failure(FailureKind::NoOutput);
+    }
+    if (!whole) {
+        throw ConversionError::failure(FailureKind::CutOff);
     }
     if (synced != 0) {
         throw writeFailure(syncError);

@@ -188,6 +188,19 @@ TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
     EXPECT_LE(pdfPages(dir.path("breaks.pdf")), 3);
 }
 
+TEST_F(DocumentConversion, TypesettingOnAFullDiskSaysSo) {
+    // /dev/full fails every write with "no space left", as a full disk does; the PDF writer
+    // itself would go on and leave a cut-off file.
+    QTextDocument document;
+    document.setPlainText(QString("A line of a long note.\n").repeated(2000));
+    try {
+        TextConverter::renderPdf(document, "/dev/full");
+        FAIL() << "a PDF that could not be written was reported as written";
+    } catch (const Error& error) {
+        EXPECT_EQ(cleanReason(error), "There is not enough free space on the disk");
+    }
+}
+
 TEST_F(DocumentConversion, TypesetPdfIsBlackOnWhiteOnADarkDesktop) {
     // A dark desktop: near-white text on near-black windows.
     const QPalette desktop = QGuiApplication::palette();

@@ -356,15 +356,15 @@ TEST(DriverOffice, DocumentsGoToTheOfficeTogetherAndKeepTheirOwnOutcomes) {
         sessions << session;
         return outcomes;
     };
-    const ConversionResult result = run(files, "pdf", table, {}, &observer, 1);
+    const ConversionResult result = run(files, "rtf", table, {}, &observer, 1);
 
-    // a.odt also becomes a.pdf: it waits for a.docx, alone, and keeps its source.
+    // a.odt also becomes a.rtf: it waits for a.docx, alone, and keeps its source.
     EXPECT_EQ(sessions, (QList<QStringList>{{"a.docx", "c.docx", "d.odt"}, {"a.odt"}}));
     EXPECT_EQ(reasons(result),
               (QStringList{"", "Unsupported format", "The office cannot read it", "", "",
-                           "a.pdf was already written by an earlier file of this batch"}));
-    EXPECT_EQ(result.outcomes[0].outputs, QStringList{dir.path("a.pdf")});
-    EXPECT_EQ(readAll(dir.path("a.pdf")), "pdf:A");
+                           "a.rtf was already written by an earlier file of this batch"}));
+    EXPECT_EQ(result.outcomes[0].outputs, QStringList{dir.path("a.rtf")});
+    EXPECT_EQ(readAll(dir.path("a.rtf")), "rtf:A");
     EXPECT_EQ(started.size(), files.size());
     EXPECT_TRUE(exists(files[5]));
 }

@@ -111,6 +111,29 @@ TEST(OutputFileCommit, RefusesEmptyOrMissingOutputAndKeepsTheOldFile) {
     EXPECT_EQ(readAll(dir.path("note.txt")), "");
 }
 
+TEST(OutputFileCommit, APdfCutOffBeforeItsTrailerIsRefused) {
+    Scratch dir;
+    BatchContext batch;
+    dir.write("report.pdf", "old");
+    const QByteArray whole =
+        "%PDF-1.4\n1 0 obj\n<<>>\nendobj\nxref\ntrailer\n<<>>\nstartxref\n9\n%%EOF\n";
+    for (const QByteArray& staged : {whole.left(30), QByteArray("not a pdf at all, %%EOF")}) {
+        OutputFile output(dir.path("report.pdf"), dir.path("report.html"), batch);
+        dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), staged);
+        try {
+            output.commit();
+            FAIL() << staged.toStdString();
+        } catch (const Error& error) {
+            EXPECT_EQ(cleanReason(error), "The output was cut off before it was complete");
+        }
+    }
+    EXPECT_EQ(readAll(dir.path("report.pdf")), "old");
+    OutputFile output(dir.path("report.pdf"), dir.path("report.html"), batch);
+    dir.write(QDir(dir.root()).relativeFilePath(output.stagingPath()), whole);
+    output.commit();
+    EXPECT_EQ(readAll(dir.path("report.pdf")), whole);
+}
+
 TEST(OutputFileCommit, ReplacesAtomically) {
     Scratch dir;
     BatchContext batch;

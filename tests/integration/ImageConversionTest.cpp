@@ -363,7 +363,11 @@ INSTANTIATE_TEST_SUITE_P(
                              QByteArray(4096, '\x01'), notThisFormat},
                     BadInput{"truncatedJpeg", "cut off.jpg", truncatedJpeg(), damaged},
                     BadInput{"rawThatIsNot", "fake.cr2", QByteArray(2048, 'x'), notThisFormat},
-                    BadInput{"rawCutShort", "short.nef", QByteArray("II*\0garbage", 11), damaged}),
+                    BadInput{"rawCutShort", "short.nef", QByteArray("II*\0garbage", 11), damaged},
+                    // libtiff reports a directory it cannot read in its own words, with the path;
+                    // the tool reads a file by its contents, whatever its name.
+                    BadInput{"tiffWithoutADirectory", "scan.png",
+                             QByteArray("II*\0\x08\0\0\0\xff\xff", 10), notThisFormat}),
     [](const testing::TestParamInfo<BadInput>& row) { return std::string(row.param.name); });
 
 TEST_F(ImageConversion, HugeDimensionsAreRefusedBeforeDecoding) {

@@ -33,8 +33,10 @@ int fail(FailureKind kind, const std::string& detail) {
 }
 
 void convert(const pivana::image::Request& request, const std::string& staging) {
+    // The decoders' own words (libtiff's, ImageMagick's, librsvg's) would come before the tool's
+    // sentence; what they say that matters is in the failure's detail.
+    const pivana::image::QuietStandardError quiet;
     if (pivana::image::isSvg(request.input)) {
-        const pivana::image::QuietStandardError quiet;
         pivana::image::save(pivana::image::rasterizeSvg(request.input), request, staging);
         return;
     }

@@ -226,6 +226,9 @@ void StreamTranscoder::encode(AVFrame* frame) {
             return;
         }
         check(received, Stage::Converting, "cannot encode the output");
+        if (onEncodedPacket) {
+            onEncodedPacket(m_encoded.get());
+        }
         m_encoded->stream_index = m_outputStream->index;
         av_packet_rescale_ts(m_encoded.get(), m_encoder->time_base, m_outputStream->time_base);
         m_output.write(m_encoded.get());

@@ -53,6 +53,10 @@ public:
     void send(const AVPacket* packet);
     /// Drains the decoder, the filters and the encoder.
     void finish();
+    /// Called with each encoded packet, its times in the encoder's time base, before it is
+    /// written.
+    std::function<void(AVPacket*)> onEncodedPacket;
+
     /// After `finish`: the input decoded (`DecodeTally::decodes`), frames were encoded, and sound
     /// lasts at least `shortestSound` seconds.
     bool madeOutput() const;

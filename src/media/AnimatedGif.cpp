@@ -64,6 +64,24 @@ void timeFramesByDelays(StreamTranscoder& video, const int& declaredDelay) {
     };
 }
 
+// A GIF of one frame would otherwise be a video of no length: nothing follows its frame to end
+// it, and the encoder gives its picture no duration. A browser shows such a still for as long as
+// the page is open; the video shows it for its delay, at least a tenth of a second. Called once
+// every packet was read: the encoder keeps back the picture until it is flushed.
+void showStillForItsDelay(StreamTranscoder& video, int declaredDelay) {
+    if (video.decoding().frames != 1) {
+        return;
+    }
+    const int hundredths = std::max(frameDelay(declaredDelay), 10);
+    const int64_t duration =
+        av_rescale_q(hundredths, AVRational{1, 100}, video.encoder()->time_base);
+    video.onEncodedPacket = [duration](AVPacket* packet) {
+        if (packet->duration <= 0) {
+            packet->duration = duration;
+        }
+    };
+}
+
 std::function<void(double)> progressOver(double seconds,
                                          const std::function<void(double)>& progress) {
     if (!progress || !std::isfinite(seconds) || seconds <= 0) {
@@ -137,6 +155,7 @@ void gifToMovie(const std::string& inputPath, const std::string& outputPath,
             return true;
         },
         ReadErrors::End);
+    showStillForItsDelay(video, declaredDelay);
     video.finish();
     if (video.framesEncoded() == 0) {
         throw Failure(std::string(noFrames));

@@ -187,6 +187,9 @@ void StreamTranscoder::filter(AVFrame* frame) {
     if (onDecodedFrame) {
         onDecodedFrame(frame);
     }
+    if (m_decoder->codec_type == AVMEDIA_TYPE_AUDIO && frame->sample_rate > 0) {
+        m_soundDecoded += static_cast<double>(frame->nb_samples) / frame->sample_rate;
+    }
     if (frame->pts != AV_NOPTS_VALUE) {
         const int64_t end = frame->pts + std::max<int64_t>(frame->pkt_duration, 0);
         m_inputEnd = m_inputEnd == AV_NOPTS_VALUE ? end : std::max(m_inputEnd, end);
@@ -223,6 +226,9 @@ void StreamTranscoder::encode(AVFrame* frame) {
             return;
         }
         check(received, Stage::Converting, "cannot encode the output");
+        if (onEncodedPacket) {
+            onEncodedPacket(m_encoded.get());
+        }
         m_encoded->stream_index = m_outputStream->index;
         av_packet_rescale_ts(m_encoded.get(), m_encoder->time_base, m_outputStream->time_base);
         m_output.write(m_encoded.get());
@@ -246,6 +252,12 @@ void StreamTranscoder::finish() {
         pullFilteredFrames();
     }
     encode(nullptr);
+}
+
+bool StreamTranscoder::madeOutput() const {
+    const bool sound = m_decoder->codec_type == AVMEDIA_TYPE_AUDIO;
+    return m_decoding.decodes() && m_framesEncoded > 0 &&
+           (!sound || m_soundDecoded >= shortestSound);
 }
 
 void copyPacket(AVPacket* packet, const AVStream* input, AVStream* output, Output& file) {

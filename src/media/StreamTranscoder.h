@@ -53,8 +53,16 @@ public:
     void send(const AVPacket* packet);
     /// Drains the decoder, the filters and the encoder.
     void finish();
-    /// After `finish`: the input decoded (`DecodeTally::decodes`) and frames were encoded.
-    bool madeOutput() const { return m_decoding.decodes() && m_framesEncoded > 0; }
+    /// Called with each encoded packet, its times in the encoder's time base, before it is
+    /// written.
+    std::function<void(AVPacket*)> onEncodedPacket;
+
+    /// After `finish`: the input decoded (`DecodeTally::decodes`), frames were encoded, and sound
+    /// lasts at least `shortestSound` seconds.
+    bool madeOutput() const;
+    /// Less sound than this is a file cut off just past its header: its few samples round to no
+    /// time at all and play as nothing, whatever the header says the file holds.
+    static constexpr double shortestSound = 0.001;
 
 private:
     struct GraphDeleter {
@@ -89,6 +97,8 @@ private:
     int64_t m_inputEnd = AV_NOPTS_VALUE;
     long long m_frameLimit = -1;
     long long m_framesEncoded = 0;
+    // Seconds of sound decoded; pictures leave it at 0.
+    double m_soundDecoded = 0;
     bool m_encoderFlushed = false;
 };
 

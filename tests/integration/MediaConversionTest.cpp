@@ -346,6 +346,25 @@ TEST_F(MediaConversion, GifFramesAreTimedByTheirDelays) {
     EXPECT_EQ(media::frameDelay(7), 7);
 }
 
+TEST_F(MediaConversion, AOneFrameGifShowsItsFrameForItsDelay) {
+    // FFmpeg declares no delay for a still: it shows for a tenth of a second.
+    const QString still = dir.path("still.gif");
+    ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=16x16", "-frames:v", "1", still});
+    const QString slow = dir.path("slow.gif");
+    makeGif(slow, {30});
+    for (const auto& [gif, seconds] : {std::pair{still, 0.1}, std::pair{slow, 0.3}}) {
+        for (const QString target : {"mp4", "mov", "m4v"}) {
+            SCOPED_TRACE((QFileInfo(gif).fileName() + " -> " + target).toStdString());
+            const QString output = convertOne(gif, target);
+            ASSERT_FALSE(output.isEmpty());
+            const QJsonObject probe = probeMedia(output);
+            EXPECT_EQ(intOf(streamOf(probe, "video"), "nb_read_packets"), 1);
+            EXPECT_NEAR(doubleOf(probe.value("format").toObject(), "duration"), seconds, 0.005);
+            QFile::remove(output);
+        }
+    }
+}
+
 TEST_F(MediaConversion, GifBecomesH264InTheChosenContainer) {
     const QString single = dir.path("still.gif");
     makeGif(single, {20}, 33, 17);

@@ -94,6 +94,21 @@ TEST_F(MediaFailure, SoundThatDoesNotDecodeIsNotCopied) {
     }
 }
 
+TEST_F(MediaFailure, SoundCutJustPastItsHeaderFailsForEveryAudioTarget) {
+    // 64 bytes hold the header and a few samples, a fraction of a millisecond of sound.
+    for (const QString kind : {"wav", "aiff"}) {
+        const QString whole = dir.path("whole." + kind);
+        ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-fflags", "+bitexact", whole});
+        const QString cut = dir.write("cut." + kind, readAll(whole).left(64));
+        QFile::remove(whole);
+        for (const QString target : {"m4a", "wav", "aiff", "aac", "flac"}) {
+            if (target != kind) {
+                expectFailure(cut, target, "pivana-audio: " + damaged);
+            }
+        }
+    }
+}
+
 TEST_F(MediaFailure, AMovieCutShortKeepsWhatItHolds) {
     // Players play the part that is there, and so does the conversion; only a cut that leaves
     // nothing playable fails.

@@ -171,7 +171,7 @@ void transcodeSound(AVFormatContext* input, StreamTranscoder& transcoder) {
     });
     transcoder.finish();
     if (!transcoder.madeOutput()) {
-        throw damage("the sound does not decode");
+        throw damage("the sound does not decode, or lasts less than a millisecond");
     }
 }
 

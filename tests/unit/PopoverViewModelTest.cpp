@@ -1,4 +1,5 @@
 #include "settings/Settings.h"
+#include "support/ManualScheduler.h"
 #include "support/TestSupport.h"
 #include "ui/AppState.h"
 #include "ui/PopoverViewModel.h"
@@ -13,26 +14,6 @@ using namespace pivana;
 using namespace pivana::test;
 
 namespace {
-
-// A clock the test moves by hand.
-class ManualScheduler : public Scheduler {
-public:
-    void after(int milliseconds, std::function<void()> work) override {
-        m_tasks.emplace(m_now + milliseconds, std::move(work));
-    }
-    void advance(int milliseconds) {
-        m_now += milliseconds;
-        while (!m_tasks.empty() && m_tasks.begin()->first <= m_now) {
-            auto work = std::move(m_tasks.begin()->second);
-            m_tasks.erase(m_tasks.begin());
-            work();
-        }
-    }
-
-private:
-    long m_now = 0;
-    std::multimap<long, std::function<void()>> m_tasks;
-};
 
 // Holds each batch until the test finishes it.
 class HeldRunner : public BatchRunner {

@@ -1,5 +1,6 @@
 // Rendering the pages of a PDF with poppler onto cairo canvases, each written through the save
 // path as page-N.png (or .jpg) into a folder: every page, or none.
+#include "CairoHandles.h"
 #include "ImageTool.h"
 #include "QuietStandardError.h"
 #include "common/StagedOutput.h"
@@ -29,15 +30,6 @@ constexpr double renderScale = 144.0 / 72.0;
 // Cairo addresses no canvas side longer than this.
 constexpr int maxCanvasSide = 32767;
 
-struct GObjectDeleter {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* context) const { cairo_destroy(context); }
-};
 struct StringDeleter {
     void operator()(gchar* text) const { g_free(text); }
 };

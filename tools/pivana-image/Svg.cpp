@@ -1,4 +1,5 @@
 // Drawing SVG documents with librsvg onto a cairo canvas, for the save path to encode.
+#include "CairoHandles.h"
 #include "ImageTool.h"
 #include "media/Vips.h"
 
@@ -22,16 +23,6 @@ const char* const cannotRasterise = "Cannot rasterise SVG";
 
 // Larger canvases would need gigabytes and exceed what cairo can address.
 constexpr int maxCanvasSide = 16384;
-
-struct GObjectDeleter {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* context) const { cairo_destroy(context); }
-};
 
 // The message of a GError, which is freed.
 std::string takeMessage(GError* error, const char* otherwise) {

@@ -15,7 +15,7 @@ namespace {
 
 // A PDF of one page per size (in points), each a blue square on a transparent page, with a
 // well-formed cross-reference table. `content` replaces the square's drawing when given.
-QByteArray pdfWithPages(const std::vector<std::pair<int, int>>& sizes,
+QByteArray pdfWithPages(const std::vector<std::pair<double, double>>& sizes,
                         const QByteArray& content = "0 0 1 rg 10 10 40 40 re f") {
     QByteArray pdf = "%PDF-1.4\n";
     std::vector<qsizetype> offsets;
@@ -123,9 +123,22 @@ TEST_F(RenderTool, PdfPagesAreDrawnTwiceTheirSizeOnWhiteIntoTheFolder) {
     EXPECT_EQ(probe(dir.path("pages/page-3.jpg")).loader, "jpegload");
 }
 
+TEST_F(RenderTool, AGiantPageIsDrawnSmallerToFitAndNeverAsADot) {
+    // 200 inches a side: twice that would be 829 million pixels.
+    const QString pdf = dir.write("giant.pdf", pdfWithPages({{14400, 14400}, {20000, 100}}));
+    const QString folder = dir.path("pages");
+    QDir().mkpath(folder);
+    ASSERT_EQ(image({"--to", "png", "--pages", pdf, folder}).status, 0);
+    const ImageFacts giant = probe(dir.path("pages/page-1.png"));
+    EXPECT_EQ(std::tuple(giant.width, giant.height), std::tuple(8000, 8000));
+    // 40000 pixels wide at twice its size: drawn as wide as a canvas goes.
+    const ImageFacts wide = probe(dir.path("pages/page-2.png"));
+    EXPECT_EQ(std::tuple(wide.width, wide.height), std::tuple(32767, 164));
+}
+
 TEST_F(RenderTool, APageThatCannotBeDrawnLeavesNoPageAtAll) {
-    // Page 2 would be 40000 pixels wide: more than any canvas holds.
-    const QString pdf = dir.write("wide.pdf", pdfWithPages({{612, 792}, {20000, 100}, {60, 60}}));
+    // Page 2 has no height left to draw on once it fits a canvas.
+    const QString pdf = dir.write("wide.pdf", pdfWithPages({{612, 792}, {20000, 0.1}, {60, 60}}));
     const QString folder = dir.path("pages");
     QDir().mkpath(folder);
     const ProgramRun run = image({"--to", "png", "--pages", pdf, folder});

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -29,6 +30,19 @@ namespace {
 constexpr double renderScale = 144.0 / 72.0;
 // Cairo addresses no canvas side longer than this.
 constexpr int maxCanvasSide = 32767;
+// No page is drawn on more pixels than this: a poster still comes out at twice its size, and a
+// page of 200 inches a side is drawn smaller rather than not at all.
+constexpr double pagePixelBudget = 64e6;
+
+// Twice the page's size where that fits the budget and the canvas, else as large as fits.
+double scaleFor(double pointsWide, double pointsHigh) {
+    double scale = renderScale;
+    const double area = pointsWide * pointsHigh;
+    if (area * scale * scale > pagePixelBudget) {
+        scale = std::sqrt(pagePixelBudget / area);
+    }
+    return std::min(scale, maxCanvasSide / std::max(pointsWide, pointsHigh));
+}
 
 struct StringDeleter {
     void operator()(gchar* text) const { g_free(text); }
@@ -82,10 +96,12 @@ vips::VImage renderPage(PopplerDocument* document, int index) {
     double pointsWide = 0;
     double pointsHigh = 0;
     poppler_page_get_size(page.get(), &pointsWide, &pointsHigh);
-    const double wide = std::round(pointsWide * renderScale);
-    const double high = std::round(pointsHigh * renderScale);
+    const double scale = scaleFor(pointsWide, pointsHigh);
+    const double wide = std::round(pointsWide * scale);
+    const double high = std::round(pointsHigh * scale);
+    // What still fails is a page with no area to draw on, however it is scaled.
     if (!(wide >= 1 && high >= 1 && wide <= maxCanvasSide && high <= maxCanvasSide &&
-          wide * high <= static_cast<double>(maxPixels))) {
+          wide * high <= pagePixelBudget * 1.001)) {
         throw Failure(
             pageText("Cannot render page", number),
             "the page would be " + std::to_string(wide) + " x " + std::to_string(high) + " pixels");
@@ -99,7 +115,7 @@ vips::VImage renderPage(PopplerDocument* document, int index) {
     // Paper first: whatever the page leaves transparent is white.
     cairo_set_source_rgb(context.get(), 1, 1, 1);
     cairo_paint(context.get());
-    cairo_scale(context.get(), renderScale, renderScale);
+    cairo_scale(context.get(), scale, scale);
     cairo_set_antialias(context.get(), CAIRO_ANTIALIAS_GRAY);
     poppler_page_render(page.get(), context.get());
     cairo_surface_flush(surface.get());

@@ -68,9 +68,6 @@ private:
         setDialogOpen(true);
         auto result = dialog();
         setDialogOpen(false);
-        if (m_panel) {
-            m_panel->requestActivate();
-        }
         return result;
     }
     void setDialogOpen(bool open);

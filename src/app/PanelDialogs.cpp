@@ -21,7 +21,8 @@ void belongToPanel(QWidget& dialog, QWindow* panel) {
         window->setTransientParent(panel);
     }
     // Its top where the panel's is, centred on it, inside the screen's free area.
-    const QSize size = dialog.size().expandedTo(dialog.sizeHint());
+    // A dialog never resized has no size of its own until it shows: its layout's is the one.
+    const QSize size = dialog.testAttribute(Qt::WA_Resized) ? dialog.size() : dialog.sizeHint();
     const QRect frame = panel->frameGeometry();
     QPoint place(frame.center().x() - size.width() / 2, frame.top());
     if (const QScreen* screen = panel->screen()) {

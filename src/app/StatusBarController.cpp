@@ -96,12 +96,28 @@ void StatusBarController::setupSettingsView(Settings& settings) {
 void StatusBarController::setDialogOpen(bool open) {
     m_dismissal.setDialogOpen(open);
     m_lifetime.setDialogOpen(open);
-    if (!open && panelVisible()) {
+    if (open) {
+        m_focusBeforeDialog = m_panel ? m_panel->activeFocusItem() : nullptr;
+        return;
+    }
+    if (panelVisible()) {
         // Back to the panel, with what it showed: the clicks that closed the dialog were the
-        // dialog's, and the panel takes the keyboard again.
+        // dialog's, and the panel takes the keyboard again, on the control that had it.
         m_pointer.setListening(false);
         WindowSystem::activate(*m_panel);
+        restoreFocus();
     }
+}
+
+void StatusBarController::restoreFocus() {
+    QQuickItem* item = m_focusBeforeDialog;
+    if (!item || !m_panel || item->window() != m_panel.get()) {
+        return;
+    }
+    // The way it got the focus decides whether its ring shows: keep it.
+    const QVariant reason = item->property("focusReason");
+    item->forceActiveFocus(reason.isValid() ? static_cast<Qt::FocusReason>(reason.toInt())
+                                            : Qt::OtherFocusReason);
 }
 
 void StatusBarController::ensurePanel() {
@@ -137,6 +153,12 @@ void StatusBarController::ensurePanel() {
         }
         if (m_panel->isActive()) {
             settleDismissal();
+            // Activated again once a dialog has closed: the window may have dropped the
+            // control the keyboard was on.
+            if (!m_dismissal.dialogOpen() && m_focusBeforeDialog) {
+                restoreFocus();
+                m_focusBeforeDialog = nullptr;
+            }
             return;
         }
         closeIf(m_dismissal.activationLost(WindowSystem::pointerButtonHeld()));

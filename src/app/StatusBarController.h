@@ -12,6 +12,8 @@
 #include "ui/SettingsViewModel.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QQuickItem>
 #include <QQuickView>
 
 #include <memory>
@@ -71,6 +73,8 @@ private:
         return result;
     }
     void setDialogOpen(bool open);
+    /// Gives the keyboard back to the panel's control that had it before a dialog opened.
+    void restoreFocus();
 
     void placePanel();
     void updateIcon();
@@ -95,6 +99,7 @@ private:
     PointerMonitor m_pointer;
     DesktopWatcher m_desktops;
     bool m_dragHovering = false;
+    QPointer<QQuickItem> m_focusBeforeDialog;
 };
 
 }  // namespace pivana

@@ -43,7 +43,7 @@ FreedesktopServices::FreedesktopServices() {
 }
 
 void FreedesktopServices::actionInvoked(uint id, const QString& action) {
-    if (action == showInFolder && m_outputs.contains(id)) {
+    if ((action == showInFolder || action == u"default") && m_outputs.contains(id)) {
         revealFiles(m_outputs.value(id));
     }
 }
@@ -84,7 +84,10 @@ void FreedesktopServices::postNotification(const QString& title, const QString& 
             // Replaces nothing: every call is a notification of its own.
             message << QStringLiteral("Pivana") << 0u << QStringLiteral("pivana") << title
                     << notificationBody(body, offered)
-                    << (offersFolder ? QStringList{showInFolder, QStringLiteral("Show in folder")}
+                    // A click on the notification does what its button does.
+                    << (offersFolder ? QStringList{QStringLiteral("default"),
+                                                   QStringLiteral("Show in folder"), showInFolder,
+                                                   QStringLiteral("Show in folder")}
                                      : QStringList())
                     << QVariantMap() << -1;
             auto* posted =

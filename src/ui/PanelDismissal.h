@@ -39,6 +39,7 @@ public:
     void settled();
 
     bool watchingPointer() const { return m_watching; }
+    bool dialogOpen() const { return m_dialogOpen; }
 
 private:
     bool suppressed() const;

@@ -236,6 +236,21 @@ std::vector<Control> Desktop::controls() const {
             QRect(box.at(0).toInt(), box.at(1).toInt(), box.at(2).toInt(), box.at(3).toInt());
         found.push_back(control);
     }
+    // Qt 6.4 tells the extents in its own pixels, which QT_SCALE_FACTOR makes larger than the
+    // screen's: the panel's frame, whose size on screen the window system tells, gives the ratio.
+    const QRect onScreen = panel();
+    const auto frame = std::find_if(found.begin(), found.end(), [](const Control& control) {
+        return control.role == u"frame" && control.name == u"Pivana";
+    });
+    if (onScreen.isValid() && frame != found.end() && frame->extents.width() > 0 &&
+        frame->extents.width() != onScreen.width()) {
+        const double scale = double(onScreen.width()) / frame->extents.width();
+        for (Control& control : found) {
+            const QRect box = control.extents;
+            control.extents = QRect(qRound(box.x() * scale), qRound(box.y() * scale),
+                                    qRound(box.width() * scale), qRound(box.height() * scale));
+        }
+    }
     return found;
 }
 

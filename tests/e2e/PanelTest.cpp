@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QSettings>
+#include <QUrl>
 
 using namespace pivana::test;
 
@@ -20,15 +23,30 @@ const QString browseTitle = "Choose files of the same type to convert";
 
 class Panel : public TrayAppSuite {
 protected:
-    // The app's home holds two pictures, where the browse dialog first opens.
+    // The app's home holds two pictures, where the browse dialog first opens. The desktop's
+    // default handler, which opens a folder where no file manager service answers, is one that
+    // notes what it was asked to open.
     static void SetUpTestSuite() {
         startSuite();
         const QString home = scratch->filePath("home");
         QDir().mkpath(home);
         saveImage(gradient(64, 48), home + "/a.png");
         saveImage(gradient(48, 64), home + "/b.png");
+        const QString bin = scratch->filePath("bin");
+        QDir().mkpath(bin);
+        QFile opener(bin + "/xdg-open");
+        opener.open(QIODevice::WriteOnly);
+        opener.write(
+            ("#!/bin/sh\necho \"$1\" >> '" + scratch->filePath("opened") + "'\n").toUtf8());
+        opener.close();
+        opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         pivana->stop(*desktop);
-        pivana->start(*desktop, {"HOME=" + home});
+        pivana->start(*desktop,
+                      {"HOME=" + home, "PATH=" + bin + ":" + desktop->environment.value("PATH")});
+    }
+
+    static QStringList linesOf(const QString& path) {
+        return QString::fromUtf8(readAll(path)).split('\n', Qt::SkipEmptyParts);
     }
 
     QString storedSetting(const QString& key) const {
@@ -40,6 +58,16 @@ protected:
     // The X window id of a window on screen, as xprop prints it.
     static QString hexId(const QString& pattern) {
         return "0x" + QString::number(desktop->windowId(pattern).toULongLong(), 16);
+    }
+
+    // The control the keyboard is on.
+    static Control focused() {
+        for (const Control& control : desktop->controls()) {
+            if (control.is("focused")) {
+                return control;
+            }
+        }
+        return {};
     }
 
     // The controls that show and take input but have no name for a screen reader to say.
@@ -146,6 +174,16 @@ TEST_F(Panel, AScreenReaderNamesEveryControlAndCanConvert) {
     ASSERT_TRUE(user().openWith({dir + "/photo.png"}));
     ASSERT_TRUE(user().find("push button", "JPG"));
     EXPECT_EQ(unnamedControls(), QStringList()) << "chips";
+    // Tab reaches the first chip, past the drop zone; the arrow keys move among the chips.
+    desktop->key({"Tab", "Tab"});
+    EXPECT_TRUE(waitUntil([] { return focused().name == "JPG"; })) << focused().name.toStdString();
+    desktop->key({"Right"});
+    EXPECT_TRUE(waitUntil([] {
+        const Control chip = focused();
+        return chip.role == "push button" && chip.name != "JPG" && chip.name == chip.name.toUpper();
+    })) << focused().name.toStdString();
+    desktop->key({"Left"});
+    EXPECT_TRUE(waitUntil([] { return focused().name == "JPG"; })) << focused().name.toStdString();
     // Pressed as a screen reader's user presses it: no pointer, no keys.
     ASSERT_TRUE(user().press("JPG"));
     EXPECT_TRUE(user().find("label", "Converted to JPG")) << "the done state says what it did";
@@ -169,4 +207,61 @@ TEST_F(Panel, HandOffsOfMissingFilesAndFoldersAreRefused) {
         EXPECT_TRUE(handed.err.contains(arguments.last())) << handed.err.toStdString();
     }
     EXPECT_FALSE(user().panelShown()) << "no batch was shown";
+}
+
+TEST_F(Panel, AMessageTakesThePlaceOfTheDropZoneWithoutChangingTheHeight) {
+    const QString dir = folder("unknown");
+    QFile file(dir + "/notes.xyz");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QRect idle = user().openPanelFromTray();
+    ASSERT_TRUE(user().openWith({dir + "/notes.xyz"}));
+    ASSERT_TRUE(user().find("push button", "No supported conversion for this file."));
+    desktop->screenshot("message");
+    EXPECT_EQ(desktop->panel().height(), idle.height()) << "the row under the pointer stays";
+    closePanel();
+}
+
+TEST_F(Panel, TheNotificationShowsTheOutputsInTheirFolder) {
+    const QString dir = folder("shown");
+    saveImage(gradient(64, 48), dir + "/photo.png");
+    const auto convert = [&] {
+        QFile::remove(dir + "/photo.jpg");
+        desktop->run("/usr/bin/dunstctl", {"close-all"});
+        EXPECT_TRUE(user().openWith({dir + "/photo.png"}));
+        EXPECT_TRUE(user().press("JPG"));
+        EXPECT_TRUE(waitUntil([&] { return exists(dir + "/photo.jpg"); }));
+        EXPECT_TRUE(waitUntil([] {
+            return desktop->run("/usr/bin/dunstctl", {"count", "displayed"}).out.toInt() > 0;
+        }));
+        // A click on the notification, as its "Show in folder" does.
+        desktop->run("/usr/bin/dunstctl", {"action", "0"});
+    };
+
+    // Where a file manager answers, it shows the output selected.
+    const QString shown = scratch->filePath("shown-items");
+    QProcess fileManager;
+    fileManager.setProcessEnvironment(desktop->environment);
+    fileManager.start("/usr/bin/python3",
+                      {PIVANA_SOURCE_DIR "/tests/e2e/support/file_manager.py", shown});
+    ASSERT_TRUE(waitUntil([] {
+        return desktop
+            ->run("/usr/bin/dbus-send",
+                  {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                   "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.FileManager1"})
+            .out.contains("boolean true");
+    }));
+    convert();
+    EXPECT_TRUE(waitUntil([&] {
+        return linesOf(shown) == QStringList{QUrl::fromLocalFile(dir + "/photo.jpg").toString()};
+    })) << linesOf(shown).join(' ').toStdString();
+    fileManager.terminate();
+    fileManager.waitForFinished();
+
+    // Without one, the folder opens.
+    convert();
+    EXPECT_TRUE(waitUntil([&] {
+        return linesOf(scratch->filePath("opened")).contains(QUrl::fromLocalFile(dir).toString());
+    })) << linesOf(scratch->filePath("opened")).join(' ').toStdString();
+    closePanel();
 }

@@ -101,10 +101,11 @@ TEST_F(Panel, StaysOutOfTaskbarsAndPagersEachTimeItOpens) {
 }
 
 TEST_F(Panel, FilesChosenInTheBrowseDialogWithTheMouseBecomeTheBatch) {
-    user().openPanelFromTray();
+    const QRect shown = user().openPanelFromTray();
     const QString panel = hexId("^Pivana$");
     ASSERT_TRUE(user().click("push button", "Click to browse files"));
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed(browseTitle) > 0; }));
+    EXPECT_TRUE(desktop->window(browseTitle).intersects(shown)) << "opened over the panel";
     EXPECT_TRUE(desktop->windowProperty(hexId(browseTitle), "WM_TRANSIENT_FOR").endsWith(panel))
         << "the dialog belongs to the panel";
     ASSERT_TRUE(user().find("push button", "Choose"));
@@ -167,6 +168,18 @@ TEST_F(Panel, AScreenReaderNamesEveryControlAndCanConvert) {
                               "Launch at login", "Back"}) {
         EXPECT_TRUE(user().find("", label, 2000)) << label;
     }
+    // The output folder's whole button opens its menu, which marks the current choice.
+    const std::optional<Control> outputFolder = user().find("", "Output folder");
+    ASSERT_TRUE(outputFolder);
+    desktop->click(outputFolder->extents.topRight() +
+                   QPoint(-3, outputFolder->extents.height() / 2));
+    const std::optional<Control> same = user().find("", "Same as source");
+    ASSERT_TRUE(same) << "the menu opened";
+    EXPECT_TRUE(same->is("checked"));
+    const std::optional<Control> choose = user().find("", "Choose folder\u2026");
+    ASSERT_TRUE(choose);
+    EXPECT_FALSE(choose->is("checked"));
+    desktop->key({"Escape"});
     ASSERT_TRUE(user().press("Done"));
 
     const QString dir = folder("spoken");

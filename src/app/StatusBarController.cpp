@@ -262,6 +262,10 @@ void StatusBarController::showPanel() {
         root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(m_tray.anchor()));
     }
     placePanel();
+    // While the window manager takes the panel in, it may move the activation away from it
+    // once (focus-stealing prevention, then the activation we ask for as a pager): no click
+    // elsewhere, so not a reason to close.
+    m_dismissal.suppressFor(dropGraceMs);
     WindowSystem::keepOutOfTaskbar(*m_panel);
     m_panel->show();
     WindowSystem::activate(*m_panel);

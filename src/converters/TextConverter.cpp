@@ -14,9 +14,13 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
+
+#include <vector>
 
 namespace pivana::TextConverter {
 
@@ -41,16 +45,12 @@ QByteArray readAllOf(const QString& path) {
 // The raw text, in the system's interface font at 12 points, black. Read by the rule every
 // target of a text file follows (the office tool reads it so too).
 void loadPlainText(QTextDocument& document, const QString& source) {
-    const std::optional<QString> text = decodePlainText(readAllOf(source));
-    if (!text) {
-        throw ConversionError::processFailed(
-            QStringLiteral("The file's contents are not in the format its name says"));
-    }
+    const QString text = decodePlainText(readAllOf(source));
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSizeF(12);
     document.setDefaultFont(font);
     document.setDefaultStyleSheet(QString());
-    document.setPlainText(*text);
+    document.setPlainText(text);
 }
 
 // White paper and black ink whatever the desktop's colours: the layout paints text that has no
@@ -66,6 +66,89 @@ QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
     return context;
 }
 
+// A paragraph is laid out and drawn as one piece, and Qt's line breaking looks ahead to the next
+// break opportunity from every line it starts: so a paragraph of megabytes, or a run of
+// thousands of characters with no space, takes time that grows with the square of its length.
+// Past these lengths a run gets a zero-width space (an invisible break opportunity) every few
+// characters, and a paragraph continues in a new one at its last break opportunity.
+constexpr qsizetype longestRun = 200;
+constexpr qsizetype breakEvery = 8;
+constexpr qsizetype longestParagraph = 4000;
+const QString zeroWidthSpace(QChar(0x200b));
+
+struct Cut {
+    qsizetype offset;
+    bool newParagraph;  // else a break opportunity
+};
+
+// Where a paragraph's text needs break opportunities or a new paragraph, in order.
+std::vector<Cut> cutsIn(const QString& text, bool mayEndParagraph) {
+    std::vector<Cut> cuts;
+    qsizetype run = 0;
+    qsizetype paragraphStart = 0;
+    qsizetype lastBreak = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isSpace() || text[i] == zeroWidthSpace[0]) {
+            run = 0;
+            lastBreak = i + 1;
+        } else if (++run > longestRun && run % breakEvery == 1) {
+            cuts.push_back({i, false});
+            lastBreak = i;
+        }
+        if (mayEndParagraph && i - paragraphStart >= longestParagraph &&
+            lastBreak > paragraphStart) {
+            cuts.push_back({lastBreak, true});
+            paragraphStart = lastBreak;
+        }
+    }
+    return cuts;
+}
+
+// Makes every paragraph short enough, and every run breakable enough, for layout and drawing to
+// take time in proportion to the text. Ordinary text is left as it is. A continued paragraph
+// keeps its format, but not its first-line indent or the space above it; a list item is never
+// continued, which would number a new item.
+void keepParagraphsShort(QTextDocument& document, const BatchContext* batch) {
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.length() <= longestRun) {
+            continue;
+        }
+        const std::vector<Cut> cuts = cutsIn(block.text(), !block.textList());
+        QTextBlockFormat continued = block.blockFormat();
+        continued.setTopMargin(0);
+        continued.setTextIndent(0);
+        const int start = block.position();
+        for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
+            cursor.setPosition(start + static_cast<int>(cut->offset));
+            if (cut->newParagraph) {
+                cursor.insertBlock(continued);
+            } else {
+                cursor.insertText(zeroWidthSpace);
+            }
+            if (batch && (cut - cuts.rbegin()) % 4096 == 0) {
+                batch->throwIfCancelled();
+            }
+        }
+    }
+    cursor.endEditBlock();
+}
+
+// Lays the document out a few paragraphs at a time, so that a cancel is seen on the way.
+void layOut(QTextDocument& document, const BatchContext* batch) {
+    constexpr int paragraphsAtATime = 32;
+    int count = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (++count % paragraphsAtATime == 0) {
+            document.documentLayout()->blockBoundingRect(block);
+            if (batch) {
+                batch->throwIfCancelled();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool isPlainText(const QString& extension) {
@@ -79,7 +162,9 @@ QString officeFormat(const QString& target) {
     return formats.value(target);
 }
 
-void renderPdf(QTextDocument& document, const QString& path) {
+void renderPdf(QTextDocument& document, const QString& path, const BatchContext* batch) {
+    document.setUndoRedoEnabled(false);
+    keepParagraphsShort(document, batch);
     // The PDF writer goes on after a failed write; the file tells us afterwards.
     CheckedFile file(path);
     QPdfWriter writer(&file);
@@ -90,6 +175,7 @@ void renderPdf(QTextDocument& document, const QString& path) {
     document.documentLayout()->setPaintDevice(&writer);
     document.setDocumentMargin(0);
     document.setPageSize(QSizeF(areaWidth, areaHeight));
+    layOut(document, batch);
 
     QPainter painter;
     if (!painter.begin(&writer)) {
@@ -98,6 +184,9 @@ void renderPdf(QTextDocument& document, const QString& path) {
     // The layout decides the page count, so the loop always ends; an empty document has one.
     const int pages = std::max(1, document.pageCount());
     for (int page = 0; page < pages; ++page) {
+        if (batch) {
+            batch->reportProgress(0.5 + 0.5 * page / pages);
+        }
         if (page > 0) {
             writer.newPage();
         }
@@ -116,7 +205,7 @@ void renderPdf(QTextDocument& document, const QString& path) {
     }
 }
 
-void typesetHtml(const QString& html, const QString& pdf) {
+void typesetHtml(const QString& html, const QString& pdf, const BatchContext* batch) {
     QTextDocument document;
     document.setHtml(QString::fromUtf8(readAllOf(html)));
     // LibreOffice marks the first paragraph of some documents with a page break before it,
@@ -125,7 +214,7 @@ void typesetHtml(const QString& html, const QString& pdf) {
     QTextBlockFormat format = start.blockFormat();
     format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
     start.setBlockFormat(format);
-    renderPdf(document, pdf);
+    renderPdf(document, pdf, batch);
 }
 
 Written convert(const ConversionJob& job) {
@@ -133,7 +222,7 @@ Written convert(const ConversionJob& job) {
         QTextDocument document;
         loadPlainText(document, job.source);
         job.batch.reportProgress(0.5);
-        renderPdf(document, job.output.path());
+        renderPdf(document, job.output.path(), &job.batch);
         return job.output.written();
     }
     OfficeWork work(job);

@@ -4,6 +4,7 @@
 #include "converters/TextDecoding.h"
 #include "engine/CheckedFile.h"
 #include "engine/Error.h"
+#include "engine/QuietStandardError.h"
 #include "engine/RouteTable.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -163,6 +164,8 @@ QString officeFormat(const QString& target) {
 }
 
 void renderPdf(QTextDocument& document, const QString& path, const BatchContext* batch) {
+    // The pictures of a document are decoded as it is laid out and drawn.
+    const QuietStandardError quiet;
     document.setUndoRedoEnabled(false);
     keepParagraphsShort(document, batch);
     // The PDF writer goes on after a failed write; the file tells us afterwards.
@@ -207,7 +210,10 @@ void renderPdf(QTextDocument& document, const QString& path, const BatchContext*
 
 void typesetHtml(const QString& html, const QString& pdf, const BatchContext* batch) {
     QTextDocument document;
-    document.setHtml(QString::fromUtf8(readAllOf(html)));
+    {
+        const QuietStandardError quiet;
+        document.setHtml(QString::fromUtf8(readAllOf(html)));
+    }
     // LibreOffice marks the first paragraph of some documents with a page break before it,
     // which would leave the first page blank.
     QTextCursor start(&document);

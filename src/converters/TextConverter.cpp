@@ -105,9 +105,25 @@ std::vector<Cut> cutsIn(const QString& text, bool mayEndParagraph) {
     return cuts;
 }
 
+// The format of the paragraph a piece of a long one continues in, or is continued by: no space
+// or page break between the two, and no first-line indent.
+QTextBlockFormat joined(QTextBlockFormat format, bool continues, bool continued) {
+    QTextFormat::PageBreakFlags breaks = format.pageBreakPolicy();
+    if (continues) {
+        format.setTopMargin(0);
+        format.setTextIndent(0);
+        breaks &= ~QTextFormat::PageBreak_AlwaysBefore;
+    }
+    if (continued) {
+        format.setBottomMargin(0);
+        breaks &= ~QTextFormat::PageBreak_AlwaysAfter;
+    }
+    format.setPageBreakPolicy(breaks);
+    return format;
+}
+
 // Makes every paragraph short enough, and every run breakable enough, for layout and drawing to
-// take time in proportion to the text. Ordinary text is left as it is. A continued paragraph
-// keeps its format, but not its first-line indent or the space above it; a list item is never
+// take time in proportion to the text. Ordinary text is left as it is. A list item is never
 // continued, which would number a new item.
 void keepParagraphsShort(QTextDocument& document, const BatchContext* batch) {
     QTextCursor cursor(&document);
@@ -117,14 +133,16 @@ void keepParagraphsShort(QTextDocument& document, const BatchContext* batch) {
             continue;
         }
         const std::vector<Cut> cuts = cutsIn(block.text(), !block.textList());
-        QTextBlockFormat continued = block.blockFormat();
-        continued.setTopMargin(0);
-        continued.setTextIndent(0);
+        const QTextBlockFormat format = block.blockFormat();
         const int start = block.position();
+        bool lastPiece = true;
         for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
             cursor.setPosition(start + static_cast<int>(cut->offset));
             if (cut->newParagraph) {
-                cursor.insertBlock(continued);
+                cursor.insertBlock(joined(format, true, !lastPiece));
+                lastPiece = false;
+                cursor.movePosition(QTextCursor::PreviousBlock);
+                cursor.setBlockFormat(joined(cursor.blockFormat(), false, true));
             } else {
                 cursor.insertText(zeroWidthSpace);
             }

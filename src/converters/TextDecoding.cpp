@@ -14,10 +14,19 @@ namespace pivana {
 
 namespace {
 
+// Control characters, the C1 ones of 8-bit code pages included, are what bytes of no text, or
+// text read in the wrong encoding, turn into.
 bool isTextCharacter(QChar c) {
     const char16_t u = c.unicode();
-    return u >= 0x20 || u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r' || u == 0x1b;
+    if (u < 0x20) {
+        return u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r' || u == 0x1b;
+    }
+    return u < 0x7f || u > 0x9f;
 }
+
+// The bytes are all there is: a sequence cut off at their end is an error, not one to be
+// continued.
+constexpr QStringDecoder::Flags whole = QStringDecoder::Flag::Stateless;
 
 // The whole of `bytes` in `encoding`, or none where they are not valid in it or hold what no
 // text holds.
@@ -85,7 +94,7 @@ std::optional<QString> wideWithoutMark(const QByteArray& bytes) {
          {QStringDecoder::Utf32LE, QStringDecoder::Utf32BE, QStringDecoder::Utf16LE,
           QStringDecoder::Utf16BE}) {
         if (zerosFit(bytes, encoding)) {
-            if (std::optional<QString> text = strictly(QStringDecoder(encoding), bytes)) {
+            if (std::optional<QString> text = strictly(QStringDecoder(encoding, whole), bytes)) {
                 return text;
             }
         }
@@ -106,8 +115,12 @@ QByteArray detectedEncoding(const QByteArray& bytes) {
     }
     uchardet_data_end(detector.get());
     const QByteArray name(uchardet_get_charset(detector.get()));
-    // Korean's extended code page, by the name Qt knows it.
-    return name == "UHC" ? QByteArray("CP949") : name;
+    // Korean's extended code page, by the name Qt knows it; and Latin-1 as Windows writes it,
+    // with curly quotes and dashes where Latin-1 has control characters (as browsers read it).
+    if (name == "UHC") {
+        return "CP949";
+    }
+    return name == "ISO-8859-1" ? QByteArray("windows-1252") : name;
 }
 
 }  // namespace
@@ -116,7 +129,8 @@ QString decodePlainText(const QByteArray& bytes) {
     for (const Mark& mark : byteOrderMarks) {
         if (bytes.startsWith(mark.bytes)) {
             // The decoder drops the mark.
-            if (std::optional<QString> text = strictly(QStringDecoder(mark.encoding), bytes)) {
+            if (std::optional<QString> text =
+                    strictly(QStringDecoder(mark.encoding, whole), bytes)) {
                 return *text;
             }
             throw Failure(FailureKind::WrongFormat, "not text in the encoding its mark says");
@@ -128,14 +142,23 @@ QString decodePlainText(const QByteArray& bytes) {
         }
         throw Failure(FailureKind::WrongFormat, "NUL bytes in a text file");
     }
-    if (std::optional<QString> text = strictly(QStringDecoder(QStringDecoder::Utf8), bytes)) {
+    // Control bytes are no text in any 8-bit or multi-byte encoding either.
+    if (std::any_of(bytes.cbegin(), bytes.cend(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 && !isTextCharacter(QChar(byte));
+        })) {
+        throw Failure(FailureKind::WrongFormat, "control characters in a text file");
+    }
+    if (std::optional<QString> text =
+            strictly(QStringDecoder(QStringDecoder::Utf8, whole), bytes)) {
         return *text;
     }
     const QByteArray encoding = detectedEncoding(bytes);
     if (encoding.isEmpty()) {
         throw Failure(std::string(unknownEncoding), "no encoding recognised");
     }
-    if (std::optional<QString> text = strictly(QStringDecoder(encoding.constData()), bytes)) {
+    if (std::optional<QString> text =
+            strictly(QStringDecoder(encoding.constData(), whole), bytes)) {
         return *text;
     }
     throw Failure(std::string(unknownEncoding),

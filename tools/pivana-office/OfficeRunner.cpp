@@ -192,10 +192,7 @@ QString writeJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work) {
     for (const OfficeJob& job : jobs) {
         const QString filter = job.exportFilter.section(u':', 0, 0);
         const QString options = job.exportFilter.section(u':', 1);
-        const QStringList fields = {
-            job.source, job.importFilter,
-            job.result, filter,
-            options,    QString::number(static_cast<double>(job.budget.count()) / 1000, 'f', 3)};
+        const QStringList fields = {job.source, job.importFilter, job.result, filter, options};
         if (file.write((fields.join(u'\t') + u'\n').toUtf8()) < 0) {
             throw failure(FailureKind::DiskFull, file.errorString());
         }

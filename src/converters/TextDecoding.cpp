@@ -14,14 +14,15 @@ namespace pivana {
 
 namespace {
 
-// Control characters, the C1 ones of 8-bit code pages included, are what bytes of no text, or
-// text read in the wrong encoding, turn into.
+// Control characters are what bytes of no text turn into.
 bool isTextCharacter(QChar c) {
     const char16_t u = c.unicode();
-    if (u < 0x20) {
-        return u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r' || u == 0x1b;
-    }
-    return u < 0x7f || u > 0x9f;
+    return u >= 0x20 || u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r' || u == 0x1b;
+}
+
+// The C1 control characters, which an 8-bit code page read as the wrong one turns into.
+bool isC1Control(QChar c) {
+    return c.unicode() >= 0x80 && c.unicode() <= 0x9f;
 }
 
 // The bytes are all there is: a sequence cut off at their end is an error, not one to be
@@ -157,8 +158,8 @@ QString decodePlainText(const QByteArray& bytes) {
     if (encoding.isEmpty()) {
         throw Failure(std::string(unknownEncoding), "no encoding recognised");
     }
-    if (std::optional<QString> text =
-            strictly(QStringDecoder(encoding.constData(), whole), bytes)) {
+    if (std::optional<QString> text = strictly(QStringDecoder(encoding.constData(), whole), bytes);
+        text && std::none_of(text->cbegin(), text->cend(), isC1Control)) {
         return *text;
     }
     throw Failure(std::string(unknownEncoding),

@@ -13,6 +13,17 @@ namespace {
 
 using TiffFile = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
 
+// One uncompressed strip of the whole picture, channels interleaved.
+void setPlainStrip(TIFF* t, int width, int height, int bits, int samples) {
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, height);
+}
+
 // A DNG's first directory: the full-size picture, with its camera's identity and an identity
 // colour matrix, in 16-bit samples of `samples` channels.
 TiffFile openDng(const std::string& path, int width, int height, int samples) {
@@ -25,13 +36,7 @@ TiffFile openDng(const std::string& path, int width, int height, int samples) {
     const float colorMatrix[9] = {1.0f, 0, 0, 0, 1.0f, 0, 0, 0, 1.0f};
     const float neutral[3] = {1.0f, 1.0f, 1.0f};
     TIFFSetField(t, TIFFTAG_SUBFILETYPE, 0);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, height);
+    setPlainStrip(t, width, height, 16, samples);
     TIFFSetField(t, TIFFTAG_MAKE, "Pivana");
     TIFFSetField(t, TIFFTAG_MODEL, "Test Camera");
     TIFFSetField(t, TIFFTAG_DNGVERSION, version);
@@ -100,13 +105,7 @@ bool writeLinearDng(const std::string& path, int width, int height, int orientat
         return false;
     }
     TIFFSetField(t, TIFFTAG_SUBFILETYPE, 0);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, height);
+    setPlainStrip(t, width, height, 16, 3);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, 34892);  // linear raw: demosaiced camera colour
     std::vector<uint16_t> row(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
@@ -129,12 +128,8 @@ bool writeTiffCompressedAs(const std::string& path, int scheme) {
         return false;
     }
     TIFF* t = tiff.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 16);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 16);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    setPlainStrip(t, 16, 16, 8, 3);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 16);
     TIFFSetField(t, TIFFTAG_COMPRESSION, scheme);
     std::vector<uint8_t> strip(100, 7);
     return TIFFWriteRawStrip(t, 0, strip.data(), static_cast<tmsize_t>(strip.size())) > 0;
@@ -181,19 +176,13 @@ bool cutDngSensorData(const std::string& path, double fractionLeft) {
 }
 
 bool writeFloatGreyTiffWithoutPhotometric(const std::string& path, int width, int height) {
-    std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(TIFFOpen(path.c_str(), "w"), &TIFFClose);
+    const TiffFile tiff(TIFFOpen(path.c_str(), "w"), &TIFFClose);
     if (!tiff) {
         return false;
     }
     TIFF* t = tiff.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 32);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    setPlainStrip(t, width, height, 32, 1);
     TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, height);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     std::vector<float> row(static_cast<size_t>(width));
     for (int x = 0; x < width; ++x) {
         row[static_cast<size_t>(x)] = static_cast<float>(x) / static_cast<float>(width);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -23,7 +24,7 @@ QString loaderFor(const QString& target) {
     static const QHash<QString, QString> loaders = {
         {"jpg", "jpegload"},   {"jpeg", "jpegload"},   {"png", "pngload"},   {"heic", "heifload"},
         {"avif", "heifload"},  {"exr", "openexrload"}, {"tiff", "tiffload"}, {"gif", "gifload"},
-        {"bmp", "magickload"}, {"psd", "magickload"}};
+        {"bmp", "magickload"}, {"psd", "magickload"},  {"webp", "webpload"}, {"pdf", "pdfload"}};
     return loaders.value(target);
 }
 
@@ -59,6 +60,9 @@ TEST_P(CorpusImages, ConvertToEveryOfferedTarget) {
         }
         const ImageFacts facts = probe(output);
         EXPECT_EQ(facts.loader, loaderFor(target));
+        if (target == "pdf") {
+            continue;  // a page of the picture's size in points, not pixels
+        }
         // JPEG and TIFF keep the orientation tag and the stored pixels.
         const bool stored = (target == "jpg" || target == "tiff") && facts.orientation >= 5;
         EXPECT_EQ(stored ? facts.height : facts.width, GetParam().width);
@@ -174,6 +178,80 @@ TEST_F(ImageConversion, JpegQualityChangesTheFileSize) {
               (QStringList{"--to", "jpeg", "--quality", "85", "/in", "/out"}));
     EXPECT_EQ(ImageConverter::toolArguments("heic", 85, "/in", "/out"),
               (QStringList{"--to", "heic", "/in", "/out"}));
+}
+
+TEST_F(ImageConversion, WebpIsLossyAtTheQualitySettingAndKeepsMetadata) {
+    const QString source = dir.path("photo.png");
+    saveImage(noise(400, 300), source);
+    settings.jpgQuality = 30;
+    const qint64 small = QFileInfo(convertOne(source, "webp")).size();
+    settings.jpgQuality = 95;
+    const qint64 large = QFileInfo(convertOne(source, "webp")).size();
+    EXPECT_GT(large, small * 2);
+    EXPECT_EQ(ImageConverter::toolArguments("webp", 72.9, "/in.png", "/out.webp"),
+              (QStringList{"--to", "webp", "--quality", "72", "/in.png", "/out.webp"}));
+
+    if (const QString camera = corpusCopy("image/jpg-camera-exif.jpg"); !camera.isEmpty()) {
+        const vips::VImage webp =
+            vips::VImage::new_from_file(QFile::encodeName(convertOne(camera, "webp")).constData());
+        EXPECT_NE(webp.get_typeof(VIPS_META_EXIF_NAME), 0) << "EXIF kept";
+    }
+}
+
+namespace {
+
+// The pages of a PDF as pdfinfo gives them: "W x H" in points, and how far each is turned.
+QStringList pageSizes(const QString& pdf) {
+    const ProgramRun info = runBinary("/usr/bin/pdfinfo", {"-f", "1", "-l", "99", pdf});
+    QStringList pages;
+    for (const QString& line : info.out.split('\n')) {
+        const QStringList words = line.simplified().split(' ');
+        if (words.size() >= 6 && words[0] == "Page" && words[2] == "size:") {
+            pages << words[3] + " x " + words[5];
+        } else if (words.size() == 4 && words[0] == "Page" && words[2] == "rot:" &&
+                   words[3] != "0") {
+            pages.last() += " turned " + words[3];
+        }
+    }
+    return pages;
+}
+
+}  // namespace
+
+TEST_F(ImageConversion, PicturesBecomeOnePdfAPageEachInBatchOrder) {
+    const QString photo = dir.path("trip 1.jpg");
+    saveImage(noise(64, 48), photo);
+    const QByteArray photoBytes = readAll(photo);
+    const QString turned = dir.path("trip 2.jpg");
+    writeOrientedJpeg(turned, 60, 20, 6);
+    const QString broken = dir.write("trip 3.png", "\x89PNG\r\n\x1a\nnot really");
+    const QString deep = dir.path("trip 4.png");
+    saveImage(gradient(30, 40, true, true), deep);
+    settings.replaceOriginal = true;
+    const ConversionResult result = run({photo, turned, broken, deep}, "pdf");
+
+    const QString pdf = dir.path("trip 1.pdf");
+    EXPECT_EQ(result.succeeded, (QStringList{photo, turned, deep}));
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(result.failed[0].path, broken);
+    EXPECT_EQ(cleanReason(result.failed[0].error),
+              "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(result.writtenFiles(), QStringList{pdf});
+    EXPECT_EQ(pageSizes(pdf), (QStringList{"64 x 48", "60 x 20 turned 90", "30 x 40"}));
+    EXPECT_TRUE(readAll(pdf).contains(photoBytes)) << "the JPEG goes in as it is";
+    // The pictures the PDF holds are gone; the one it could not read stays.
+    EXPECT_EQ(entries(dir.root()), (QStringList{"trip 1.pdf", "trip 3.png"}));
+    // The transparent side stays transparent, and 16-bit samples stay 16-bit.
+    const ProgramRun images = runBinary("/usr/bin/pdfimages", {"-list", pdf});
+    EXPECT_TRUE(images.out.contains(QRegularExpression("smask +30 +40 +gray +1 +16")))
+        << images.out;
+
+    // With no picture it can read, there is no PDF at all.
+    const QString junk = dir.write("junk.jpg", "\xff\xd8\xff\xe0 cut short");
+    const ConversionResult none = run({broken, junk}, "pdf");
+    EXPECT_TRUE(none.succeeded.isEmpty());
+    EXPECT_EQ(none.failed.size(), 2u);
+    EXPECT_EQ(entries(dir.root()), (QStringList{"junk.jpg", "trip 1.pdf", "trip 3.png"}));
 }
 
 TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {

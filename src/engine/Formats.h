@@ -33,10 +33,11 @@ struct MovieContainer {
 
 /// The audio targets, in the panel's order.
 inline constexpr std::array audioEncodings = {
-    AudioEncoding{"m4a", "aac", "ipod", true, true, 8000, 512000},
+    // FFmpeg's AAC encoder brings a rate within what its frames hold by itself.
+    AudioEncoding{"m4a", "aac", "ipod", true, true, 8000, 1000000},
     AudioEncoding{"wav", "pcm_s16le", "wav", false, false},
     AudioEncoding{"aiff", "pcm_s16be", "aiff", false, true},
-    AudioEncoding{"aac", "aac", "adts", true, false, 8000, 512000},
+    AudioEncoding{"aac", "aac", "adts", true, false, 8000, 1000000},
     AudioEncoding{"flac", "flac", "flac", false, true},
     // LAME writes MPEG-1 layer III up to 320 kbit/s; Opus carries up to 256 kbit/s a channel.
     AudioEncoding{"mp3", "libmp3lame", "mp3", true, true, 8000, 320000},

@@ -86,7 +86,7 @@ std::vector<std::optional<Error>> convertTogether(const std::vector<DocumentJob>
                                                   const QString& target, const SettingsSnapshot&) {
     std::vector<std::optional<Error>> outcomes(pictures.size());
     std::vector<bool> reported(pictures.size(), false);
-    QStringList arguments = {QStringLiteral("--to"), target};
+    QStringList arguments = {QStringLiteral("--to"), target, QStringLiteral("--")};
     for (const DocumentJob& picture : pictures) {
         arguments << picture.source;
     }

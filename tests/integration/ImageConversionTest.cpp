@@ -239,12 +239,16 @@ TEST_F(ImageConversion, PicturesBecomeOnePdfAPageEachInBatchOrder) {
     EXPECT_TRUE(images.out.contains(QRegularExpression("smask +30 +40 +gray +1 +16")))
         << images.out;
 
-    // With no picture it can read, there is no PDF at all.
+    // With no picture it can read, there is no PDF at all. A JPEG cut short is not put in as it
+    // is: it would show grey where its data ends.
     const QString junk = dir.write("junk.jpg", "\xff\xd8\xff\xe0 cut short");
-    const ConversionResult none = run({broken, junk}, "pdf");
+    const QString cut = dir.write("cut.jpg", photoBytes.left(photoBytes.size() / 2));
+    const ConversionResult none = run({broken, junk, cut}, "pdf");
     EXPECT_TRUE(none.succeeded.isEmpty());
-    EXPECT_EQ(none.failed.size(), 2u);
-    EXPECT_EQ(entries(dir.root()), (QStringList{"junk.jpg", "trip 1.pdf", "trip 3.png"}));
+    ASSERT_EQ(none.failed.size(), 3u);
+    EXPECT_EQ(cleanReason(none.failed[2].error), "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(entries(dir.root()),
+              (QStringList{"cut.jpg", "junk.jpg", "trip 1.pdf", "trip 3.png"}));
 }
 
 TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {

@@ -263,6 +263,17 @@ private:
     z_stream m_stream{};
 };
 
+// Whether an ICC profile describes colours of this many components ('GRAY', 'RGB ', 'CMYK' at
+// byte 16 of its header); a profile that does not fit the pixels is left out.
+bool profileFits(const void* profile, size_t size, int components) {
+    if (size < 20) {
+        return false;
+    }
+    const std::string space(static_cast<const char*>(profile) + 16, 4);
+    return (components == 1 && space == "GRAY") || (components == 3 && space == "RGB ") ||
+           (components == 4 && space == "CMYK");
+}
+
 std::string colourSpace(PdfFile& pdf, const VImage& image, int components) {
     const char* device = components == 1   ? "/DeviceGray"
                          : components == 4 ? "/DeviceCMYK"
@@ -272,6 +283,9 @@ std::string colourSpace(PdfFile& pdf, const VImage& image, int components) {
     }
     size_t size = 0;
     const void* profile = image.get_blob(VIPS_META_ICC_NAME, &size);
+    if (!profileFits(profile, size, components)) {
+        return device;
+    }
     const int object = pdf.reserve();
     pdf.stream(
         object,
@@ -369,6 +383,10 @@ Placed placePixels(PdfFile& pdf, const VImage& source) {
     }
     const bool alpha = image.has_alpha();
     const int colours = image.bands() - (alpha ? 1 : 0);
+    if (colours != 1 && colours != 3) {
+        throw Failure(FailureKind::WrongFormat,
+                      "pictures of " + std::to_string(colours) + " colour channels");
+    }
     const std::string bits = image.format() == VIPS_FORMAT_USHORT ? "16" : "8";
     const std::string size = "/Width " + std::to_string(image.width()) + " /Height " +
                              std::to_string(image.height()) + " /BitsPerComponent " + bits;

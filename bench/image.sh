@@ -8,17 +8,7 @@ CONVERT=/usr/bin/convert
 
 # Inputs: a 12-megapixel photo-like picture, its PNG, a HEIC (the corpus iPhone photo when
 # present), a 24-megapixel DNG and an SVG.
-vips gaussnoise "$WORK/noise.v" 4000 3000 --sigma 18 --mean 0
-vips bandjoin "$WORK/noise.v $WORK/noise.v $WORK/noise.v" "$WORK/noise3.v"
-if [ -f "$CORPUS/image/jpeg-photo-1920x1080.jpeg" ]; then
-    vips resize "$CORPUS/image/jpeg-photo-1920x1080.jpeg" "$WORK/base.v" 2.0834
-    vips extract_area "$WORK/base.v" "$WORK/base2.v" 0 0 4000 2250
-    vips embed "$WORK/base2.v" "$WORK/base3.v" 0 0 4000 3000 --extend mirror
-    vips add "$WORK/base3.v" "$WORK/noise3.v" "$WORK/sum.v"
-    vips cast "$WORK/sum.v" "$WORK/photo.v" uchar
-else
-    vips linear "$WORK/noise3.v" "$WORK/photo.v" 1 128 --uchar
-fi
+make_photo "$WORK/photo.v"
 vips copy "$WORK/photo.v" "$WORK/photo.jpg[Q=90]"
 vips copy "$WORK/photo.v" "$WORK/photo.png"
 if [ -f "$CORPUS/image/heic-iphone11pro.heic" ]; then

@@ -17,12 +17,16 @@ PACKAGES=(
   qml6-module-qtquick-dialogs libxcb1-dev libxcb-xinput-dev
   # PDF pages, drawn by pivana-image
   libpoppler-glib-dev
+  # pictures into one PDF: pivana-image deflates their pixels
+  zlib1g-dev
   # documents and presentations
   libreoffice-writer-nogui libreoffice-impress-nogui python3-uno
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
   time libraw-bin
+  # benchmark: pictures into one PDF
+  img2pdf
   # an icon theme with one-colour symbols, which the dark look of the end-to-end tests uses
   adwaita-icon-theme
   # the package and its metadata: cpack's dependency scan and the validators

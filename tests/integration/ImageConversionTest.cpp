@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <random>
 
@@ -25,7 +26,7 @@ QString loaderFor(const QString& target) {
     static const QHash<QString, QString> loaders = {
         {"jpg", "jpegload"},   {"jpeg", "jpegload"},   {"png", "pngload"},   {"heic", "heifload"},
         {"avif", "heifload"},  {"exr", "openexrload"}, {"tiff", "tiffload"}, {"gif", "gifload"},
-        {"bmp", "magickload"}, {"psd", "magickload"}};
+        {"bmp", "magickload"}, {"psd", "magickload"},  {"webp", "webpload"}, {"pdf", "pdfload"}};
     return loaders.value(target);
 }
 
@@ -61,6 +62,9 @@ TEST_P(CorpusImages, ConvertToEveryOfferedTarget) {
         }
         const ImageFacts facts = probe(output);
         EXPECT_EQ(facts.loader, loaderFor(target));
+        if (target == "pdf") {
+            continue;  // a page of the picture's size in points, not pixels
+        }
         // JPEG and TIFF keep the orientation tag and the stored pixels.
         const bool stored = (target == "jpg" || target == "tiff") && facts.orientation >= 5;
         EXPECT_EQ(stored ? facts.height : facts.width, GetParam().width);
@@ -202,20 +206,91 @@ TEST_F(ImageConversion, CameraRawDevelopsAsLibRawsOwnDeveloperDoes) {
     EXPECT_EQ(probe(dir.path("linear.png")).width, 200) << "shown upright";
 }
 
-TEST_F(ImageConversion, JpegQualityChangesTheFileSize) {
+// JPEG and WebP are lossy at the quality setting; WebP keeps the picture's metadata.
+TEST_F(ImageConversion, QualitySettingChangesTheFileSize) {
     const QString source = dir.path("photo.png");
     saveImage(noise(400, 300), source);
-    settings.jpgQuality = 30.9;
-    const qint64 small = QFileInfo(convertOne(source, "jpg")).size();
-    settings.jpgQuality = 95;
-    const qint64 large = QFileInfo(convertOne(source, "jpg")).size();
-    EXPECT_GT(large, small * 2);
+    for (const QString target : {"jpg", "webp"}) {
+        settings.jpgQuality = 30.9;
+        const qint64 small = QFileInfo(convertOne(source, target)).size();
+        settings.jpgQuality = 95;
+        const qint64 large = QFileInfo(convertOne(source, target)).size();
+        EXPECT_GT(large, small * 2) << target;
+    }
     EXPECT_EQ(ImageConverter::toolArguments("jpg", 72.9, "/in.png", "/out.jpg"),
               (QStringList{"--to", "jpg", "--quality", "72", "/in.png", "/out.jpg"}));
     EXPECT_EQ(ImageConverter::toolArguments("jpeg", 85, "/in", "/out"),
               (QStringList{"--to", "jpeg", "--quality", "85", "/in", "/out"}));
+    EXPECT_EQ(ImageConverter::toolArguments("webp", 85, "/in", "/out"),
+              (QStringList{"--to", "webp", "--quality", "85", "/in", "/out"}));
     EXPECT_EQ(ImageConverter::toolArguments("heic", 85, "/in", "/out"),
               (QStringList{"--to", "heic", "/in", "/out"}));
+
+    if (const QString camera = corpusCopy("image/jpg-camera-exif.jpg"); !camera.isEmpty()) {
+        const vips::VImage webp =
+            vips::VImage::new_from_file(QFile::encodeName(convertOne(camera, "webp")).constData());
+        EXPECT_NE(webp.get_typeof(VIPS_META_EXIF_NAME), 0) << "EXIF kept";
+    }
+}
+
+namespace {
+
+// The pages of a PDF as pdfinfo gives them: "W x H" in points, and how far each is turned.
+QStringList pageSizes(const QString& pdf) {
+    const ProgramRun info = runBinary("/usr/bin/pdfinfo", {"-f", "1", "-l", "99", pdf});
+    QStringList pages;
+    for (const QString& line : info.out.split('\n')) {
+        const QStringList words = line.simplified().split(' ');
+        if (words.size() >= 6 && words[0] == "Page" && words[2] == "size:") {
+            pages << words[3] + " x " + words[5];
+        } else if (words.size() == 4 && words[0] == "Page" && words[2] == "rot:" &&
+                   words[3] != "0") {
+            pages.last() += " turned " + words[3];
+        }
+    }
+    return pages;
+}
+
+}  // namespace
+
+TEST_F(ImageConversion, PicturesBecomeOnePdfAPageEachInBatchOrder) {
+    const QString photo = dir.path("trip 1.jpg");
+    saveImage(noise(64, 48), photo);
+    const QByteArray photoBytes = readAll(photo);
+    const QString turned = dir.path("trip 2.jpg");
+    writeOrientedJpeg(turned, 60, 20, 6);
+    const QString broken = dir.write("trip 3.png", "\x89PNG\r\n\x1a\nnot really");
+    const QString deep = dir.path("trip 4.png");
+    saveImage(gradient(30, 40, true, true), deep);
+    settings.replaceOriginal = true;
+    const ConversionResult result = run({photo, turned, broken, deep}, "pdf");
+
+    const QString pdf = dir.path("trip 1.pdf");
+    EXPECT_EQ(result.succeeded, (QStringList{photo, turned, deep}));
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(result.failed[0].path, broken);
+    EXPECT_EQ(cleanReason(result.failed[0].error),
+              "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(result.writtenFiles(), QStringList{pdf});
+    EXPECT_EQ(pageSizes(pdf), (QStringList{"64 x 48", "60 x 20 turned 90", "30 x 40"}));
+    EXPECT_TRUE(readAll(pdf).contains(photoBytes)) << "the JPEG goes in as it is";
+    // The pictures the PDF holds are gone; the one it could not read stays.
+    EXPECT_EQ(entries(dir.root()), (QStringList{"trip 1.pdf", "trip 3.png"}));
+    // The transparent side stays transparent, and 16-bit samples stay 16-bit.
+    const ProgramRun images = runBinary("/usr/bin/pdfimages", {"-list", pdf});
+    EXPECT_TRUE(images.out.contains(QRegularExpression("smask +30 +40 +gray +1 +16")))
+        << images.out;
+
+    // With no picture it can read, there is no PDF at all. A JPEG cut short is not put in as it
+    // is: it would show grey where its data ends.
+    const QString junk = dir.write("junk.jpg", "\xff\xd8\xff\xe0 cut short");
+    const QString cut = dir.write("cut.jpg", photoBytes.left(photoBytes.size() / 2));
+    const ConversionResult none = run({broken, junk, cut}, "pdf");
+    EXPECT_TRUE(none.succeeded.isEmpty());
+    ASSERT_EQ(none.failed.size(), 3u);
+    EXPECT_EQ(cleanReason(none.failed[2].error), "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(entries(dir.root()),
+              (QStringList{"cut.jpg", "junk.jpg", "trip 1.pdf", "trip 3.png"}));
 }
 
 TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {

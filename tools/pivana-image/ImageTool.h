@@ -2,8 +2,10 @@
 
 #include "common/ToolFailure.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 #include <vips/vips8>
 
 namespace pivana::image {
@@ -12,11 +14,13 @@ using tools::writingFailure;
 
 /// What a command line asks for: `--to FORMAT [--quality N] [--pages] INPUT OUTPUT`.
 struct Request {
-    std::string format;  ///< jpeg (for jpg too) png heic avif exr tiff gif bmp psd
-    int quality = 85;    ///< JPEG quality, 1 to 100
+    std::string format;  ///< jpeg (for jpg too) png heic avif exr tiff gif bmp psd webp pdf
+    int quality = 85;    ///< JPEG and WebP quality, 1 to 100
     bool pages = false;  ///< every page of a PDF, into the folder OUTPUT
     std::string input;
     std::string output;
+    /// With pdf: every input, a page each, in order (`input` is the first).
+    std::vector<std::string> pictures;
 };
 
 /// How to run the tool, for a command line it does not understand.
@@ -98,6 +102,22 @@ void renderPages(const Request& request);
 /// assume (min-is-black for grey, RGB for three or more samples), or none when the file needs
 /// no repair. The copy has no name in any folder and vanishes with the returned handle.
 std::shared_ptr<void> repairedTiff(const std::string& path, std::string& readablePath);
+
+/// Hands `use` any picture the tool reads: an SVG drawn, everything else opened by `load`. A TIFF
+/// of a layout libvips does not read (which it may find out only once `use` decodes the pixels,
+/// failing with a `Failure`) is handed over again, read through ImageMagick.
+void withPicture(const std::string& path, const std::function<void(const vips::VImage&)>& use);
+
+/// The image upright, in sRGB or grey (its profile kept), 8 or 16 bits as the source has them,
+/// alpha kept: pixels for a target that stores them without loss.
+vips::VImage pixelsForLosslessTarget(const vips::VImage& image);
+
+/// Writes `request.pictures` into one PDF at `path`, a page each at the picture's size, in
+/// order: JPEGs as they are, the others without loss. A picture that cannot be read is left out
+/// and reported on standard output as "N failed SENTENCE" (N counting from 1); "progress F"
+/// lines go there too when PIVANA_PROGRESS is set. Throws when no picture could be read, or the
+/// PDF could not be written.
+void writePictureDocument(const Request& request, const std::string& path);
 
 /// Converts the image to what the target format can hold and writes it to `path`.
 void save(vips::VImage image, const Request& request, const std::string& path);

@@ -14,7 +14,8 @@ vips copy "$WORK/photo.v" "$WORK/photo.png"
 if [ -f "$CORPUS/image/heic-iphone11pro.heic" ]; then
     cp "$CORPUS/image/heic-iphone11pro.heic" "$WORK/photo.heic"
 else
-    vips copy "$WORK/photo.v" "$WORK/photo.heic"
+    # Written by pivana-image: Debian 12's vips cannot save HEIC on libheif 1.18 and later.
+    "$BIN/pivana-image" --to heic "$WORK/photo.png" "$WORK/photo.heic"
 fi
 "$BIN/pivana-bench-fixtures" dng "$WORK/photo.dng" 6000 4000
 cat > "$WORK/drawing.svg" <<'SVG'
@@ -43,6 +44,12 @@ run_case() {
 run_case "jpg to png, 12 MP" "$WORK/photo.jpg" png png png
 run_case "png to jpg, 12 MP" "$WORK/photo.png" jpg jpg "jpg[Q=85]"
 run_case "heic to jpg, 12 MP" "$WORK/photo.heic" jpg jpg "jpg[Q=85]"
+# A photo from iOS 18 and later, with its HDR gain map and tone map: only libheif 1.18 and
+# later read it.
+if [ -f "$CORPUS/image/heic-iphone15pro-ios26.heic" ]; then
+    cp "$CORPUS/image/heic-iphone15pro-ios26.heic" "$WORK/iphone.heic"
+    run_case "iPhone heic with gain map to jpg, 12 MP" "$WORK/iphone.heic" jpg jpg "jpg[Q=85]"
+fi
 
 # libvips cannot develop RAW (it reads the mosaic as a grey TIFF): LibRaw's own command-line
 # developer is the floor, writing an uncompressed TIFF, and the pipe through cjpeg-like

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <random>
+
 using namespace pivana;
 using namespace pivana::test;
 
@@ -82,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CorpusCase{"jpg-exif-orientation-6-landscape.jpg", 1800, 1200, false},
                     CorpusCase{"jpg-cmyk-adobe.jpg", 100, 100, false},
                     CorpusCase{"jpg-camera-exif.jpg", 480, 360, false},
+                    CorpusCase{"jpg-hdr-gainmap-mpf.jpg", 400, 300, false},
                     CorpusCase{"png-rgba-alpha.png", 200, 150, true},
                     CorpusCase{"png-16bit-rgb.png", 900, 600, false},
                     CorpusCase{"png-palette-trns.png", 64, 64, true},
@@ -148,11 +151,21 @@ TEST_F(ImageConversion, GeneratedPicturesKeepWhatTheTargetCanHold) {
     }
 }
 
-TEST_F(ImageConversion, CameraRawDevelopsAtFullSize) {
-    const QString dng = dir.path("IMG_0001.DNG");
-    writeDng(dng, 256, 192);
+// The mean of each channel, on a 16-bit scale.
+std::vector<double> channelMeans(const QString& path) {
+    const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(path).constData());
+    std::vector<double> means;
+    for (int band = 0; band < image.bands(); ++band) {
+        means.push_back(image[band].avg());
+    }
+    return means;
+}
+
+TEST_F(ImageConversion, CameraRawDevelopsAsLibRawsOwnDeveloperDoes) {
+    const QString bayer = dir.path("IMG_0001.DNG");
+    writeDng(bayer, 256, 192);
     for (const QString target : {"jpg", "png", "tiff"}) {
-        const ImageFacts facts = probe(convertOne(dng, target));
+        const ImageFacts facts = probe(convertOne(bayer, target));
         EXPECT_EQ(facts.width, 256);
         EXPECT_EQ(facts.height, 192);
         EXPECT_EQ(facts.bands, 3);
@@ -162,6 +175,35 @@ TEST_F(ImageConversion, CameraRawDevelopsAtFullSize) {
         vips::VImage::new_from_file(QFile::encodeName(dir.path("IMG_0001.png")).constData());
     EXPECT_GT(png.extract_area(240, 96, 8, 8)[0].avg(),
               png.extract_area(8, 96, 8, 8)[0].avg() + 30);
+
+    // A linear DNG, turned a quarter, and a complete camera file (when the corpus is there):
+    // upright, at LibRaw's size and in dcraw_emu's colour, to 16-bit PNG as it writes 16-bit TIFF.
+    const QString linear = dir.path("linear.dng");
+    ASSERT_TRUE(writeLinearDng(QFile::encodeName(linear).toStdString(), 300, 200, 6));
+    QStringList raws = {linear};
+    if (const QString camera = corpusCopy("raw/dng-canon550d-magiclantern-colorchart.dng");
+        !camera.isEmpty()) {
+        raws << camera;
+    }
+    for (const QString& raw : raws) {
+        SCOPED_TRACE(QFileInfo(raw).fileName().toStdString());
+        const QString reference = raw + ".dcraw.tiff";
+        const ProcessOutcome developed =
+            runProcess("/usr/bin/dcraw_emu", {"-w", "-o", "1", "-6", "-T", "-Z", reference, raw});
+        ASSERT_EQ(developed.exitStatus, 0) << developed.standardError.toStdString();
+        const ImageFacts expected = probe(reference);
+        const ImageFacts ours = probe(convertOne(raw, "png"));
+        EXPECT_EQ(std::tuple(ours.width, ours.height), std::tuple(expected.width, expected.height));
+        const std::vector<double> theirs = channelMeans(reference);
+        const std::vector<double> mine =
+            channelMeans(QFileInfo(raw).path() + "/" + QFileInfo(raw).completeBaseName() + ".png");
+        ASSERT_EQ(mine.size(), 3u);
+        for (size_t band = 0; band < 3; ++band) {
+            EXPECT_GT(mine[band], 3000.0) << "not black, band " << band;
+            EXPECT_NEAR(mine[band], theirs[band], 300.0) << "band " << band;
+        }
+    }
+    EXPECT_EQ(probe(dir.path("linear.png")).width, 200) << "shown upright";
 }
 
 // JPEG and WebP are lossy at the quality setting; WebP keeps the picture's metadata.
@@ -444,6 +486,64 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"tiffWithoutADirectory", "scan.png",
                              QByteArray("II*\0\x08\0\0\0\xff\xff", 10), notThisFormat}),
     [](const testing::TestParamInfo<BadInput>& row) { return std::string(row.param.name); });
+
+// The newest phones add an HDR gain map and a tone map to the photo; the photo itself converts,
+// upright, with the date it was taken.
+TEST_F(ImageConversion, PhotosFromCurrentIPhonesConvertUprightWithTheirCaptureDate) {
+    const QString photo = corpusCopy("image/heic-iphone15pro-ios26.heic");
+    if (photo.isEmpty()) {
+        GTEST_SKIP() << "corpus absent";
+    }
+    for (const QString target : {"jpg", "png"}) {
+        SCOPED_TRACE(target.toStdString());
+        const QString output = convertOne(photo, target);
+        const ImageFacts facts = probe(output);
+        EXPECT_EQ(std::tuple(facts.width, facts.height, facts.orientation),
+                  std::tuple(3024, 4032, 1));
+        const vips::VImage image =
+            vips::VImage::new_from_file(QFile::encodeName(output).constData());
+        ASSERT_NE(image.get_typeof("exif-ifd2-DateTimeOriginal"), 0u);
+        EXPECT_TRUE(QString(image.get_string("exif-ifd2-DateTimeOriginal"))
+                        .startsWith("2025:10:28 14:20:22"));
+        EXPECT_NE(image.get_typeof(VIPS_META_ICC_NAME), 0u);
+    }
+}
+
+// A decoder that meets corrupt picture data fails the file; one that meets a harmless quirk
+// does not; a well-formed file in a variant the libraries lack is not called damaged.
+TEST_F(ImageConversion, ReasonsTellDamagedFromUnreadable) {
+    const QString damagedReason = QString("pivana-image: ") + damaged;
+    VipsBlob* blob = gradient(640, 480).jpegsave_buffer();
+    size_t size = 0;
+    const auto* data = static_cast<const char*>(vips_blob_get(blob, &size));
+    const QByteArray jpeg(data, static_cast<qsizetype>(size));
+    vips_area_unref(VIPS_AREA(blob));
+
+    // Everything after the first kilobyte replaced by random bytes.
+    std::mt19937 random(2211);
+    auto withRandomBody = [&random](QByteArray bytes) {
+        for (qsizetype at = 1024; at < bytes.size(); ++at) {
+            bytes[at] = static_cast<char>(random() & 0xff);
+        }
+        return bytes;
+    };
+    for (int variant = 0; variant < 8; ++variant) {
+        const QString badJpeg = dir.write(QString("body%1.jpg").arg(variant), withRandomBody(jpeg));
+        EXPECT_EQ(reasonFor(badJpeg, "png"), damagedReason) << variant;
+    }
+    EXPECT_EQ(entries(dir.root()).filter(".png"), QStringList());
+
+    // Padding before the end marker, as some cameras write: libjpeg warns, nothing is lost.
+    QByteArray padded = jpeg;
+    padded.insert(padded.size() - 2, QByteArray(16, '\0'));
+    const QString quirk = dir.write("padded.jpg", padded);
+    EXPECT_EQ(probe(convertOne(quirk, "png")).width, 640);
+
+    const QString jpeg2000 = dir.path("slide.tiff");
+    ASSERT_TRUE(writeTiffCompressedAs(QFile::encodeName(jpeg2000).toStdString(), 34712));
+    EXPECT_EQ(reasonFor(jpeg2000, "png"),
+              "pivana-image: The file uses a feature that the installed libraries cannot read");
+}
 
 TEST_F(ImageConversion, HugeDimensionsAreRefusedBeforeDecoding) {
     const QString bomb = dir.path("bomb.png");

@@ -52,6 +52,18 @@ void checkRegularFile(const std::string& path);
 /// `Failure` for unreadable, empty, mislabelled or oversized input.
 Picture load(const std::string& path, bool viaImageMagick = false);
 
+/// The failure as it should be told: a `Damaged` one whose library's words say that the file is
+/// a variant the library was built without says so instead.
+Failure truthful(const Failure& failure);
+
+/// Keeps libvips' warnings off standard error (they would break the one-line report), noting
+/// those that say part of a picture could not be decoded.
+void watchDecoderWarnings();
+
+/// Throws `Damaged` when part of the picture could not be decoded, or a decoder warned, while the
+/// picture was read, that its data is corrupt.
+void checkDecodedCleanly();
+
 /// Develops a camera RAW file; refuses one whose sensor data is missing or cut short.
 vips::VImage loadRaw(const std::string& path);
 

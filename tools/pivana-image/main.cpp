@@ -58,9 +58,13 @@ void withPicture(const std::string& path, const std::function<void(const vips::V
         use(rasterizeSvg(path));
         return;
     }
+    // What the decoders say of this picture alone.
+    vips_error_clear();
     try {
         const Picture picture = load(path);
         use(picture.image);
+        // The pixels are decoded while `use` reads them.
+        checkDecodedCleanly();
     } catch (const Failure& error) {
         // libvips reads most TIFF layouts, not all (tiled with separate planes, for one), and
         // may find out only as it decodes the pixels; ImageMagick reads those.
@@ -80,10 +84,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start libvips: %s\n", pivana::media::takeVipsError().c_str());
         return 2;
     }
-    // Library warnings would break the one-line error report; failures are reported by value.
-    g_log_set_handler(
-        "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
-        nullptr);
+    pivana::image::watchDecoderWarnings();
     // Keep the processing cache small: each run converts exactly one file.
     vips_cache_set_max(0);
 
@@ -111,10 +112,14 @@ int main(int argc, char** argv) {
     try {
         convert(request, output.path());
     } catch (const Failure& error) {
-        pivana::tools::reportFailure(error.sentence(), error.detail());
+        const Failure told = pivana::image::truthful(error);
+        pivana::tools::reportFailure(told.sentence(), told.detail());
         return 1;
     } catch (const vips::VError&) {
-        return fail(FailureKind::Damaged, pivana::media::takeVipsError());
+        const Failure told =
+            pivana::image::truthful(Failure(FailureKind::Damaged, pivana::media::takeVipsError()));
+        pivana::tools::reportFailure(told.sentence(), told.detail());
+        return 1;
     }
     if (const std::string reason = output.commit(); !reason.empty()) {
         return fail(pivana::image::writingFailure(errno), reason);

@@ -34,7 +34,7 @@ struct CommandLine : testing::Test {
 TEST_F(CommandLine, ListsTheCommonTargetsOfABatch) {
     const ProgramRun run = pivana({"--targets", "a.jpg", "b.png"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "heic avif exr tiff gif bmp psd\n");
+    EXPECT_EQ(run.out, "heic avif exr tiff gif bmp psd webp pdf\n");
 }
 
 TEST_F(CommandLine, ExplainsWhyNothingCanBeOffered) {

@@ -94,7 +94,8 @@ protected:
             const ProcessOutcome outcome = runProcess(program, arguments);
             return outcome.exitStatus == 0 && outcome.standardError.trimmed().isEmpty();
         };
-        if (QStringList{"mp4", "mov", "m4v", "m4a", "aac", "wav", "aiff", "flac", "mp3", "gif"}
+        if (QStringList{"mp4", "mov", "m4v", "webm", "m4a", "aac", "wav", "aiff", "flac", "mp3",
+                        "opus", "gif"}
                 .contains(extension)) {
             return runs("/usr/bin/ffmpeg", {"-v", "error", "-i", output, "-f", "null", "-"});
         }

@@ -22,6 +22,8 @@ PACKAGES=(
   # documents and presentations
   libreoffice-writer-nogui libreoffice-impress-nogui python3-uno
   fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wqy-microhei
+  # the encoding of plain-text and Markdown sources
+  libuchardet-dev
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
   time libraw-bin

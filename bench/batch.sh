@@ -14,7 +14,9 @@ else
     vips gaussnoise "$WORK/noise.v" 4000 3000 --sigma 30 --mean 128
     vips bandjoin "$WORK/noise.v $WORK/noise.v $WORK/noise.v" "$WORK/noise3.v"
     vips cast "$WORK/noise3.v" "$WORK/photo.v" uchar
-    vips copy "$WORK/photo.v" "$WORK/photo.heic"
+    # Written by pivana-image: Debian 12's vips cannot save HEIC on libheif 1.18 and later.
+    vips copy "$WORK/photo.v" "$WORK/photo.png"
+    "$BIN/pivana-image" --to heic "$WORK/photo.png" "$WORK/photo.heic"
 fi
 for i in $(seq -w 1 20); do cp "$WORK/photo.heic" "$WORK/photos/IMG_00$i.heic"; done
 cores=$(nproc)

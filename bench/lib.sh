@@ -47,3 +47,18 @@ ratio() {
 
 # row2 LABEL OURS OTHER: a row with both cells and Pivana's ratio to the other.
 row2() { echo "| $1 | $(cell "$2") | $(cell "$3") | $(ratio "$2" "$3") |"; }
+
+# make_photo OUT.v: a 12-megapixel photo-like picture, from the corpus photo when present.
+make_photo() {
+    vips gaussnoise "$WORK/noise.v" 4000 3000 --sigma 18 --mean 0
+    vips bandjoin "$WORK/noise.v $WORK/noise.v $WORK/noise.v" "$WORK/noise3.v"
+    if [ -f "$CORPUS/image/jpeg-photo-1920x1080.jpeg" ]; then
+        vips resize "$CORPUS/image/jpeg-photo-1920x1080.jpeg" "$WORK/base.v" 2.0834
+        vips extract_area "$WORK/base.v" "$WORK/base2.v" 0 0 4000 2250
+        vips embed "$WORK/base2.v" "$WORK/base3.v" 0 0 4000 3000 --extend mirror
+        vips add "$WORK/base3.v" "$WORK/noise3.v" "$WORK/sum.v"
+        vips cast "$WORK/sum.v" "$1" uchar
+    else
+        vips linear "$WORK/noise3.v" "$1" 1 128 --uchar
+    fi
+}

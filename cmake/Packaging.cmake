@@ -23,6 +23,9 @@ set(PIVANA_RUNTIME_DEPENDS
     # Loaded, not linked: the QML the panel is drawn with and Qt's SVG icon engine.
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtqml-workerscript
     qml6-module-qtquick-controls qml6-module-qtquick-templates libqt6svg6
+    # Photos from iOS 18 and later (on Debian 12 from bookworm-backports), and the plugins that
+    # encode HEIC and AVIF (libheif1 itself brings the decoding ones).
+    "libheif1 (>= ${PIVANA_LIBHEIF_MINIMUM})" libheif-plugin-x265 libheif-plugin-aomenc
     # ImageMagick's OpenEXR coder, through which libvips writes .exr.
     libmagickcore-6.q16-6-extra
     # Documents and presentations: a headless office and the bridge that keeps it running.

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace pivana {
 
@@ -99,6 +100,7 @@ BatchObserver progressReporter(std::FILE* err, int fileCount) {
 
 // One line per output written, or the file's name and why it failed, in the order given.
 void printOutcomes(const ConversionResult& result, std::FILE* out) {
+    QSet<QString> printed;  // pictures made into one PDF all name it
     for (const FileOutcome& outcome : result.outcomes) {
         if (outcome.error) {
             const FailedConversion shown = FailedConversion::from(outcome.source, *outcome.error);
@@ -106,7 +108,10 @@ void printOutcomes(const ConversionResult& result, std::FILE* out) {
             continue;
         }
         for (const QString& output : outcome.outputs) {
-            print(out, visible(QDir::toNativeSeparators(output)));
+            if (!printed.contains(output)) {
+                printed.insert(output);
+                print(out, visible(QDir::toNativeSeparators(output)));
+            }
         }
     }
 }

@@ -29,8 +29,7 @@ QStringList toolArguments(const QString& input, const QString& format, long bitR
 
 Written convert(const ConversionJob& job) {
     if (!RouteTable::audioEncoding(job.target)) {
-        throw ConversionError::unsupportedFormat(
-            QStringLiteral("MP3 encoding is not supported. Try WAV, M4A, AAC, AIFF, or FLAC."));
+        throw ConversionError::unsupportedFormat(job.target);
     }
     run(toolArguments(job.source, job.target, static_cast<long>(job.settings.audioBitrate) * 1000,
                       job.output.path()),

@@ -6,8 +6,8 @@
 
 namespace pivana::AudioConverter {
 
-/// Converts an audio file to one of the audio targets (m4a, wav, aiff, aac, flac) through
-/// pivana-audio, at the settings' bit rate for the lossy ones.
+/// Converts an audio file to one of the audio targets (m4a, wav, aiff, aac, flac, mp3, opus)
+/// through pivana-audio, at the settings' bit rate for the lossy ones.
 Written convert(const ConversionJob& job);
 
 /// Converts `source` (audio, or a video's soundtrack) into `output` without any settings: no bit

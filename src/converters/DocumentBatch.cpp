@@ -33,21 +33,48 @@ public:
     }
 
     void run() {
-        if (m_planned.empty()) {
-            return;
+        std::vector<size_t> waiting = m_planned;
+        while (!waiting.empty()) {
+            if (waiting.size() == 1) {
+                announce(waiting.front());
+                runAlone(waiting.front());
+                return;
+            }
+            m_running = waiting;
+            m_announced = 0;
+            announceNext();
+            if (!runSession()) {
+                return;
+            }
+            // The tool died of a signal nobody sent it on purpose: the document it was on
+            // costs only itself, and the documents after it go on in a new run.
+            waiting.clear();
+            for (const size_t job : m_running) {
+                if (m_work[job]) {
+                    waiting.push_back(job);
+                }
+            }
+            if (!waiting.empty()) {
+                m_outcomes[waiting.front()] = ConversionError::failure(
+                    FailureKind::Crashed, m_work[waiting.front()]->prefix());
+                m_work[waiting.front()].reset();
+                waiting.erase(waiting.begin());
+            }
         }
-        announceNext();
-        if (m_planned.size() == 1) {
-            runAlone(m_planned.front());
-            return;
-        }
+    }
+
+private:
+    // One run of the tool for the documents of `m_running`. False when it is over for all of
+    // them (each reported, or failed for a reason all share: Cancel, a limit, no tool); true when
+    // the tool crashed, or was killed by someone else, before it reported them all.
+    bool runSession() {
         QStringList arguments;
-        for (const size_t job : m_planned) {
+        for (const size_t job : m_running) {
             arguments << m_work[job]->arguments();
         }
         ProcessOptions options;
         options.cancel = m_jobs.front().context->toolCancel();
-        options.timeout = toolTimeLimit * static_cast<int>(m_planned.size());
+        options.timeout = toolTimeLimit * static_cast<int>(m_running.size());
         options.memoryLimit = toolMemoryLimit;
         options.onOutputLine = [this](const QByteArray& line) { reported(line); };
         ProcessOutcome outcome;
@@ -55,12 +82,15 @@ public:
             outcome = runProcess(toolPath(QStringLiteral("pivana-office")), arguments, options);
         } catch (const Error& error) {
             failUnreported(error);
-            return;
+            return false;
+        }
+        if (outcome.signal != 0 && !outcome.cancelled && !outcome.timedOut && !outcome.overMemory) {
+            return true;
         }
         failUnreported(outcome);
+        return false;
     }
 
-private:
     // One document: the tool reports it as it reports any single conversion.
     void runAlone(size_t job) {
         try {
@@ -72,10 +102,12 @@ private:
         m_work[job].reset();
     }
 
+    void announce(size_t job) { m_jobs[job].context->announceStart(); }
+
     // Tells the batch the office has reached the next document.
     void announceNext() {
-        if (m_announced < m_planned.size()) {
-            m_jobs[m_planned[m_announced++]].context->announceStart();
+        if (m_announced < m_running.size()) {
+            announce(m_running[m_announced++]);
         }
     }
 
@@ -83,10 +115,10 @@ private:
         bool number = false;
         const qsizetype space = line.indexOf(' ');
         const size_t position = line.left(space).toULongLong(&number);
-        if (!number || position < 1 || position > m_planned.size()) {
+        if (!number || position < 1 || position > m_running.size()) {
             return;
         }
-        const size_t job = m_planned[position - 1];
+        const size_t job = m_running[position - 1];
         const QByteArray result = line.mid(space + 1);
         if (!m_work[job] || (result != "ok" && !result.startsWith("failed "))) {
             return;
@@ -116,7 +148,7 @@ private:
     void failUnreported(const ProcessOutcome& outcome) {
         ProcessOutcome bare = outcome;
         bare.standardError.clear();
-        for (const size_t job : m_planned) {
+        for (const size_t job : m_running) {
             if (m_work[job]) {
                 m_outcomes[job] = toolFailure(m_work[job]->prefix(), bare)
                                       .value_or(ConversionError::failure(FailureKind::Unknown,
@@ -126,7 +158,7 @@ private:
     }
 
     void failUnreported(const Error& error) {
-        for (const size_t job : m_planned) {
+        for (const size_t job : m_running) {
             if (m_work[job]) {
                 m_outcomes[job] = error;
             }
@@ -138,7 +170,8 @@ private:
     std::function<void(size_t, const Written&)> m_commit;  // by the job's index in this run
     std::vector<std::unique_ptr<OfficeWork>> m_work;
     std::vector<size_t> m_planned;  // the jobs that go to the tool, in order
-    size_t m_announced = 0;
+    std::vector<size_t> m_running;  // the jobs of the tool's current run, in order
+    size_t m_announced = 0;         // of m_running
 };
 
 }  // namespace

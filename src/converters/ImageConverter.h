@@ -19,6 +19,13 @@ Written convertViaTool(const ConversionJob& job);
 /// file.
 Written convertFromSvg(const ConversionJob& job);
 
+/// The pictures of a batch into one PDF through one pivana-image run (see `CollectionEntry`):
+/// each picture the tool could not read fails with its own reason, and the others make the
+/// document.
+std::vector<std::optional<Error>> convertTogether(const std::vector<DocumentJob>& pictures,
+                                                  const QString& target,
+                                                  const SettingsSnapshot& settings);
+
 /// The argument list pivana-image gets for a target.
 QStringList toolArguments(const QString& target, double jpgQuality, const QString& input,
                           const QString& output);

@@ -66,7 +66,7 @@ OfficeWork::~OfficeWork() = default;
 Written OfficeWork::finish() {
     if (m_html) {
         m_batch.reportProgress(0.5);
-        TextConverter::typesetHtml(m_html->path(), m_output.path());
+        TextConverter::typesetHtml(m_html->path(), m_output.path(), &m_batch);
     }
     Written written = m_output.written();
     written.mayBeEmpty = m_mayBeEmpty;

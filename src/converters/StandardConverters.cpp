@@ -62,6 +62,7 @@ const ConverterTable& standardConverters() {
         converters.presentation = PresentationConverter::convert;
         converters.workKind = standardWorkKind;
         converters.documentBatch = DocumentBatch::convert;
+        converters.imageCollection = ImageConverter::convertTogether;
         return converters;
     }();
     return table;

@@ -4,6 +4,7 @@
 #include "converters/TextDecoding.h"
 #include "engine/CheckedFile.h"
 #include "engine/Error.h"
+#include "engine/QuietStandardError.h"
 #include "engine/RouteTable.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -14,9 +15,13 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
+
+#include <vector>
 
 namespace pivana::TextConverter {
 
@@ -41,16 +46,12 @@ QByteArray readAllOf(const QString& path) {
 // The raw text, in the system's interface font at 12 points, black. Read by the rule every
 // target of a text file follows (the office tool reads it so too).
 void loadPlainText(QTextDocument& document, const QString& source) {
-    const std::optional<QString> text = decodePlainText(readAllOf(source));
-    if (!text) {
-        throw ConversionError::processFailed(
-            QStringLiteral("The file's contents are not in the format its name says"));
-    }
+    const QString text = decodePlainText(readAllOf(source));
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSizeF(12);
     document.setDefaultFont(font);
     document.setDefaultStyleSheet(QString());
-    document.setPlainText(*text);
+    document.setPlainText(text);
 }
 
 // White paper and black ink whatever the desktop's colours: the layout paints text that has no
@@ -66,6 +67,107 @@ QAbstractTextDocumentLayout::PaintContext paperContext(const QRectF& clip) {
     return context;
 }
 
+// A paragraph is laid out and drawn as one piece, and Qt's line breaking looks ahead to the next
+// break opportunity from every line it starts: so a paragraph of megabytes, or a run of
+// thousands of characters with no space, takes time that grows with the square of its length.
+// Past these lengths a run gets a zero-width space (an invisible break opportunity) every few
+// characters, and a paragraph continues in a new one at its last break opportunity.
+constexpr qsizetype longestRun = 200;
+constexpr qsizetype breakEvery = 8;
+constexpr qsizetype longestParagraph = 4000;
+const QString zeroWidthSpace(QChar(0x200b));
+
+struct Cut {
+    qsizetype offset;
+    bool newParagraph;  // else a break opportunity
+};
+
+// Where a paragraph's text needs break opportunities or a new paragraph, in order.
+std::vector<Cut> cutsIn(const QString& text, bool mayEndParagraph) {
+    std::vector<Cut> cuts;
+    qsizetype run = 0;
+    qsizetype paragraphStart = 0;
+    qsizetype lastBreak = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isSpace() || text[i] == zeroWidthSpace[0]) {
+            run = 0;
+            lastBreak = i + 1;
+        } else if (++run > longestRun && run % breakEvery == 1) {
+            cuts.push_back({i, false});
+            lastBreak = i;
+        }
+        if (mayEndParagraph && i - paragraphStart >= longestParagraph &&
+            lastBreak > paragraphStart) {
+            cuts.push_back({lastBreak, true});
+            paragraphStart = lastBreak;
+        }
+    }
+    return cuts;
+}
+
+// The format of the paragraph a piece of a long one continues in, or is continued by: no space
+// or page break between the two, and no first-line indent.
+QTextBlockFormat joined(QTextBlockFormat format, bool continues, bool continued) {
+    QTextFormat::PageBreakFlags breaks = format.pageBreakPolicy();
+    if (continues) {
+        format.setTopMargin(0);
+        format.setTextIndent(0);
+        breaks &= ~QTextFormat::PageBreak_AlwaysBefore;
+    }
+    if (continued) {
+        format.setBottomMargin(0);
+        breaks &= ~QTextFormat::PageBreak_AlwaysAfter;
+    }
+    format.setPageBreakPolicy(breaks);
+    return format;
+}
+
+// Makes every paragraph short enough, and every run breakable enough, for layout and drawing to
+// take time in proportion to the text. Ordinary text is left as it is. A list item is never
+// continued, which would number a new item.
+void keepParagraphsShort(QTextDocument& document, const BatchContext* batch) {
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.length() <= longestRun) {
+            continue;
+        }
+        const std::vector<Cut> cuts = cutsIn(block.text(), !block.textList());
+        const QTextBlockFormat format = block.blockFormat();
+        const int start = block.position();
+        bool lastPiece = true;
+        for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
+            cursor.setPosition(start + static_cast<int>(cut->offset));
+            if (cut->newParagraph) {
+                cursor.insertBlock(joined(format, true, !lastPiece));
+                lastPiece = false;
+                cursor.movePosition(QTextCursor::PreviousBlock);
+                cursor.setBlockFormat(joined(cursor.blockFormat(), false, true));
+            } else {
+                cursor.insertText(zeroWidthSpace);
+            }
+            if (batch && (cut - cuts.rbegin()) % 4096 == 0) {
+                batch->throwIfCancelled();
+            }
+        }
+    }
+    cursor.endEditBlock();
+}
+
+// Lays the document out a few paragraphs at a time, so that a cancel is seen on the way.
+void layOut(QTextDocument& document, const BatchContext* batch) {
+    constexpr int paragraphsAtATime = 32;
+    int count = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (++count % paragraphsAtATime == 0) {
+            document.documentLayout()->blockBoundingRect(block);
+            if (batch) {
+                batch->throwIfCancelled();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool isPlainText(const QString& extension) {
@@ -79,7 +181,11 @@ QString officeFormat(const QString& target) {
     return formats.value(target);
 }
 
-void renderPdf(QTextDocument& document, const QString& path) {
+void renderPdf(QTextDocument& document, const QString& path, const BatchContext* batch) {
+    // The pictures of a document are decoded as it is laid out and drawn.
+    const QuietStandardError quiet;
+    document.setUndoRedoEnabled(false);
+    keepParagraphsShort(document, batch);
     // The PDF writer goes on after a failed write; the file tells us afterwards.
     CheckedFile file(path);
     QPdfWriter writer(&file);
@@ -90,6 +196,7 @@ void renderPdf(QTextDocument& document, const QString& path) {
     document.documentLayout()->setPaintDevice(&writer);
     document.setDocumentMargin(0);
     document.setPageSize(QSizeF(areaWidth, areaHeight));
+    layOut(document, batch);
 
     QPainter painter;
     if (!painter.begin(&writer)) {
@@ -98,6 +205,9 @@ void renderPdf(QTextDocument& document, const QString& path) {
     // The layout decides the page count, so the loop always ends; an empty document has one.
     const int pages = std::max(1, document.pageCount());
     for (int page = 0; page < pages; ++page) {
+        if (batch) {
+            batch->reportProgress(0.5 + 0.5 * page / pages);
+        }
         if (page > 0) {
             writer.newPage();
         }
@@ -116,16 +226,19 @@ void renderPdf(QTextDocument& document, const QString& path) {
     }
 }
 
-void typesetHtml(const QString& html, const QString& pdf) {
+void typesetHtml(const QString& html, const QString& pdf, const BatchContext* batch) {
     QTextDocument document;
-    document.setHtml(QString::fromUtf8(readAllOf(html)));
+    {
+        const QuietStandardError quiet;
+        document.setHtml(QString::fromUtf8(readAllOf(html)));
+    }
     // LibreOffice marks the first paragraph of some documents with a page break before it,
     // which would leave the first page blank.
     QTextCursor start(&document);
     QTextBlockFormat format = start.blockFormat();
     format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
     start.setBlockFormat(format);
-    renderPdf(document, pdf);
+    renderPdf(document, pdf, batch);
 }
 
 Written convert(const ConversionJob& job) {
@@ -133,7 +246,7 @@ Written convert(const ConversionJob& job) {
         QTextDocument document;
         loadPlainText(document, job.source);
         job.batch.reportProgress(0.5);
-        renderPdf(document, job.output.path());
+        renderPdf(document, job.output.path(), &job.batch);
         return job.output.written();
     }
     OfficeWork work(job);

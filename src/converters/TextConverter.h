@@ -17,10 +17,12 @@ bool isPlainText(const QString& extension);
 QString officeFormat(const QString& target);
 
 /// Lays the document out on 468 x 648 point text areas and draws them at (72, 72) on US Letter
-/// pages of a PDF at `path`. An empty document gives one blank page.
-void renderPdf(QTextDocument& document, const QString& path);
+/// pages of a PDF at `path`, in time in proportion to the text whatever its shape. An empty
+/// document gives one blank page. With a `batch`, reports progress and stops once it is
+/// cancelled.
+void renderPdf(QTextDocument& document, const QString& path, const BatchContext* batch = nullptr);
 
 /// Typesets the office's HTML of a document (`html`) as a PDF at `pdf`, as `renderPdf` does.
-void typesetHtml(const QString& html, const QString& pdf);
+void typesetHtml(const QString& html, const QString& pdf, const BatchContext* batch = nullptr);
 
 }  // namespace pivana::TextConverter

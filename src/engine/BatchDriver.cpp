@@ -51,6 +51,8 @@ private:
     std::optional<Error> planFile(int index, WorkUnit& unit);
     void runFile(int index);
     void runDocuments(const std::vector<int>& files);
+    void runCollection(const std::vector<int>& files);
+    bool collected(int index) const;
     void commit(int index, Staging& staging, const Written& written);
     void finish(int index, std::optional<Error> error);
     const ConverterEntry& entryOf(int index) const;
@@ -83,13 +85,31 @@ std::optional<Error> BatchRun::planFile(int index, WorkUnit& unit) {
     return std::nullopt;
 }
 
+// Whether the file goes into the batch's one collected output (a picture into the PDF).
+bool BatchRun::collected(int index) const {
+    const auto route = RouteTable::shared().route(m_files[index]);
+    return route && m_table.collects(route->category, m_target);
+}
+
 std::vector<WorkUnit> BatchRun::plan() {
     std::vector<WorkUnit> units;
-    std::optional<size_t> session;  // the unit of the documents that go to the office together
+    std::optional<size_t> session;     // the unit of the documents that go to the office together
+    std::optional<size_t> collection;  // the unit of the pictures that become one document
     for (int index = 0; index < static_cast<int>(m_files.size()); ++index) {
         WorkUnit unit;
         unit.files = {index};
+        // The collected output has the first picture's name, held for it alone.
+        if (collected(index) && collection) {
+            units[*collection].files.push_back(index);
+            continue;
+        }
         m_planned[index] = planFile(index, unit);
+        if (collected(index)) {
+            unit.collection = true;
+            collection = units.size();
+            units.push_back(std::move(unit));
+            continue;
+        }
         unit.officeSession =
             m_table.documentBatch && unit.kind == WorkKind::Office && !m_planned[index];
         // A document waiting for an earlier file has an office session of its own, after it.
@@ -120,6 +140,8 @@ const ConverterEntry& BatchRun::entryOf(int index) const {
 void BatchRun::run(const WorkUnit& unit) {
     if (unit.officeSession) {
         runDocuments(unit.files);
+    } else if (unit.collection) {
+        runCollection(unit.files);
     } else {
         runFile(unit.files.front());
     }
@@ -184,6 +206,87 @@ void BatchRun::runDocuments(const std::vector<int>& files) {
     for (size_t job = 0; job < jobs.size(); ++job) {
         jobs[job].context->announceStart();
         finish(jobFiles[job], outcomes[job]);
+    }
+}
+
+// The pictures into one output, named after the first. It is committed when it holds at least
+// one picture (and none of those changed meanwhile); only then are the pictures it holds
+// deleted under "Replace original". Each picture left out fails with its own reason.
+void BatchRun::runCollection(const std::vector<int>& files) {
+    const int first = files.front();
+    std::vector<std::unique_ptr<BatchContext>> contexts;
+    for (const int index : files) {
+        contexts.push_back(std::make_unique<BatchContext>(m_state, index, m_files[index]));
+    }
+    const auto failAll = [&](const Error& error) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            contexts[i]->announceStart();
+            finish(files[i], error);
+        }
+    };
+    if (m_planned[first]) {
+        failAll(*m_planned[first]);
+        return;
+    }
+    Staging staging(m_reserved[first], m_files[first], *contexts.front());
+    std::vector<DocumentJob> jobs;
+    std::vector<size_t> jobFiles;  // each job's place in `files`
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            contexts[i]->checkSource();
+            jobs.push_back({m_files[files[i]], &staging, contexts[i].get()});
+            jobFiles.push_back(i);
+        } catch (const Error& error) {
+            contexts[i]->announceStart();
+            finish(files[i], error);
+        }
+    }
+    if (jobs.empty()) {
+        return;
+    }
+    std::vector<std::optional<Error>> outcomes;
+    try {
+        outcomes = m_table.imageCollection(jobs, m_target, m_settings);
+    } catch (const std::exception& error) {
+        outcomes.assign(jobs.size(),
+                        ConversionError::processFailed(QString::fromUtf8(error.what())));
+    }
+    outcomes.resize(jobs.size(), ConversionError::failure(FailureKind::Unknown));
+    std::vector<size_t> held;
+    for (size_t job = 0; job < jobs.size(); ++job) {
+        if (!outcomes[job]) {
+            held.push_back(job);
+        }
+    }
+    QStringList outputs;
+    try {
+        for (const size_t job : held) {
+            jobs[job].context->checkSourceUnchanged();
+        }
+        if (!held.empty()) {
+            outputs = staging.commit(staging.written());
+        }
+    } catch (const Error& error) {
+        for (const size_t job : held) {
+            outcomes[job] = error;
+        }
+        held.clear();
+    }
+    for (size_t job = 0; job < jobs.size(); ++job) {
+        const int index = files[jobFiles[job]];
+        if (!outcomes[job]) {
+            m_results[index].outputs = outputs;
+            if (job == held.front()) {
+                m_results[index].replaced = staging.replaced();
+            }
+            try {
+                removeSourceIfAsked(m_files[index], m_settings);
+            } catch (const Error& error) {
+                outcomes[job] = error;
+            }
+        }
+        jobs[job].context->announceStart();
+        finish(index, outcomes[job]);
     }
 }
 

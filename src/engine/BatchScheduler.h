@@ -10,11 +10,13 @@ namespace pivana {
 
 class CancelToken;
 
-/// A piece of a batch's work: one file, or the documents that go to the office together.
+/// A piece of a batch's work: one file, the documents that go to the office together, or the
+/// pictures that become one document.
 struct WorkUnit {
     std::vector<int> files;  ///< indexes in the batch, ascending
     WorkKind kind = WorkKind::Parallel;
     bool officeSession = false;  ///< the files go to the document batch entry together
+    bool collection = false;     ///< the files go to the collection entry, into one output
     std::optional<int> after;    ///< a file whose unit must be done before this one starts
 };
 

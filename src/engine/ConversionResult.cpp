@@ -16,7 +16,12 @@ void ConversionResult::addFailure(const QString& source, const Error& error) {
 QStringList ConversionResult::writtenFiles() const {
     QStringList files;
     for (const FileOutcome& outcome : outcomes) {
-        files << outcome.outputs;
+        for (const QString& output : outcome.outputs) {
+            // Pictures put together into one PDF each name it.
+            if (!files.contains(output)) {
+                files << output;
+            }
+        }
     }
     return files;
 }

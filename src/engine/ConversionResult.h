@@ -18,7 +18,8 @@ struct FailedFile {
 /// What became of one input file.
 struct FileOutcome {
     QString source;
-    /// The files written: one, or one per page for a multi-page PDF. Empty when it failed.
+    /// The files written: one, or one per page for a multi-page PDF. Empty when it failed. The
+    /// pictures of a batch made into one PDF all name that PDF.
     QStringList outputs;
     /// The outputs that took the name of an older file, which went to the Trash.
     QStringList replaced;
@@ -40,7 +41,7 @@ struct ConversionResult {
                     const QStringList& replaced = {});
     void addFailure(const QString& source, const Error& error);
 
-    /// Every file written, in input order.
+    /// Every file written, in input order, each once.
     QStringList writtenFiles() const;
 };
 

@@ -32,6 +32,10 @@ const ConverterEntry& ConverterTable::entryFor(FileCategory category, const QStr
 
 namespace pivana {
 
+bool ConverterTable::collects(FileCategory category, const QString& target) const {
+    return imageCollection && category == FileCategory::Image && target == u"pdf";
+}
+
 WorkKind ConverterTable::workKindFor(FileCategory category, const QString& source,
                                      const QString& target) const {
     return workKind ? workKind(category, source, target) : WorkKind::Parallel;

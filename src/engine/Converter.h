@@ -63,6 +63,15 @@ using DocumentBatchEntry = std::function<std::vector<std::optional<Error>>(
     const std::vector<DocumentJob>& jobs, const QString& target, const SettingsSnapshot& settings,
     const DocumentCommit& commit)>;
 
+/// Makes one output of several sources together: the pictures of a batch become one PDF, a page
+/// each. Every job's `output` is the same staging, that of the first source's output name; the
+/// entry writes it, calls `announceStart()` on each job's context as the work reaches it, and
+/// returns one entry per job, in order: none for a source the output holds, otherwise why it was
+/// left out. The driver commits the output when it holds at least one source, and only then
+/// deletes those sources under "Replace original". Must not throw.
+using CollectionEntry = std::function<std::vector<std::optional<Error>>(
+    const std::vector<DocumentJob>& jobs, const QString& target, const SettingsSnapshot& settings)>;
+
 /// How the work of a source of this category, converted to this target, shares the machine.
 using WorkKindRule =
     std::function<WorkKind(FileCategory category, const QString& source, const QString& target)>;
@@ -84,9 +93,14 @@ public:
     /// The documents of a batch in one office session; when not set, `Office` work goes one
     /// file after another through `text` and `presentation`.
     DocumentBatchEntry documentBatch;
+    /// The images of a batch asked for "pdf", into one document; when not set, each image goes
+    /// through `image` on its own.
+    CollectionEntry imageCollection;
 
     /// The entry for a source of this category asked for this target.
     const ConverterEntry& entryFor(FileCategory category, const QString& target) const;
+    /// Whether sources of this category go to `imageCollection` together for this target.
+    bool collects(FileCategory category, const QString& target) const;
     /// The work kind of this source for this target.
     WorkKind workKindFor(FileCategory category, const QString& source, const QString& target) const;
 };

@@ -20,10 +20,12 @@ struct AudioEncoding {
     const char* muxer;        ///< FFmpeg's writer
     bool lossy;               ///< encoded at a bit rate (the "Audio bitrate" setting)
     bool coverArt;            ///< the container carries a cover picture
+    long minBitRate = 0;      ///< what the encoder accepts, for a lossy target (bits/s)
+    long maxBitRate = 0;
 };
 
-/// A movie container of the MP4 family and FFmpeg's writer for it. M4V (and M4A, for sound
-/// alone) are Apple's flavours of MPEG-4, written by the "ipod" muxer.
+/// A movie container and FFmpeg's writer for it. M4V (and M4A, for sound alone) are Apple's
+/// flavours of MPEG-4, written by the "ipod" muxer; WebM is the web's Matroska.
 struct MovieContainer {
     std::string_view format;
     const char* muxer;
@@ -31,11 +33,15 @@ struct MovieContainer {
 
 /// The audio targets, in the panel's order.
 inline constexpr std::array audioEncodings = {
-    AudioEncoding{"m4a", "aac", "ipod", true, true},
+    // FFmpeg's AAC encoder brings a rate within what its frames hold by itself.
+    AudioEncoding{"m4a", "aac", "ipod", true, true, 8000, 1000000},
     AudioEncoding{"wav", "pcm_s16le", "wav", false, false},
     AudioEncoding{"aiff", "pcm_s16be", "aiff", false, true},
-    AudioEncoding{"aac", "aac", "adts", true, false},
+    AudioEncoding{"aac", "aac", "adts", true, false, 8000, 1000000},
     AudioEncoding{"flac", "flac", "flac", false, true},
+    // LAME writes MPEG-1 layer III up to 320 kbit/s; Opus carries up to 256 kbit/s a channel.
+    AudioEncoding{"mp3", "libmp3lame", "mp3", true, true, 8000, 320000},
+    AudioEncoding{"opus", "libopus", "ogg", true, true, 6000, 510000},
 };
 
 /// The movie targets, in the panel's order.
@@ -43,6 +49,7 @@ inline constexpr std::array movieContainers = {
     MovieContainer{"mp4", "mp4"},
     MovieContainer{"mov", "mov"},
     MovieContainer{"m4v", "ipod"},
+    MovieContainer{"webm", "webm"},
 };
 
 /// How `format` is written as an audio target; null when it is not one.
@@ -67,7 +74,7 @@ constexpr const MovieContainer* movieContainer(std::string_view format) {
     return found == movieContainers.end() ? nullptr : found;
 }
 
-/// Whether `format` (a lower-case extension) is a movie: mp4, mov or m4v.
+/// Whether `format` (a lower-case extension) is a movie: mp4, mov, m4v or webm.
 constexpr bool isMovie(std::string_view format) {
     return std::any_of(movieContainers.begin(), movieContainers.end(),
                        [format](const MovieContainer& c) { return c.format == format; });
@@ -103,21 +110,22 @@ inline constexpr auto imageSources = std::to_array<std::string_view>(
 inline constexpr auto rawSources =
     std::to_array<std::string_view>({"dng", "cr2", "cr3", "nef", "arw", "raf", "rw2", "orf", "pef",
                                      "erf", "3fr", "dcr", "mrw", "srw", "nrw", "srf", "sr2"});
+/// "pdf" is the one target that takes the batch's pictures together: one document, a page each.
 inline constexpr auto imageTargets = std::to_array<std::string_view>(
-    {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"});
+    {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"});
 
 /// An animated GIF becomes a movie or one still image.
 inline constexpr auto animatedSources = std::to_array<std::string_view>({"gif"});
 inline constexpr auto animatedTargets =
-    std::to_array<std::string_view>({"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp"});
+    std::to_array<std::string_view>({"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp", "webm"});
 
 inline constexpr auto audioTargets = detail::namesOf(audioEncodings);
 inline constexpr auto audioSources =
-    detail::joined(std::to_array<std::string_view>({"mp3"}), audioTargets);
+    std::to_array<std::string_view>({"mp3", "m4a", "wav", "aiff", "aac", "flac", "opus", "ogg"});
 
 inline constexpr auto movieTargets = detail::namesOf(movieContainers);
 inline constexpr auto videoSources =
-    std::to_array<std::string_view>({"mp4", "mov", "m4v", "avi", "mkv"});
+    std::to_array<std::string_view>({"mp4", "mov", "m4v", "avi", "mkv", "webm"});
 /// A video becomes another movie, a GIF, or its soundtrack.
 inline constexpr auto videoTargets =
     detail::joined(movieTargets, std::to_array<std::string_view>({"gif"}), audioTargets);

@@ -5,17 +5,22 @@
 #include "engine/Trash.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace pivana {
 
@@ -51,6 +56,52 @@ bool looksComplete(int fd, const QString& path, off_t size) {
            tail.trimmed().endsWith("%%EOF");
 }
 
+// A staging folder is named after the process that owns it, ".pivana-PID-XXXXXX", and locked by
+// it for as long as it is in use. One whose owner is gone (killed, or a power cut) is left over,
+// and the next conversion into its folder removes it: only when no process of that number runs
+// here and nobody holds its lock (the owner may run on another machine that shares the folder).
+const QString stagingPrefix = QStringLiteral(".pivana-");
+
+bool abandoned(const QString& folder) {
+    bool number = false;
+    const pid_t owner =
+        QFileInfo(folder).fileName().mid(stagingPrefix.size()).section(u'-', 0, 0).toInt(&number);
+    if (!number || owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) {
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return free;
+}
+
+// Looks through a folder for left-over staging folders now and then: a batch of many files into
+// one large folder would otherwise read it once per file.
+void removeAbandonedStaging(const QString& parent) {
+    static std::mutex lock;
+    static QHash<QString, QDateTime> swept;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const auto last = swept.constFind(parent);
+        if (last != swept.cend() && last->secsTo(now) < 60) {
+            return;
+        }
+        swept.insert(parent, now);
+    }
+    const QStringList left = QDir(parent).entryList({stagingPrefix + u'*'},
+                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : left) {
+        const QString folder = QDir(parent).filePath(name);
+        if (abandoned(folder)) {
+            QDir(folder).removeRecursively();
+        }
+    }
+}
+
 }  // namespace
 
 QString outputFolder(const QString& source, const SettingsSnapshot& settings) {
@@ -76,16 +127,26 @@ OutputFile::OutputFile(const QString& finalPath, const QString& source, BatchCon
     if (QFile::encodeName(info.fileName()).size() > NAME_MAX) {
         throw ConversionError::failure(FailureKind::NameTooLong);
     }
-    QByteArray folder = QFile::encodeName(info.absolutePath() + QStringLiteral("/.pivana-XXXXXX"));
+    removeAbandonedStaging(info.absolutePath());
+    QByteArray folder = QFile::encodeName(
+        QDir(info.absolutePath())
+            .filePath(stagingPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX")));
     if (!::mkdtemp(folder.data())) {
         throw writeFailure(errno);
     }
     m_stagingFolder = QFile::decodeName(folder);
+    m_lock = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_lock >= 0) {
+        ::flock(m_lock, LOCK_EX | LOCK_NB);
+    }
     m_stagingPath = m_stagingFolder + u'/' + info.fileName();
 }
 
 OutputFile::~OutputFile() {
     QDir(m_stagingFolder).removeRecursively();
+    if (m_lock >= 0) {
+        ::close(m_lock);
+    }
 }
 
 void OutputFile::prepare() {

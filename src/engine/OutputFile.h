@@ -22,10 +22,10 @@ QString outputPath(const QString& source, const QString& target, const SettingsS
 
 /// One output file of a conversion, written atomically. The converter (or the tool it runs)
 /// writes to `stagingPath()`: the final name, inside a hidden folder of its own beside the final
-/// file (".pivana-XXXXXX"), so it has the same extension, fits wherever the final name fits, and
-/// whatever a tool leaves beside its output stays in that folder. `commit()` moves the file over
-/// the final name; until then an existing file of that name is untouched. The folder goes, with
-/// anything in it, on every way out.
+/// file (".pivana-PID-XXXXXX"), so it has the same extension, fits wherever the final name fits,
+/// and whatever a tool leaves beside its output stays in that folder. `commit()` moves the file
+/// over the final name; until then an existing file of that name is untouched. The folder goes,
+/// with anything in it, on every way out.
 ///
 /// Construction refuses, with a clear error, an output that would be the source itself, another
 /// source of the same batch, or an output another file of the batch writes.
@@ -64,6 +64,7 @@ private:
     bool m_replaced = false;
     QString m_stagingFolder;
     QString m_stagingPath;
+    int m_lock = -1;  // held on the staging folder while it is in use
     BatchContext& m_batch;
     bool m_emptyAllowed = false;
 };

@@ -28,20 +28,6 @@ namespace {
 
 constexpr const char* noFrames = "GIF has no readable frames";
 
-// Filters that turn decoded frames upright, as a player shows them.
-std::string rotationFilter(int degrees) {
-    switch (degrees) {
-        case 90:
-            return "transpose=clock,";
-        case 180:
-            return "hflip,vflip,";
-        case 270:
-            return "transpose=cclock,";
-        default:
-            return {};
-    }
-}
-
 // Keeps the delays as declared (FFmpeg would replace short ones); frameDelay clamps them.
 Input openGif(const std::string& path) {
     Options options{{"min_delay", "0"}, {"default_delay", "10"}};
@@ -108,7 +94,7 @@ std::string gifFilters(const AVStream* stream) {
     const int shownWidth = sideways ? stream->codecpar->height : stream->codecpar->width;
     const int shownHeight = sideways ? stream->codecpar->width : stream->codecpar->height;
     const auto [width, height] = gifFrameSize(shownWidth, shownHeight);
-    return rotationFilter(rotation) +
+    return uprightFilter(rotation) +
            "fps=fps=10:start_time=0:eof_action=pass,scale=" + std::to_string(width) + ":" +
            std::to_string(height) +
            ":flags=lanczos,split[frames][sample];[sample]palettegen[palette];"
@@ -140,7 +126,7 @@ void gifToMovie(const std::string& inputPath, const std::string& outputPath,
     const AVStream* gif = gifPicture(input.get());
     int declaredDelay = 10;
     Output movie(outputPath, movieMuxer(target));
-    StreamTranscoder video(gif, h264Filters(gif), h264Encoder(), movie);
+    StreamTranscoder video(gif, pictureFilters(gif, target), pictureEncoder(gif, target), movie);
     timeFramesByDelays(video, declaredDelay);
     video.onProgress = progressOver(durationSeconds(input.get(), gif), progress);
     movie.begin();

@@ -82,14 +82,18 @@ AVStream* addCopiedStream(Output& output, const AVStream* input) {
     return stream;
 }
 
-std::unique_ptr<StreamTranscoder> addEncodedStream(Output& output, const AVStream* input) {
+std::unique_ptr<StreamTranscoder> addEncodedStream(Output& output, const AVStream* input,
+                                                   std::string_view target) {
     if (input->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
-        return std::make_unique<StreamTranscoder>(input, aacFilters(input), aacEncoder(), output);
+        return std::make_unique<StreamTranscoder>(input, soundFilters(input, target),
+                                                  soundEncoder(target), output);
     }
-    auto transcoder =
-        std::make_unique<StreamTranscoder>(input, h264Filters(input), h264Encoder(), output);
-    // Rotation stays a display instruction, as in the source.
-    copySideData(input, transcoder->outputStream());
+    auto transcoder = std::make_unique<StreamTranscoder>(input, pictureFilters(input, target),
+                                                         pictureEncoder(input, target), output);
+    if (keepsRotation(target)) {
+        // Rotation stays a display instruction, as in the source.
+        copySideData(input, transcoder->outputStream());
+    }
     return transcoder;
 }
 
@@ -104,7 +108,7 @@ TrackTable openTracks(AVFormatContext* input, const Tracks& kept, std::string_vi
             track.copyTo = addCopiedStream(output, stream);
             track.copyCheck = std::make_unique<CopyCheck>(stream);
         } else {
-            track.transcoder = addEncodedStream(output, stream);
+            track.transcoder = addEncodedStream(output, stream, target);
         }
     }
     return table;

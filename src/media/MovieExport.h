@@ -1,8 +1,8 @@
 #pragma once
 
-// Rewrites a movie or its soundtrack as a file of the MP4 family, in the stages of a transcode:
-// choose the input's tracks, open the output with each track copied or encoded, run the packets
-// through, flush the encoders, write the trailer.
+// Rewrites a movie or its soundtrack as a file of the MP4 family or WebM, in the stages of a
+// transcode: choose the input's tracks, open the output with each track copied or encoded, run the
+// packets through, flush the encoders, write the trailer.
 
 #include "media/Media.h"
 
@@ -24,7 +24,7 @@ Tracks movieTracks(AVFormatContext* input);
 /// has no sound" when there is no picture either).
 Tracks soundtrack(AVFormatContext* input);
 
-/// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, m4a):
+/// Writes `tracks` of the opened `input` to `path` as a `target` file (mp4, mov, m4v, webm, m4a):
 /// each track copied where `canCopy` allows, else encoded. `progress` hears how far through the
 /// input the work is, from 0 to 1. A read error fails the export rather than ending it early as a
 /// shorter file; a damaged packet is skipped, as players skip it. Throws `damage`

@@ -52,7 +52,7 @@ public:
     QString imageSection = QStringLiteral("Image");
     QString jpgQuality = QStringLiteral("JPG quality");
     QString audioSection = QStringLiteral("Audio");
-    QString aacBitrate = QStringLiteral("AAC bitrate");
+    QString aacBitrate = QStringLiteral("Audio bitrate");  // every lossy sound target
     QString launchAtLogin = QStringLiteral("Launch at login");
     QString done = QStringLiteral("Done");
 };

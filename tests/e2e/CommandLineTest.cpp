@@ -1,6 +1,7 @@
 // The headless command line, run as a user would run it from a terminal.
 #include "settings/FolderReference.h"
 #include "support/ImageFixtures.h"
+#include "support/MediaFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 
 using namespace pivana::test;
@@ -32,7 +34,7 @@ struct CommandLine : testing::Test {
 TEST_F(CommandLine, ListsTheCommonTargetsOfABatch) {
     const ProgramRun run = pivana({"--targets", "a.jpg", "b.png"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "heic avif exr tiff gif bmp psd\n");
+    EXPECT_EQ(run.out, "heic avif exr tiff gif bmp psd webp pdf\n");
 }
 
 TEST_F(CommandLine, ExplainsWhyNothingCanBeOffered) {
@@ -245,4 +247,77 @@ TEST_F(CommandLine, CtrlCStopsTheBatchKeepsWhatConvertedAndLeavesNothing) {
     EXPECT_EQ(entries(dir.root()), expected) << "every source, the outputs made, nothing hidden";
     EXPECT_EQ(entries(temporary.root()), QStringList{});
     EXPECT_EQ(processesNaming(dir.root()), QStringList{}) << "no helper runs on";
+}
+
+// On a full disk, with "Replace original" on and a file of the output's name already there, no
+// kind of conversion loses anything: the source stays, the older file stays as it was, nothing
+// is left behind, and the reason says the disk is full.
+TEST_F(CommandLine, AFullDiskLosesNothingInAnyCategory) {
+    Scratch dir;
+    const QString in = dir.path("in");
+    QDir().mkpath(in);
+    QDir().mkpath(dir.path("volume"));
+    pivana::test::saveImage(pivana::test::noise(300, 200), in + "/photo.png");
+    pivana::test::ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", in + "/tone.wav"});
+    pivana::test::makeClip(in + "/clip.mkv", 1, 64, 48, 10);
+    QString paragraphs;
+    for (int i = 0; i < 3000; ++i) {
+        paragraphs += QString("<p>Paragraph %1 of a long page.</p>\n").arg(i);
+    }
+    dir.write("in/page.html", paragraphs.toUtf8());
+    dir.write("in/memo.txt", "A short memo.\n");
+    ASSERT_EQ(pivana({"--to", "pdf", in + "/memo.txt"}).status, 0);
+    ASSERT_TRUE(QFile::rename(in + "/memo.pdf", in + "/scan.pdf"));
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("replaceOriginal", true);
+    // source, target, the name of its output
+    QList<QStringList> cases = {
+        {"photo.png", "jpg", "photo.jpg"}, {"tone.wav", "flac", "tone.flac"},
+        {"clip.mkv", "mp4", "clip.mp4"},   {"page.html", "pdf", "page.pdf"},
+        {"memo.txt", "odt", "memo.odt"},   {"scan.pdf", "png", "scan.png"}};
+    if (const auto deck = corpusFile("presentation/pptx-single-slide.pptx")) {
+        ASSERT_TRUE(QFile::copy(*deck, in + "/deck.pptx"));
+        cases.append({"deck.pptx", "pdf", "deck.pdf"});
+    }
+    QStringList arguments = {
+        "--user",
+        "--map-root-user",
+        "--mount",
+        "sh",
+        "-c",
+        "vol=$1; in=$2; shift 2;"
+        " mount -t tmpfs -o size=16m tmpfs \"$vol\" || exit 97;"
+        " cp \"$in\"/* \"$vol\"/ && head -c 64m /dev/zero > \"$vol/fill\" 2>/dev/null;"
+        " while [ $# -gt 0 ]; do \"$1\" --to \"$2\" \"$vol/$3\"; shift 3; done;"
+        " cd \"$vol\" && for f in *; do [ \"$f\" = fill ] ||"
+        " { cmp -s \"$f\" \"$in/$f\" && echo \"kept $f\"; }; done;"
+        " ls -A \"$vol\" | tr '\\n' ' '",
+        "sh",
+        dir.path("volume"),
+        in};
+    for (QStringList& conversion : cases) {
+        dir.write("in/" + conversion[2], "an older " + conversion[2].toUtf8());
+        arguments << PIVANA_BIN_DIR "/pivana" << conversion[1] << conversion[0];
+    }
+    const ProgramRun run = runBinary(
+        "/usr/bin/unshare", arguments,
+        environment + QStringList{"XDG_CACHE_HOME=" PIVANA_BIN_DIR "/../tests/office-cache"});
+    if (run.status == 97 || run.err.contains("unshare:")) {
+        GTEST_SKIP() << "no mount namespace here: " << run.err.toStdString();
+    }
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QStringList expected = {"fill"};
+    for (const QStringList& conversion : cases) {
+        SCOPED_TRACE(conversion.join(" -> ").toStdString());
+        const QString reason =
+            lines.filter(QRegularExpression("^" + conversion[0] + ": ")).value(0);
+        EXPECT_TRUE(reason.endsWith("There is not enough free space on the disk")) << reason;
+        EXPECT_TRUE(lines.contains("kept " + conversion[0]));
+        EXPECT_TRUE(lines.contains("kept " + conversion[2]));
+        expected << conversion[0] << conversion[2];
+    }
+    expected.sort();
+    QStringList left = lines.last().split(' ', Qt::SkipEmptyParts);
+    left.sort();
+    EXPECT_EQ(left, expected) << "nothing left behind";
+    EXPECT_EQ(run.err, "") << "no library's words on the terminal";
 }

@@ -13,7 +13,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
+#include <QStringEncoder>
 
 #include <random>
 
@@ -91,7 +94,8 @@ protected:
             const ProcessOutcome outcome = runProcess(program, arguments);
             return outcome.exitStatus == 0 && outcome.standardError.trimmed().isEmpty();
         };
-        if (QStringList{"mp4", "mov", "m4v", "m4a", "aac", "wav", "aiff", "flac", "mp3", "gif"}
+        if (QStringList{"mp4", "mov", "m4v", "webm", "m4a", "aac", "wav", "aiff", "flac", "mp3",
+                        "opus", "gif"}
                 .contains(extension)) {
             return runs("/usr/bin/ffmpeg", {"-v", "error", "-i", output, "-f", "null", "-"});
         }
@@ -189,6 +193,45 @@ TEST_F(BadInput, DamagedFilesOfEveryKindToEveryTarget) {
             QFile::remove(source);
         }
     }
+    qunsetenv("TMPDIR");
+}
+
+// Texts of odd shapes and encodings, and a page far larger than any picture may be.
+TEST_F(BadInput, TextsOfAnyShapeOrEncodingAndPagesOfAnySize) {
+    QDir().mkpath(dir.path("tmp"));
+    qputenv("TMPDIR", QFile::encodeName(dir.path("tmp")));
+    auto encoded = [](const char* encoding, const char* text) -> QByteArray {
+        QStringEncoder encoder(encoding);
+        return encoder.encode(QString::fromUtf8(text));
+    };
+    const std::vector<Variant> texts = {
+        {"one-line.txt", QByteArray("0123456789abcdefghijklmnopqrstuvwxyz").repeated(12000)},
+        {"shift-jis.md", encoded("Shift_JIS", "日本語のメモです。会議は月曜日の午後三時から。\n")},
+        {"windows.txt", encoded("windows-1252", "Café “quoted” – résumé for Monday’s meeting.\n")},
+        {"utf16.txt", encoded("UTF-16LE", "A note without a byte-order mark.\n")},
+        {"unknown.md", "x\x81\x8d\x8f\x90\x9d\n"},
+    };
+    for (const Variant& text : texts) {
+        dir.write(text.path, text.bytes);
+    }
+    for (const QString target : {"pdf", "html"}) {
+        convertAndCheck(texts, target);
+    }
+
+    // 200 inches square: drawn smaller, never a speck.
+    const QString giant = dir.path("giant.pdf");
+    {
+        QPdfWriter writer(giant);
+        writer.setResolution(72);
+        writer.setPageSize(
+            QPageSize(QSizeF(14400, 14400), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        QPainter painter(&writer);
+        painter.fillRect(QRectF(0, 0, 7200, 7200), Qt::blue);
+    }
+    const std::vector<Variant> pages = {{"giant.pdf", readAll(giant)}};
+    convertAndCheck(pages, "jpg");
+    const ImageFacts picture = probe(convertOne(giant, "png"));
+    EXPECT_GT(std::min(picture.width, picture.height), 1000);
     qunsetenv("TMPDIR");
 }
 

@@ -5,13 +5,16 @@
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -32,21 +35,6 @@ struct BatchTrust : ConversionTest {
         EXPECT_EQ(entries(temporary.root()), QStringList{});
     }
 };
-
-// This process's children that run `program`.
-QList<pid_t> childrenRunning(const QString& program) {
-    QList<pid_t> found;
-    for (const QString& task :
-         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        for (const QByteArray& pid : readAll("/proc/self/task/" + task + "/children").split(' ')) {
-            if (!pid.trimmed().isEmpty() &&
-                readAll("/proc/" + pid.trimmed() + "/cmdline").contains(program.toUtf8())) {
-                found << pid.trimmed().toInt();
-            }
-        }
-    }
-    return found;
-}
 
 }  // namespace
 
@@ -124,4 +112,34 @@ TEST_F(BatchTrust, AHelperKilledMidWriteLeavesNothingBehind) {
               QStringList{"pivana-image: The converter stopped unexpectedly"});
     EXPECT_EQ(entries(dir.root()), (QStringList{"photo.jpg", "photo.png"}));
     EXPECT_EQ(readAll(dir.path("photo.jpg")), "an older photo.jpg");
+}
+
+// A staging folder its owner left behind when it was killed goes with the next conversion into
+// its folder; one whose owner still runs, here or (holding its lock) elsewhere, stays.
+TEST_F(BatchTrust, StagingLeftByAKilledRunIsRemovedOnceItsOwnerIsGone) {
+    QProcess gone;
+    gone.start("/bin/true");
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    ASSERT_TRUE(gone.waitForFinished());
+    QProcess running;
+    running.start("/bin/sleep", {"30"});
+    ASSERT_TRUE(running.waitForStarted());
+    const QString dead = QString(".pivana-%1-abc123").arg(deadPid);
+    const QString alive = QString(".pivana-%1-def456").arg(running.processId());
+    const QString locked = QString(".pivana-%1-ghi789").arg(deadPid);
+    dir.write(dead + "/photo.jpg", "half a photo");
+    dir.write(alive + "/clip.mp4", "half a clip");
+    dir.write(locked + "/song.flac", "half a song");
+    const int lock = ::open(QFile::encodeName(dir.path(locked)).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    saveImage(gradient(20, 10), dir.path("a.png"));
+    convertOne(dir.path("a.png"), "jpg");
+    QStringList kept = {alive, locked, "a.jpg", "a.png"};
+    kept.sort();
+    EXPECT_EQ(entries(dir.root()), kept);
+    ::close(lock);
+    running.kill();
+    running.waitForFinished();
 }

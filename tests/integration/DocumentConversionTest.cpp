@@ -5,6 +5,7 @@
 #include "engine/BatchDriver.h"
 #include "engine/CancelToken.h"
 #include "engine/RouteTable.h"
+#include "support/FakeConverters.h"
 #include "support/ImageFixtures.h"
 #include "support/TestSupport.h"
 
@@ -23,6 +24,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTextDocument>
 #include <QThread>
 
@@ -128,14 +131,48 @@ TEST_F(DocumentConversion, MarkdownIsNeverInterpreted) {
     EXPECT_EQ(entries(dir.root()).filter(".pivana").size(), 0);
 }
 
-// Text files follow one rule for every target: Latin-1 text is text everywhere (and bytes that
-// are no text fail everywhere, see BadDocuments).
-TEST_F(DocumentConversion, LatinOneTextConvertsToEveryTarget) {
-    const QString md = dir.write("gruss.md", "Gr\xfc\xdf aus K\xf6ln\n");
-    for (const QString target : {"pdf", "html", "odt"}) {
-        EXPECT_TRUE(textOf(convertOne(md, target)).contains(QString::fromUtf8("Grüß aus Köln")))
-            << target;
+// Text files are read in their own encoding, by one rule for every target: the typesetter's
+// (pdf) and the office's (html, odt). Where no encoding can be told, they fail; bytes that are no
+// text fail too, see BadDocuments.
+TEST_F(DocumentConversion, TextInItsOwnEncodingReadsRightEverywhere) {
+    const QString japanese =
+        QString::fromUtf8("日本語のメモです。会議は月曜日の午後三時から始まります。");
+    const QString western = QString::fromUtf8("Café naïve “quoted” – résumé for Monday’s meeting.");
+    const QString german = QString::fromUtf8("Grüße aus Köln und ein schönes Wochenende!");
+    auto encoded = [](const char* encoding, const QString& text) {
+        QStringEncoder encoder(encoding);
+        const QByteArray bytes = encoder.encode(text + '\n');
+        EXPECT_FALSE(encoder.hasError()) << encoding;
+        return bytes;
+    };
+    struct Note {
+        QString file;
+        QByteArray bytes;
+        QString text;
+    };
+    const Note notes[] = {
+        {"sjis.md", encoded("Shift_JIS", "# " + japanese), japanese},
+        {"windows.txt", encoded("windows-1252", western), western},
+        {"utf16.txt", QByteArray("\xff\xfe") + encoded("UTF-16LE", german), german},
+        {"utf16-no-mark.txt", encoded("UTF-16BE", german), german},
+    };
+    for (const Note& note : notes) {
+        const QString source = dir.write("notes/" + note.file, note.bytes);
+        for (const QString target : {"pdf", "html", "odt"}) {
+            SCOPED_TRACE((note.file + " -> " + target).toStdString());
+            const QString output = convertOne(source, target);
+            ASSERT_FALSE(output.isEmpty());
+            EXPECT_TRUE(textOf(output).simplified().contains(note.text)) << textOf(output);
+        }
     }
+    // Bytes high above ASCII that no encoding explains.
+    const QString unknown = dir.write("unknown.txt", "x\x81\x8d\x8f\x90\x9d\n");
+    EXPECT_EQ(reasonFor(unknown, "pdf"),
+              "pivana-office: The text encoding of the file cannot be determined");
+    const QString unknownMd = dir.write("unknown.md", "x\x81\x8d\x8f\x90\x9d\n");
+    EXPECT_EQ(reasonFor(unknownMd, "pdf"), "The text encoding of the file cannot be determined");
+    EXPECT_EQ(reasonFor(unknownMd, "txt"),
+              "pivana-office: The text encoding of the file cannot be determined");
 }
 
 // An empty note converts to every target; as text it stays empty (an empty output is otherwise
@@ -186,6 +223,49 @@ TEST_F(DocumentConversion, PdfPagesAreUsLetterWithOneInchMarginsAndAlwaysEnd) {
         "<p style=\"page-break-after: always\"></p><p style=\"page-break-before: always\"></p>");
     TextConverter::renderPdf(document, dir.path("breaks.pdf"));
     EXPECT_LE(pdfPages(dir.path("breaks.pdf")), 3);
+}
+
+// Text of any shape typesets in time in proportion to its size, and a cancel stops it at once.
+// (The bounds are many times what the work takes; a layout whose time grows with the square of
+// a paragraph's length takes minutes.)
+TEST_F(DocumentConversion, TypesettingAlwaysEndsAndStopsWhenCancelled) {
+    QString line;
+    line.reserve(600000);
+    for (int i = 0; i < 600000; ++i) {
+        line += QChar(u'a' + i % 26);
+    }
+    const QString source = dir.write("line.md", line.toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    const QString pdf = convertOne(source, "pdf");
+    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_GT(pdfPages(pdf), 50);
+    const QString text = pdfText(pdf).remove(QRegularExpression("\\s"));
+    EXPECT_TRUE(text.startsWith(line.left(500)));
+    EXPECT_TRUE(text.endsWith(line.right(500)));
+    QFile::remove(pdf);
+
+    // A long document with spaces, cancelled once it is being typeset.
+    QString words;
+    for (int i = 0; i < 30000; ++i) {
+        words += QString("word%1 ").arg(i);
+    }
+    dir.write("words.md", words.toUtf8());
+    CancelToken cancel;
+    QElapsedTimer sinceCancel;
+    BatchObserver observer;
+    observer.fileProgress = [&](int, double fraction) {
+        if (fraction >= 0.5 && !cancel.isCancelled()) {
+            cancel.cancel();
+            sinceCancel.start();
+        }
+    };
+    const ConversionResult result =
+        BatchDriver(standardConverters())
+            .convert({dir.path("words.md")}, "pdf", settings, &observer, &cancel);
+    EXPECT_LT(sinceCancel.elapsed(), 5000);
+    EXPECT_EQ(reasons(result), QStringList{"Cancelled"});
+    EXPECT_EQ(entries(dir.root()), (QStringList{"line.md", "words.md"}));
 }
 
 TEST_F(DocumentConversion, TypesettingOnAFullDiskSaysSo) {
@@ -359,6 +439,17 @@ TEST_F(DocumentConversion, PresentationsBecomePdf) {
     }
 }
 
+// Bytes of no format, the same on every run.
+QByteArray garbage(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = 12345;
+    for (char& byte : bytes) {
+        state = state * 1103515245 + 12345;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
 struct BadDocument {
     const char* name;
     const char* file;
@@ -398,9 +489,36 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{"textOfNoise", "noise.txt", QByteArray("\x00\x01\x02\x9f", 4).repeated(500),
                     "odt",
                     "pivana-office: The file's contents are not in the format its name says"},
+        BadDocument{"rtfOfGarbage", "garbage.rtf", "{\\rtf1\\ansi\\deff0 " + garbage(4000), "html",
+                    "pivana-office: The file is damaged or incomplete"},
         BadDocument{"emptyPdf", "empty.pdf", {}, "png", "Cannot open PDF"},
         BadDocument{"noisePdf", "noise.pdf", QByteArray(4000, '\x42'), "jpg", "Cannot open PDF"}),
     [](const testing::TestParamInfo<BadDocument>& row) { return std::string(row.param.name); });
+
+// The office marks a field it cannot import (here a picture the RTF links to) with control
+// bytes, which no HTML may hold; the text around it stays.
+TEST_F(DocumentConversion, RtfWithAPictureBecomesCleanHtml) {
+    const QString rtf = corpusCopy("text/rtf-embedded-picture.rtf");
+    if (rtf.isEmpty()) {
+        GTEST_SKIP() << "corpus absent";
+    }
+    const QByteArray html = readAll(convertOne(rtf, "html"));
+    EXPECT_TRUE(html.contains("Audiometer Main Screen Help"));
+    EXPECT_FALSE(std::any_of(html.begin(), html.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+    }));
+}
+
+// A document that takes the office longer than its budget is stopped, and says so. (The budget
+// is cut to a thousandth of a second here; it grows with the document's size.)
+TEST_F(DocumentConversion, TheOfficeStopsADocumentPastItsTimeBudget) {
+    const QString source = dir.write("memo.txt", "words\n");
+    qputenv("PIVANA_OFFICE_TIME_SCALE", "0.00001");
+    const QString reason = reasonFor(source, "odt");
+    qunsetenv("PIVANA_OFFICE_TIME_SCALE");
+    EXPECT_EQ(reason, "pivana-office: The conversion took too long and was stopped");
+    EXPECT_EQ(entries(dir.root()), QStringList{"memo.txt"});
+}
 
 TEST_F(DocumentConversion, PasswordProtectedPdfSaysSo) {
     const QString html = dir.write("secret.html", "<p>Secret</p>");
@@ -681,14 +799,6 @@ struct OfficeBatch : DocumentConversion {
     }
 };
 
-QStringList reasons(const ConversionResult& result) {
-    QStringList reasons;
-    for (const FileOutcome& outcome : result.outcomes) {
-        reasons << (outcome.error ? cleanReason(*outcome.error) : QString());
-    }
-    return reasons;
-}
-
 }  // namespace
 
 // A batch's documents go to the office in one run of the tool, each with its own outcome: to
@@ -745,6 +855,34 @@ TEST_F(OfficeBatch, CancelStopsTheRunAndKeepsWhatIsDone) {
     EXPECT_TRUE(textOf(dir.path("docs/a.docx")).contains("first"));
     EXPECT_EQ(entries(dir.path("docs")), (QStringList{"a.docx", "a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(officeRuns().size(), 1);
+}
+
+// A helper killed on one document costs only that document: the others go on in a new run.
+TEST_F(OfficeBatch, AKilledHelperCostsOnlyTheDocumentItWasOn) {
+    QString longNote;
+    for (int i = 0; i < 20000; ++i) {
+        longNote += QString("Paragraph %1 of a long note.\n").arg(i);
+    }
+    const QStringList files = {dir.write("docs/a.txt", "first\n"),
+                               dir.write("docs/b.txt", longNote.toUtf8()),
+                               dir.write("docs/c.txt", "third\n")};
+    BatchObserver observer;
+    // The office reaches b, which takes it seconds, once a is done.
+    observer.fileStarted = [&](int index, int, const QString&) {
+        if (index == 1) {
+            for (const pid_t tool : childrenRunning("pivana-office")) {
+                ::kill(tool, SIGKILL);
+            }
+        }
+    };
+    const ConversionResult result = run(files, "docx", &observer);
+    EXPECT_EQ(reasons(result),
+              (QStringList{"", "pivana-office: The converter stopped unexpectedly", ""}));
+    EXPECT_TRUE(textOf(dir.path("docs/a.docx")).contains("first"));
+    EXPECT_TRUE(textOf(dir.path("docs/c.docx")).contains("third"));
+    EXPECT_EQ(entries(dir.path("docs")),
+              (QStringList{"a.docx", "a.txt", "b.txt", "c.docx", "c.txt"}));
+    EXPECT_EQ(officeRuns().size(), 2);
 }
 
 int main(int argc, char** argv) {

@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <random>
 
 using namespace pivana;
 using namespace pivana::test;
@@ -23,7 +26,7 @@ QString loaderFor(const QString& target) {
     static const QHash<QString, QString> loaders = {
         {"jpg", "jpegload"},   {"jpeg", "jpegload"},   {"png", "pngload"},   {"heic", "heifload"},
         {"avif", "heifload"},  {"exr", "openexrload"}, {"tiff", "tiffload"}, {"gif", "gifload"},
-        {"bmp", "magickload"}, {"psd", "magickload"}};
+        {"bmp", "magickload"}, {"psd", "magickload"},  {"webp", "webpload"}, {"pdf", "pdfload"}};
     return loaders.value(target);
 }
 
@@ -59,6 +62,9 @@ TEST_P(CorpusImages, ConvertToEveryOfferedTarget) {
         }
         const ImageFacts facts = probe(output);
         EXPECT_EQ(facts.loader, loaderFor(target));
+        if (target == "pdf") {
+            continue;  // a page of the picture's size in points, not pixels
+        }
         // JPEG and TIFF keep the orientation tag and the stored pixels.
         const bool stored = (target == "jpg" || target == "tiff") && facts.orientation >= 5;
         EXPECT_EQ(stored ? facts.height : facts.width, GetParam().width);
@@ -78,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CorpusCase{"jpg-exif-orientation-6-landscape.jpg", 1800, 1200, false},
                     CorpusCase{"jpg-cmyk-adobe.jpg", 100, 100, false},
                     CorpusCase{"jpg-camera-exif.jpg", 480, 360, false},
+                    CorpusCase{"jpg-hdr-gainmap-mpf.jpg", 400, 300, false},
                     CorpusCase{"png-rgba-alpha.png", 200, 150, true},
                     CorpusCase{"png-16bit-rgb.png", 900, 600, false},
                     CorpusCase{"png-palette-trns.png", 64, 64, true},
@@ -144,11 +151,21 @@ TEST_F(ImageConversion, GeneratedPicturesKeepWhatTheTargetCanHold) {
     }
 }
 
-TEST_F(ImageConversion, CameraRawDevelopsAtFullSize) {
-    const QString dng = dir.path("IMG_0001.DNG");
-    writeDng(dng, 256, 192);
+// The mean of each channel, on a 16-bit scale.
+std::vector<double> channelMeans(const QString& path) {
+    const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(path).constData());
+    std::vector<double> means;
+    for (int band = 0; band < image.bands(); ++band) {
+        means.push_back(image[band].avg());
+    }
+    return means;
+}
+
+TEST_F(ImageConversion, CameraRawDevelopsAsLibRawsOwnDeveloperDoes) {
+    const QString bayer = dir.path("IMG_0001.DNG");
+    writeDng(bayer, 256, 192);
     for (const QString target : {"jpg", "png", "tiff"}) {
-        const ImageFacts facts = probe(convertOne(dng, target));
+        const ImageFacts facts = probe(convertOne(bayer, target));
         EXPECT_EQ(facts.width, 256);
         EXPECT_EQ(facts.height, 192);
         EXPECT_EQ(facts.bands, 3);
@@ -158,22 +175,122 @@ TEST_F(ImageConversion, CameraRawDevelopsAtFullSize) {
         vips::VImage::new_from_file(QFile::encodeName(dir.path("IMG_0001.png")).constData());
     EXPECT_GT(png.extract_area(240, 96, 8, 8)[0].avg(),
               png.extract_area(8, 96, 8, 8)[0].avg() + 30);
+
+    // A linear DNG, turned a quarter, and a complete camera file (when the corpus is there):
+    // upright, at LibRaw's size and in dcraw_emu's colour, to 16-bit PNG as it writes 16-bit TIFF.
+    const QString linear = dir.path("linear.dng");
+    ASSERT_TRUE(writeLinearDng(QFile::encodeName(linear).toStdString(), 300, 200, 6));
+    QStringList raws = {linear};
+    if (const QString camera = corpusCopy("raw/dng-canon550d-magiclantern-colorchart.dng");
+        !camera.isEmpty()) {
+        raws << camera;
+    }
+    for (const QString& raw : raws) {
+        SCOPED_TRACE(QFileInfo(raw).fileName().toStdString());
+        const QString reference = raw + ".dcraw.tiff";
+        const ProcessOutcome developed =
+            runProcess("/usr/bin/dcraw_emu", {"-w", "-o", "1", "-6", "-T", "-Z", reference, raw});
+        ASSERT_EQ(developed.exitStatus, 0) << developed.standardError.toStdString();
+        const ImageFacts expected = probe(reference);
+        const ImageFacts ours = probe(convertOne(raw, "png"));
+        EXPECT_EQ(std::tuple(ours.width, ours.height), std::tuple(expected.width, expected.height));
+        const std::vector<double> theirs = channelMeans(reference);
+        const std::vector<double> mine =
+            channelMeans(QFileInfo(raw).path() + "/" + QFileInfo(raw).completeBaseName() + ".png");
+        ASSERT_EQ(mine.size(), 3u);
+        for (size_t band = 0; band < 3; ++band) {
+            EXPECT_GT(mine[band], 3000.0) << "not black, band " << band;
+            EXPECT_NEAR(mine[band], theirs[band], 300.0) << "band " << band;
+        }
+    }
+    EXPECT_EQ(probe(dir.path("linear.png")).width, 200) << "shown upright";
 }
 
-TEST_F(ImageConversion, JpegQualityChangesTheFileSize) {
+// JPEG and WebP are lossy at the quality setting; WebP keeps the picture's metadata.
+TEST_F(ImageConversion, QualitySettingChangesTheFileSize) {
     const QString source = dir.path("photo.png");
     saveImage(noise(400, 300), source);
-    settings.jpgQuality = 30.9;
-    const qint64 small = QFileInfo(convertOne(source, "jpg")).size();
-    settings.jpgQuality = 95;
-    const qint64 large = QFileInfo(convertOne(source, "jpg")).size();
-    EXPECT_GT(large, small * 2);
+    for (const QString target : {"jpg", "webp"}) {
+        settings.jpgQuality = 30.9;
+        const qint64 small = QFileInfo(convertOne(source, target)).size();
+        settings.jpgQuality = 95;
+        const qint64 large = QFileInfo(convertOne(source, target)).size();
+        EXPECT_GT(large, small * 2) << target;
+    }
     EXPECT_EQ(ImageConverter::toolArguments("jpg", 72.9, "/in.png", "/out.jpg"),
               (QStringList{"--to", "jpg", "--quality", "72", "/in.png", "/out.jpg"}));
     EXPECT_EQ(ImageConverter::toolArguments("jpeg", 85, "/in", "/out"),
               (QStringList{"--to", "jpeg", "--quality", "85", "/in", "/out"}));
+    EXPECT_EQ(ImageConverter::toolArguments("webp", 85, "/in", "/out"),
+              (QStringList{"--to", "webp", "--quality", "85", "/in", "/out"}));
     EXPECT_EQ(ImageConverter::toolArguments("heic", 85, "/in", "/out"),
               (QStringList{"--to", "heic", "/in", "/out"}));
+
+    if (const QString camera = corpusCopy("image/jpg-camera-exif.jpg"); !camera.isEmpty()) {
+        const vips::VImage webp =
+            vips::VImage::new_from_file(QFile::encodeName(convertOne(camera, "webp")).constData());
+        EXPECT_NE(webp.get_typeof(VIPS_META_EXIF_NAME), 0) << "EXIF kept";
+    }
+}
+
+namespace {
+
+// The pages of a PDF as pdfinfo gives them: "W x H" in points, and how far each is turned.
+QStringList pageSizes(const QString& pdf) {
+    const ProgramRun info = runBinary("/usr/bin/pdfinfo", {"-f", "1", "-l", "99", pdf});
+    QStringList pages;
+    for (const QString& line : info.out.split('\n')) {
+        const QStringList words = line.simplified().split(' ');
+        if (words.size() >= 6 && words[0] == "Page" && words[2] == "size:") {
+            pages << words[3] + " x " + words[5];
+        } else if (words.size() == 4 && words[0] == "Page" && words[2] == "rot:" &&
+                   words[3] != "0") {
+            pages.last() += " turned " + words[3];
+        }
+    }
+    return pages;
+}
+
+}  // namespace
+
+TEST_F(ImageConversion, PicturesBecomeOnePdfAPageEachInBatchOrder) {
+    const QString photo = dir.path("trip 1.jpg");
+    saveImage(noise(64, 48), photo);
+    const QByteArray photoBytes = readAll(photo);
+    const QString turned = dir.path("trip 2.jpg");
+    writeOrientedJpeg(turned, 60, 20, 6);
+    const QString broken = dir.write("trip 3.png", "\x89PNG\r\n\x1a\nnot really");
+    const QString deep = dir.path("trip 4.png");
+    saveImage(gradient(30, 40, true, true), deep);
+    settings.replaceOriginal = true;
+    const ConversionResult result = run({photo, turned, broken, deep}, "pdf");
+
+    const QString pdf = dir.path("trip 1.pdf");
+    EXPECT_EQ(result.succeeded, (QStringList{photo, turned, deep}));
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(result.failed[0].path, broken);
+    EXPECT_EQ(cleanReason(result.failed[0].error),
+              "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(result.writtenFiles(), QStringList{pdf});
+    EXPECT_EQ(pageSizes(pdf), (QStringList{"64 x 48", "60 x 20 turned 90", "30 x 40"}));
+    EXPECT_TRUE(readAll(pdf).contains(photoBytes)) << "the JPEG goes in as it is";
+    // The pictures the PDF holds are gone; the one it could not read stays.
+    EXPECT_EQ(entries(dir.root()), (QStringList{"trip 1.pdf", "trip 3.png"}));
+    // The transparent side stays transparent, and 16-bit samples stay 16-bit.
+    const ProgramRun images = runBinary("/usr/bin/pdfimages", {"-list", pdf});
+    EXPECT_TRUE(images.out.contains(QRegularExpression("smask +30 +40 +gray +1 +16")))
+        << images.out;
+
+    // With no picture it can read, there is no PDF at all. A JPEG cut short is not put in as it
+    // is: it would show grey where its data ends.
+    const QString junk = dir.write("junk.jpg", "\xff\xd8\xff\xe0 cut short");
+    const QString cut = dir.write("cut.jpg", photoBytes.left(photoBytes.size() / 2));
+    const ConversionResult none = run({broken, junk, cut}, "pdf");
+    EXPECT_TRUE(none.succeeded.isEmpty());
+    ASSERT_EQ(none.failed.size(), 3u);
+    EXPECT_EQ(cleanReason(none.failed[2].error), "pivana-image: The file is damaged or incomplete");
+    EXPECT_EQ(entries(dir.root()),
+              (QStringList{"cut.jpg", "junk.jpg", "trip 1.pdf", "trip 3.png"}));
 }
 
 TEST_F(ImageConversion, SvgCanvasIsTwiceTheSizeWithAFloorOfTwoHundred) {
@@ -369,6 +486,64 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"tiffWithoutADirectory", "scan.png",
                              QByteArray("II*\0\x08\0\0\0\xff\xff", 10), notThisFormat}),
     [](const testing::TestParamInfo<BadInput>& row) { return std::string(row.param.name); });
+
+// The newest phones add an HDR gain map and a tone map to the photo; the photo itself converts,
+// upright, with the date it was taken.
+TEST_F(ImageConversion, PhotosFromCurrentIPhonesConvertUprightWithTheirCaptureDate) {
+    const QString photo = corpusCopy("image/heic-iphone15pro-ios26.heic");
+    if (photo.isEmpty()) {
+        GTEST_SKIP() << "corpus absent";
+    }
+    for (const QString target : {"jpg", "png"}) {
+        SCOPED_TRACE(target.toStdString());
+        const QString output = convertOne(photo, target);
+        const ImageFacts facts = probe(output);
+        EXPECT_EQ(std::tuple(facts.width, facts.height, facts.orientation),
+                  std::tuple(3024, 4032, 1));
+        const vips::VImage image =
+            vips::VImage::new_from_file(QFile::encodeName(output).constData());
+        ASSERT_NE(image.get_typeof("exif-ifd2-DateTimeOriginal"), 0u);
+        EXPECT_TRUE(QString(image.get_string("exif-ifd2-DateTimeOriginal"))
+                        .startsWith("2025:10:28 14:20:22"));
+        EXPECT_NE(image.get_typeof(VIPS_META_ICC_NAME), 0u);
+    }
+}
+
+// A decoder that meets corrupt picture data fails the file; one that meets a harmless quirk
+// does not; a well-formed file in a variant the libraries lack is not called damaged.
+TEST_F(ImageConversion, ReasonsTellDamagedFromUnreadable) {
+    const QString damagedReason = QString("pivana-image: ") + damaged;
+    VipsBlob* blob = gradient(640, 480).jpegsave_buffer();
+    size_t size = 0;
+    const auto* data = static_cast<const char*>(vips_blob_get(blob, &size));
+    const QByteArray jpeg(data, static_cast<qsizetype>(size));
+    vips_area_unref(VIPS_AREA(blob));
+
+    // Everything after the first kilobyte replaced by random bytes.
+    std::mt19937 random(2211);
+    auto withRandomBody = [&random](QByteArray bytes) {
+        for (qsizetype at = 1024; at < bytes.size(); ++at) {
+            bytes[at] = static_cast<char>(random() & 0xff);
+        }
+        return bytes;
+    };
+    for (int variant = 0; variant < 8; ++variant) {
+        const QString badJpeg = dir.write(QString("body%1.jpg").arg(variant), withRandomBody(jpeg));
+        EXPECT_EQ(reasonFor(badJpeg, "png"), damagedReason) << variant;
+    }
+    EXPECT_EQ(entries(dir.root()).filter(".png"), QStringList());
+
+    // Padding before the end marker, as some cameras write: libjpeg warns, nothing is lost.
+    QByteArray padded = jpeg;
+    padded.insert(padded.size() - 2, QByteArray(16, '\0'));
+    const QString quirk = dir.write("padded.jpg", padded);
+    EXPECT_EQ(probe(convertOne(quirk, "png")).width, 640);
+
+    const QString jpeg2000 = dir.path("slide.tiff");
+    ASSERT_TRUE(writeTiffCompressedAs(QFile::encodeName(jpeg2000).toStdString(), 34712));
+    EXPECT_EQ(reasonFor(jpeg2000, "png"),
+              "pivana-image: The file uses a feature that the installed libraries cannot read");
+}
 
 TEST_F(ImageConversion, HugeDimensionsAreRefusedBeforeDecoding) {
     const QString bomb = dir.path("bomb.png");

@@ -201,7 +201,7 @@ TEST_F(MediaFailure, ToolsRefuseCommandLinesTheyCannotActOn) {
         QStringList arguments;
     };
     for (const Run& run : {
-             Run{"pivana-audio", {"--to", "mp3", sound, kept}},
+             Run{"pivana-audio", {"--to", "ogg", sound, kept}},
              Run{"pivana-audio", {"--to", "mp4", sound, kept}},
              Run{"pivana-audio", {sound, "-f", "WAVE", "-d", "LEI16", kept}},
              Run{"pivana-audio", {"--to", "m4a", "--bitrate", "128k", sound, kept}},

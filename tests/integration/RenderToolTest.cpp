@@ -70,7 +70,7 @@ TEST_F(RenderTool, CommandLinesItDoesNotUnderstandExitWithTwoAndWriteNothing) {
     const QString out = dir.path("out.jpg");
     const QList<QStringList> wrong = {
         {png, out},
-        {"--to", "webp", png, out},
+        {"--to", "jxl", png, out},
         {"--to", "jpg", "--quality", "0", png, out},
         {"--to", "jpg", "--quality", "85%", png, out},
         {"--to", "jpg", png},

@@ -26,20 +26,20 @@ expect() {  # name, expected, actual
 }
 
 expect "options" "--to --targets" "$(complete_line 1 pivana --t)"
-expect "formats of the files on the line" "heic avif exr tiff gif bmp psd" \
+expect "formats of the files on the line" "heic avif exr tiff gif bmp psd webp pdf" \
     "$(complete_line 2 pivana --to '' a.jpg 'b.PNG')"
 # Back on the blank between --to and the files: bash then names the first file the current word.
 COMP_WORDS=(pivana --to a.mp3 b.wav) COMP_CWORD=2 COMP_LINE="pivana --to  a.mp3 b.wav" COMP_POINT=12
 _pivana
-expect "format put in front of the files" "m4a aiff aac flac" "${COMPREPLY[*]}"
-expect "files quoted and escaped" "mov m4v m4a" "$(complete_line 2 pivana --convert m "'my clip.mp4'" 'other\ clip.avi')"
+expect "format put in front of the files" "m4a aiff aac flac opus" "${COMPREPLY[*]}"
+expect "files quoted and escaped" "mov m4v m4a mp3" "$(complete_line 2 pivana --convert m "'my clip.mp4'" 'other\ clip.avi')"
 expect "a prefix of the format, typed in capitals" "tiff" "$(complete_line 2 pivana --to T x.png)"
 
 every=$(complete_line 2 pivana --to '')
-for format in jpg png heic avif exr tiff gif bmp psd mp4 mov m4v m4a wav aiff aac flac pdf docx odt html rtf txt md; do
+for format in jpg png heic avif exr tiff gif bmp psd webp mp4 mov m4v webm m4a wav aiff aac flac mp3 opus pdf docx odt html rtf txt md; do
     [[ " $every " == *" $format "* ]] || expect "every format offered without files" "$format" "missing"
 done
-for source_only in mp3 avi mkv pptx key dng; do
+for source_only in ogg avi mkv pptx key dng; do
     [[ " $every " != *" $source_only "* ]] || expect "no source-only format" "" "$source_only"
 done
 expect "every format when the files have nothing in common" "$every" \

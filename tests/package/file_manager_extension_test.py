@@ -121,17 +121,18 @@ class ConvertWithPivana(unittest.TestCase):
             with self.subTest(host=host):
                 self.assertEqual(
                     self.offered(host, [self.file("a.jpg"), self.file("b.PNG")]),
-                    ["HEIC", "AVIF", "EXR", "TIFF", "GIF", "BMP", "PSD"])
+                    ["HEIC", "AVIF", "EXR", "TIFF", "GIF", "BMP", "PSD", "WEBP", "PDF"])
                 self.assertEqual(
                     self.offered(host, [self.file("clip.mov")]),
-                    ["MP4", "M4V", "GIF", "M4A", "WAV", "AIFF", "AAC", "FLAC"])
+                    ["MP4", "M4V", "WEBM", "GIF", "M4A", "WAV", "AIFF", "AAC", "FLAC", "MP3",
+                     "OPUS"])
 
     def test_offers_nothing_where_the_panel_would_not(self):
         cases = {
             "mixed kinds": [self.file("a.gif"), self.file("b.png")],
             "pdf with a document": [self.file("a.pdf"), self.file("b.docx")],
             "no route": [self.file("notes.zip")],
-            "one file without a route": [self.file("a.mp3"), self.file("b.ogg")],
+            "one file without a route": [self.file("a.mp3"), self.file("b.wma")],
             "a folder named like an image": [self.file("holiday.png", directory=True)],
             "a remote file": [self.file("a.png", uri_scheme="sftp")],
             "nothing selected": [],

@@ -114,4 +114,18 @@ QString ConversionTest::corpusCopy(const QString& relative) const {
     return copy;
 }
 
+QList<pid_t> childrenRunning(const QString& program) {
+    QList<pid_t> found;
+    for (const QString& task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QByteArray& pid : readAll("/proc/self/task/" + task + "/children").split(' ')) {
+            if (!pid.trimmed().isEmpty() &&
+                readAll("/proc/" + pid.trimmed() + "/cmdline").contains(program.toUtf8())) {
+                found << pid.trimmed().toInt();
+            }
+        }
+    }
+    return found;
+}
+
 }  // namespace pivana::test

@@ -6,6 +6,7 @@
 #include "settings/Snapshot.h"
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <QByteArray>
 #include <QString>
@@ -68,6 +69,9 @@ struct ProgramRun {
 ProgramRun runBinary(const QString& name, const QStringList& arguments,
                      const QStringList& extraEnvironment = {},
                      const QString& workingDirectory = {});
+
+/// The processes started by this process (any of its threads) that run `program`.
+QList<pid_t> childrenRunning(const QString& program);
 
 /// Settings with everything at its default.
 SettingsSnapshot defaults();

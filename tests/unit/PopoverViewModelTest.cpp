@@ -117,7 +117,8 @@ TEST_F(Popover, BatchWithTargetsOffersChipsThatFadeIn) {
 
     model.handleFiles({"/p/a.jpg", "/p/b.png"});
     EXPECT_EQ(model.state(), PopoverViewModel::State::PickFormat);
-    EXPECT_EQ(model.targets(), (QStringList{"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}));
+    EXPECT_EQ(model.targets(),
+              (QStringList{"heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}));
     EXPECT_EQ(model.fileLabel(), "2 files");
     EXPECT_TRUE(model.isDropping());
     clock.advance(449);

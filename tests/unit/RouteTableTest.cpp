@@ -12,13 +12,13 @@ QStringList targets(const QStringList& files) {
     return RouteTable::shared().commonTargets(files);
 }
 
-const QStringList allImageTargets = {"jpg",  "png", "heic", "avif", "exr",
-                                     "tiff", "gif", "bmp",  "psd"};
+const QStringList allImageTargets = {"jpg", "png", "heic", "avif", "exr", "tiff",
+                                     "gif", "bmp", "psd",  "webp", "pdf"};
 
 }  // namespace
 
-TEST(RouteTable, HasFortyNineSourcesAndNoAliasesBeyondThem) {
-    EXPECT_EQ(RouteTable::shared().sourceExtensions().size(), 49);
+TEST(RouteTable, HasFiftyTwoSourcesAndNoAliasesBeyondThem) {
+    EXPECT_EQ(RouteTable::shared().sourceExtensions().size(), 52);
     for (const char* unrouted : {"tif", "htm", "doc", "ppt", "zip", ""}) {
         EXPECT_FALSE(RouteTable::shared().category(QStringLiteral("/x/a.") + unrouted)) << unrouted;
     }
@@ -54,33 +54,40 @@ INSTANTIATE_TEST_SUITE_P(
         TargetsCase{"empty", {}, {}},
         TargetsCase{"jpgThenPng",
                     {"/a.jpg", "/b.png"},
-                    {"heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{
-            "loneJpeg", {"/a.jpeg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{
-            "loneJpg", {"/a.jpg"}, {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
-        TargetsCase{
-            "upperCase", {"/A.PNG"}, {"jpg", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+                    {"heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}},
+        TargetsCase{"loneJpeg",
+                    {"/a.jpeg"},
+                    {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}},
+        TargetsCase{"loneJpg",
+                    {"/a.jpg"},
+                    {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}},
+        TargetsCase{"upperCase",
+                    {"/A.PNG"},
+                    {"jpg", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}},
         TargetsCase{"rawOffersAllNine", {"/a.cr2"}, allImageTargets},
         TargetsCase{"rawUpperCase", {"/a.DNG"}, allImageTargets},
         TargetsCase{"rawWithJpg",
                     {"/a.cr2", "/b.jpg"},
-                    {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"}},
+                    {"png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "webp", "pdf"}},
         TargetsCase{"tiffRemovedForTiff",
                     {"/a.tiff"},
-                    {"jpg", "png", "heic", "avif", "exr", "gif", "bmp", "psd"}},
-        TargetsCase{"mp3", {"/a.mp3"}, {"m4a", "wav", "aiff", "aac", "flac"}},
+                    {"jpg", "png", "heic", "avif", "exr", "gif", "bmp", "psd", "webp", "pdf"}},
+        TargetsCase{"mp3", {"/a.mp3"}, {"m4a", "wav", "aiff", "aac", "flac", "opus"}},
         TargetsCase{
-            "mixedCaseMp4", {"/a.Mp4"}, {"mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+            "mixedCaseMp4",
+            {"/a.Mp4"},
+            {"mov", "m4v", "webm", "gif", "m4a", "wav", "aiff", "aac", "flac", "mp3", "opus"}},
         TargetsCase{"mp4ThenMov",
                     {"/a.mp4", "/b.mov"},
-                    {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
+                    {"m4v", "webm", "gif", "m4a", "wav", "aiff", "aac", "flac", "mp3", "opus"}},
         TargetsCase{"movThenMp4",
                     {"/a.mov", "/b.mp4"},
-                    {"m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{
-            "mkv", {"/a.mkv"}, {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac"}},
-        TargetsCase{"gif", {"/a.gif"}, {"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp"}},
+                    {"m4v", "webm", "gif", "m4a", "wav", "aiff", "aac", "flac", "mp3", "opus"}},
+        TargetsCase{"mkv",
+                    {"/a.mkv"},
+                    {"mp4", "mov", "m4v", "webm", "gif", "m4a", "wav", "aiff", "aac", "flac", "mp3",
+                     "opus"}},
+        TargetsCase{"gif", {"/a.gif"}, {"mp4", "mov", "jpg", "png", "heic", "tiff", "bmp", "webm"}},
         TargetsCase{"gifWithPng", {"/a.gif", "/b.png"}, {}},
         TargetsCase{"pdf", {"/a.pdf"}, {"png", "jpg"}},
         TargetsCase{"pdfWithDocx", {"/a.pdf", "/b.docx"}, {}},
@@ -89,7 +96,17 @@ INSTANTIATE_TEST_SUITE_P(
         TargetsCase{"pptxAndKey", {"/a.pptx", "/b.key"}, {"pdf"}},
         TargetsCase{"unroutedTif", {"/a.tif"}, {}}, TargetsCase{"noExtension", {"/Makefile"}, {}},
         TargetsCase{"oneOfSeveralUnrouted", {"/a.png", "/b.zip", "/c.jpg"}, {}},
-        TargetsCase{"sameFormatTwice", {"/a.wav", "/b.WAV"}, {"m4a", "aiff", "aac", "flac"}}),
+        TargetsCase{
+            "sameFormatTwice", {"/a.wav", "/b.WAV"}, {"m4a", "aiff", "aac", "flac", "mp3", "opus"}},
+        TargetsCase{"webpNeverWebp",
+                    {"/a.webp"},
+                    {"jpg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd", "pdf"}},
+        TargetsCase{
+            "opusAndOgg", {"/a.opus", "/b.ogg"}, {"m4a", "wav", "aiff", "aac", "flac", "mp3"}},
+        TargetsCase{
+            "webm",
+            {"/a.webm"},
+            {"mp4", "mov", "m4v", "gif", "m4a", "wav", "aiff", "aac", "flac", "mp3", "opus"}}),
     [](const testing::TestParamInfo<TargetsCase>& row) { return std::string(row.param.name); });
 
 // The menus and the completion read a category's whole list; each source's own list must be that
@@ -124,7 +141,7 @@ TEST(RouteTable, EachCategoryListsItsSourcesTargetsInTheirOrder) {
 // What the converters and tools ask of a target: a movie goes to the movie path, an audio target
 // has an encoder and a writer, and only the lossy ones take the bit rate setting.
 TEST(RouteTable, MovieAndAudioTargetsAreTheOnesTheConvertersWrite) {
-    for (const QString movie : {"mp4", "mov", "m4v"}) {
+    for (const QString movie : {"mp4", "mov", "m4v", "webm"}) {
         EXPECT_TRUE(RouteTable::isMovie(movie)) << movie.toStdString();
         EXPECT_FALSE(RouteTable::audioEncoding(movie)) << movie.toStdString();
     }
@@ -135,7 +152,10 @@ TEST(RouteTable, MovieAndAudioTargetsAreTheOnesTheConvertersWrite) {
         const formats::AudioEncoding* encoding = RouteTable::audioEncoding(target);
         ASSERT_TRUE(encoding) << target.toStdString();
         EXPECT_EQ(encoding->format, target.toStdString());
-        EXPECT_EQ(encoding->lossy, target == u"m4a" || target == u"aac") << target.toStdString();
+        EXPECT_EQ(encoding->lossy,
+                  target == u"m4a" || target == u"aac" || target == u"mp3" || target == u"opus")
+            << target.toStdString();
+        EXPECT_LE(encoding->minBitRate, encoding->maxBitRate);
     }
-    EXPECT_FALSE(RouteTable::audioEncoding("mp3"));
+    EXPECT_FALSE(RouteTable::audioEncoding("ogg"));
 }

@@ -11,12 +11,14 @@ namespace pivana::image {
 const char* const usage =
     "usage: pivana-image --to FORMAT [--quality N] INPUT OUTPUT\n"
     "       pivana-image --to png|jpg [--quality N] --pages INPUT.pdf OUTPUT_FOLDER\n"
-    "FORMAT is one of jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp, psd; N is the JPEG\n"
-    "quality, 1 to 100 (85 unless given).";
+    "       pivana-image --to pdf INPUT... OUTPUT.pdf\n"
+    "FORMAT is one of jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp, psd, webp, pdf; N is\n"
+    "the JPEG and WebP quality, 1 to 100 (85 unless given).";
 
 namespace {
 
-constexpr std::array formats = {"jpeg", "png", "heic", "avif", "exr", "tiff", "gif", "bmp", "psd"};
+constexpr std::array formats = {"jpeg", "png", "heic", "avif", "exr", "tiff",
+                                "gif",  "bmp", "psd",  "webp", "pdf"};
 
 std::string formatNamed(std::string_view name) {
     if (name == "jpg") {
@@ -73,7 +75,9 @@ Request parseArguments(int argc, const char* const* argv) {
     if (request.format.empty()) {
         throw std::invalid_argument("no output format given (--to FORMAT)");
     }
-    if (files.size() != 2) {
+    // Pictures become one PDF together; every other target takes one input.
+    const bool many = request.format == "pdf" && !request.pages;
+    if (files.size() < 2 || (files.size() > 2 && !many)) {
         throw std::invalid_argument(files.size() < 2 ? "an input and an output are needed"
                                                      : "more than one input and one output");
     }
@@ -81,7 +85,10 @@ Request parseArguments(int argc, const char* const* argv) {
         throw std::invalid_argument("pages are written as png or jpg only");
     }
     request.input = files[0];
-    request.output = files[1];
+    request.output = files.back();
+    if (many) {
+        request.pictures.assign(files.begin(), files.end() - 1);
+    }
     return request;
 }
 

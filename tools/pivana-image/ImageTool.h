@@ -2,8 +2,10 @@
 
 #include "common/ToolFailure.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 #include <vips/vips8>
 
 namespace pivana::image {
@@ -12,11 +14,13 @@ using tools::writingFailure;
 
 /// What a command line asks for: `--to FORMAT [--quality N] [--pages] INPUT OUTPUT`.
 struct Request {
-    std::string format;  ///< jpeg (for jpg too) png heic avif exr tiff gif bmp psd
-    int quality = 85;    ///< JPEG quality, 1 to 100
+    std::string format;  ///< jpeg (for jpg too) png heic avif exr tiff gif bmp psd webp pdf
+    int quality = 85;    ///< JPEG and WebP quality, 1 to 100
     bool pages = false;  ///< every page of a PDF, into the folder OUTPUT
     std::string input;
     std::string output;
+    /// With pdf: every input, a page each, in order (`input` is the first).
+    std::vector<std::string> pictures;
 };
 
 /// How to run the tool, for a command line it does not understand.
@@ -47,6 +51,18 @@ void checkRegularFile(const std::string& path);
 /// libvips (first page or frame), or through ImageMagick when `viaImageMagick` is set. Throws
 /// `Failure` for unreadable, empty, mislabelled or oversized input.
 Picture load(const std::string& path, bool viaImageMagick = false);
+
+/// The failure as it should be told: a `Damaged` one whose library's words say that the file is
+/// a variant the library was built without says so instead.
+Failure truthful(const Failure& failure);
+
+/// Keeps libvips' warnings off standard error (they would break the one-line report), noting
+/// those that say part of a picture could not be decoded.
+void watchDecoderWarnings();
+
+/// Throws `Damaged` when part of the picture could not be decoded, or a decoder warned, while the
+/// picture was read, that its data is corrupt.
+void checkDecodedCleanly();
 
 /// Develops a camera RAW file; refuses one whose sensor data is missing or cut short.
 vips::VImage loadRaw(const std::string& path);
@@ -86,6 +102,22 @@ void renderPages(const Request& request);
 /// assume (min-is-black for grey, RGB for three or more samples), or none when the file needs
 /// no repair. The copy has no name in any folder and vanishes with the returned handle.
 std::shared_ptr<void> repairedTiff(const std::string& path, std::string& readablePath);
+
+/// Hands `use` any picture the tool reads: an SVG drawn, everything else opened by `load`. A TIFF
+/// of a layout libvips does not read (which it may find out only once `use` decodes the pixels,
+/// failing with a `Failure`) is handed over again, read through ImageMagick.
+void withPicture(const std::string& path, const std::function<void(const vips::VImage&)>& use);
+
+/// The image upright, in sRGB or grey (its profile kept), 8 or 16 bits as the source has them,
+/// alpha kept: pixels for a target that stores them without loss.
+vips::VImage pixelsForLosslessTarget(const vips::VImage& image);
+
+/// Writes `request.pictures` into one PDF at `path`, a page each at the picture's size, in
+/// order: JPEGs as they are, the others without loss. A picture that cannot be read is left out
+/// and reported on standard output as "N failed SENTENCE" (N counting from 1); "progress F"
+/// lines go there too when PIVANA_PROGRESS is set. Throws when no picture could be read, or the
+/// PDF could not be written.
+void writePictureDocument(const Request& request, const std::string& path);
 
 /// Converts the image to what the target format can hold and writes it to `path`.
 void save(vips::VImage image, const Request& request, const std::string& path);

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <regex>
 #include <string_view>
 
 namespace pivana::image {
@@ -44,6 +46,10 @@ std::string lowerExtension(const std::string& path) {
 template <typename List>
 bool contains(const List& list, std::string_view item) {
     return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool mentions(std::string_view text, std::string_view words) {
+    return text.find(words) != std::string_view::npos;
 }
 
 void checkReadableFile(const std::string& path) {
@@ -116,9 +122,19 @@ int orientationOf(const vips::VImage& image) {
 }
 
 vips::VOption* readOptions(VipsAccess access) {
-    // Truncated data is an error, not a picture filled with grey.
-    return vips::VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    // Truncated or corrupt data is an error, not a picture filled with grey. Warnings are not:
+    // camera JPEGs often have harmless ones (padding before the end marker, odd scan
+    // parameters); those that say the picture's data is corrupt are caught by their words.
+    return vips::VImage::option()->set("access", access)->set("fail_on", VIPS_FAIL_ON_ERROR);
 }
+
+// libjpeg's warnings about the coded picture itself: where it gives one, what follows is grey or
+// garbled. libvips passes on the first warning of a file.
+constexpr std::array corruptPictureWarnings = {
+    "premature end of data segment",  // a marker where picture data should be
+    "bad Huffman code", "bad arithmetic code",
+    "instead of RST",  // restart markers out of order
+};
 
 // The loader libvips picks by the file's contents, checked against the file's name.
 std::string chooseLoader(const std::string& path, const std::string& readable) {
@@ -148,6 +164,52 @@ void checkSize(unsigned long long width, unsigned long long height) {
                                                  std::to_string(height) + " pixels; the limit is " +
                                                  std::to_string(maxPixels / 1000000) +
                                                  " megapixels");
+    }
+}
+
+Failure truthful(const Failure& failure) {
+    // What the libraries say of a well-formed file in a variant they were built without: a
+    // TIFF compression libtiff lacks, a JPEG process libjpeg lacks, a HEIF feature or codec
+    // libheif has no plugin for (its error codes 3 and 4). Never "damaged".
+    static const std::regex unsupported(
+        "is not implemented|support is not configured"
+        "|Unsupported JPEG (process|data precision)|\\(([34])\\.[0-9]+\\)$");
+    if (failure.kind() == FailureKind::Damaged &&
+        std::regex_search(failure.detail(), unsupported)) {
+        return Failure("The file uses a feature that the installed libraries cannot read",
+                       failure.detail());
+    }
+    return failure;
+}
+
+namespace {
+
+// Set when libvips could not compute part of the picture. Its worker threads sometimes lose
+// such an error and write the part black while the save still succeeds.
+std::atomic<bool> partLost = false;
+
+}  // namespace
+
+void watchDecoderWarnings() {
+    g_log_set_handler(
+        "VIPS", G_LOG_LEVEL_WARNING,
+        [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+            if (message && mentions(message, "error in tile")) {
+                partLost = true;
+            }
+        },
+        nullptr);
+}
+
+void checkDecodedCleanly() {
+    // libvips keeps a decoder's warnings and errors in its error buffer even when the read
+    // succeeds.
+    const std::string_view said = vips_error_buffer();
+    const bool corrupt =
+        std::any_of(corruptPictureWarnings.begin(), corruptPictureWarnings.end(),
+                    [said](std::string_view words) { return mentions(said, words); });
+    if (corrupt || partLost) {
+        throw Failure(FailureKind::Damaged, media::takeVipsError());
     }
 }
 

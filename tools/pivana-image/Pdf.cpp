@@ -196,6 +196,13 @@ void renderPages(const Request& request) {
             try {
                 save(image, request, pages.back()->path());
             } catch (const Failure& error) {
+                // A full disk or a folder that refuses the page is said as such.
+                if (error.kind() == FailureKind::DiskFull ||
+                    error.kind() == FailureKind::WriteDenied ||
+                    error.kind() == FailureKind::NoFolder ||
+                    error.kind() == FailureKind::DiskError) {
+                    throw;
+                }
                 throw Failure(pageText("Cannot encode image for page", number), error.detail());
             }
         }

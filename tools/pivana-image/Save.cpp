@@ -150,6 +150,8 @@ void encode(const VImage& image, const Request& request, const std::string& path
             .magicksave(path.c_str(), VImage::option()->set("format", "bmp3"));
     } else if (format == "psd") {
         toEightBit(image).magicksave(path.c_str(), VImage::option()->set("format", "psd"));
+    } else if (format == "webp") {
+        toEightBit(image).webpsave(path.c_str(), VImage::option()->set("Q", request.quality));
     } else if (format == "exr") {
         // OpenEXR holds linear light in floating point.
         image.colourspace(VIPS_INTERPRETATION_scRGB)
@@ -172,6 +174,10 @@ FailureKind writeFailure(const std::string& path) {
 }
 
 }  // namespace
+
+VImage pixelsForLosslessTarget(const VImage& image) {
+    return toTargetDepth(prepareFor(image, "png"));
+}
 
 void save(VImage image, const Request& request, const std::string& path) {
     try {

@@ -2,11 +2,14 @@
 //
 //   pivana-image --to FORMAT [--quality N] INPUT OUTPUT
 //   pivana-image --to png|jpg [--quality N] --pages INPUT.pdf OUTPUT_FOLDER
+//   pivana-image --to pdf INPUT... OUTPUT.pdf
 //
-// FORMAT is jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp or psd; N the JPEG quality, 1 to
-// 100. An SVG document (by its extension) is drawn on a canvas twice its size. With --pages,
-// every page of the PDF is drawn at 144 dpi on white and written into OUTPUT_FOLDER as
-// page-1.png, page-2.png... (or .jpg).
+// FORMAT is jpg (or jpeg), png, heic, avif, exr, tiff, gif, bmp, psd, webp or pdf; N the JPEG and
+// WebP quality, 1 to 100. An SVG document (by its extension) is drawn on a canvas twice its size.
+// With --pages, every page of the PDF is drawn at 144 dpi on white and written into
+// OUTPUT_FOLDER as page-1.png, page-2.png... (or .jpg). To pdf, the pictures become one document,
+// a page each; one that cannot be read is left out and named on standard output ("N failed
+// SENTENCE"), and the run fails only when none can be read.
 //
 // Exit status 0 on success. On failure (status 1), one plain sentence about the file on the
 // first line of standard error, and the detail behind it on the second; OUTPUT is left as it
@@ -19,6 +22,7 @@
 #include "media/Vips.h"
 
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -36,36 +40,51 @@ void convert(const pivana::image::Request& request, const std::string& staging) 
     // The decoders' own words (libtiff's, ImageMagick's, librsvg's) would come before the tool's
     // sentence; what they say that matters is in the failure's detail.
     const pivana::image::QuietStandardError quiet;
-    if (pivana::image::isSvg(request.input)) {
-        pivana::image::save(pivana::image::rasterizeSvg(request.input), request, staging);
+    if (!request.pictures.empty()) {
+        pivana::image::writePictureDocument(request, staging);
         return;
     }
-    try {
-        const pivana::image::Picture picture = pivana::image::load(request.input);
-        pivana::image::save(picture.image, request, staging);
-    } catch (const Failure& error) {
-        // libvips reads most TIFF layouts, not all (tiled with separate planes, for one);
-        // ImageMagick reads those.
-        const bool unsupportedLayout = error.detail().find("not supported") != std::string::npos;
-        if (!unsupportedLayout || !pivana::image::isTiff(request.input)) {
-            throw;
-        }
-        const pivana::image::Picture picture = pivana::image::load(request.input, true);
-        pivana::image::save(picture.image, request, staging);
-    }
+    pivana::image::withPicture(request.input, [&](const vips::VImage& image) {
+        pivana::image::save(image, request, staging);
+    });
 }
 
 }  // namespace
+
+namespace pivana::image {
+
+void withPicture(const std::string& path, const std::function<void(const vips::VImage&)>& use) {
+    if (isSvg(path)) {
+        use(rasterizeSvg(path));
+        return;
+    }
+    // What the decoders say of this picture alone.
+    vips_error_clear();
+    try {
+        const Picture picture = load(path);
+        use(picture.image);
+        // The pixels are decoded while `use` reads them.
+        checkDecodedCleanly();
+    } catch (const Failure& error) {
+        // libvips reads most TIFF layouts, not all (tiled with separate planes, for one), and
+        // may find out only as it decodes the pixels; ImageMagick reads those.
+        const bool unsupportedLayout = error.detail().find("not supported") != std::string::npos;
+        if (!unsupportedLayout || !isTiff(path)) {
+            throw;
+        }
+        const Picture picture = load(path, true);
+        use(picture.image);
+    }
+}
+
+}  // namespace pivana::image
 
 int main(int argc, char** argv) {
     if (!pivana::media::ensureVipsStarted(argv[0])) {
         std::fprintf(stderr, "cannot start libvips: %s\n", pivana::media::takeVipsError().c_str());
         return 2;
     }
-    // Library warnings would break the one-line error report; failures are reported by value.
-    g_log_set_handler(
-        "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
-        nullptr);
+    pivana::image::watchDecoderWarnings();
     // Keep the processing cache small: each run converts exactly one file.
     vips_cache_set_max(0);
 
@@ -93,10 +112,14 @@ int main(int argc, char** argv) {
     try {
         convert(request, output.path());
     } catch (const Failure& error) {
-        pivana::tools::reportFailure(error.sentence(), error.detail());
+        const Failure told = pivana::image::truthful(error);
+        pivana::tools::reportFailure(told.sentence(), told.detail());
         return 1;
     } catch (const vips::VError&) {
-        return fail(FailureKind::Damaged, pivana::media::takeVipsError());
+        const Failure told =
+            pivana::image::truthful(Failure(FailureKind::Damaged, pivana::media::takeVipsError()));
+        pivana::tools::reportFailure(told.sentence(), told.detail());
+        return 1;
     }
     if (const std::string reason = output.commit(); !reason.empty()) {
         return fail(pivana::image::writingFailure(errno), reason);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -64,6 +65,13 @@ bool isPlainText(const QString& extension) {
     return extension == u"txt" || extension == u"md";
 }
 
+// Bytes below space other than tab and line breaks: no HTML may hold them, and RTF only as raw
+// data.
+bool isControlByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
 QString systemError(int errnum) {
     return QString::fromLocal8Bit(std::strerror(errnum));
 }
@@ -106,6 +114,13 @@ void checkSignature(const QByteArray& content, const QString& extension) {
         matches = head.startsWith("PK\x03\x04");
     } else if (extension == u"rtf") {
         matches = head.trimmed().startsWith("{\\rtf") || head.startsWith("\xef\xbb\xbf{\\rtf");
+        // RTF is text: control bytes belong only in the raw data of a \bin control word. Without
+        // one, more than a few are a body of garbage behind a valid header, which the office
+        // would read as garbage text.
+        if (matches && !content.contains("\\bin") &&
+            std::count_if(content.cbegin(), content.cend(), isControlByte) > 16) {
+            throw failure(FailureKind::Damaged, QStringLiteral("control bytes in RTF text"));
+        }
     } else if (extension == u"html" || extension == u"htm") {
         matches = !head.contains('\0');
     }
@@ -157,23 +172,24 @@ Prepared prepare(const Document& document, const Target& target, size_t index,
     const QString stem = QStringLiteral("document%1").arg(index);
     Prepared prepared{work.filePath(stem + QStringLiteral("-result.") + target.extension), {}};
     if (isPlainText(extension)) {
-        const std::optional<QString> text = decodePlainText(content);
-        if (!text) {
-            throw failure(FailureKind::WrongFormat, QStringLiteral("not text"));
-        }
+        const QString text = decodePlainText(content);
         if (target.extension == u"txt") {
-            writeFile(prepared.result, text->toUtf8());
+            writeFile(prepared.result, text.toUtf8());
             return prepared;
         }
-        const QByteArray html = textAsHtml(*text, QFileInfo(document.input).completeBaseName());
+        const QByteArray html = textAsHtml(text, QFileInfo(document.input).completeBaseName());
         writeFile(target.extension == u"html" ? prepared.result
                                               : work.filePath(stem + QStringLiteral(".html")),
                   html);
         if (target.extension == u"html") {
             return prepared;
         }
-        prepared.job = OfficeJob{work.filePath(stem + QStringLiteral(".html")), source.importFilter,
-                                 prepared.result, exportFilter(target, source), target.extension};
+        prepared.job = OfficeJob{work.filePath(stem + QStringLiteral(".html")),
+                                 source.importFilter,
+                                 prepared.result,
+                                 exportFilter(target, source),
+                                 target.extension,
+                                 timeBudget(content.size())};
         return prepared;
     }
     if (content.isEmpty()) {
@@ -182,8 +198,12 @@ Prepared prepare(const Document& document, const Target& target, size_t index,
     checkSignature(content, extension);
     const QString copy = work.filePath(stem + u'.' + extension);
     writeFile(copy, content);
-    prepared.job = OfficeJob{copy, source.importFilter, prepared.result,
-                             exportFilter(target, source), target.extension};
+    prepared.job = OfficeJob{copy,
+                             source.importFilter,
+                             prepared.result,
+                             exportFilter(target, source),
+                             target.extension,
+                             timeBudget(content.size())};
     return prepared;
 }
 
@@ -215,6 +235,21 @@ void stageBeside(const QString& result, const QString& output) {
     }
 }
 
+// The office writes the markers of fields it could not import (a picture an RTF links to, say)
+// into HTML as raw control bytes, which no HTML may hold.
+void removeControlBytes(const QString& html) {
+    QFile file(html);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw failure(FailureKind::NoOutput, file.errorString());
+    }
+    QByteArray bytes = file.readAll();
+    file.close();
+    if (std::any_of(bytes.cbegin(), bytes.cend(), isControlByte)) {
+        bytes.removeIf(isControlByte);
+        writeFile(html, bytes);
+    }
+}
+
 // Success is an output file of the right kind, whatever the office said.
 void finish(const QString& result, const Target& target, const QString& output) {
     QFile file(result);
@@ -231,6 +266,9 @@ void finish(const QString& result, const Target& target, const QString& output) 
         QFile text(result);
         text.open(QIODevice::ReadOnly);
         writeFile(result, text.readAll().mid(3));  // UTF-8 needs no byte-order mark
+    }
+    if (target.extension == u"html") {
+        removeControlBytes(result);
     }
     stageBeside(result, output);
 }

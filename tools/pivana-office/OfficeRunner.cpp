@@ -22,6 +22,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <thread>
 
 namespace pivana::office {
 
@@ -29,8 +33,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Generous: a long document on a slow machine takes a minute; a hung office never ends.
-constexpr auto timePerDocument = 180s;
+// Generous: a long document on a slow machine takes a minute; a hung office never ends. The
+// office's time grows faster than a document's size (a text of megabytes in one paragraph takes
+// it minutes), so the budget leaves room per megabyte.
+constexpr auto baseTime = 60s;
+constexpr auto timePerMegabyte = 40s;
+// What the office may take to start, on top of the documents' budgets.
+constexpr auto startTime = 90s;
 const QString officeProgram = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
 // The system's Python, which has LibreOffice's UNO bindings.
 const QString pythonProgram = QStringLiteral("/usr/bin/python3");
@@ -99,6 +108,13 @@ void requireOffice() {
     }
 }
 
+// Tests shorten every time limit of the office by this factor.
+double timeScale() {
+    bool given = false;
+    const double scale = qEnvironmentVariable("PIVANA_OFFICE_TIME_SCALE").toDouble(&given);
+    return given && scale > 0 ? scale : 1.0;
+}
+
 Failure timedOut() {
     return failure(FailureKind::TimedOut, QStringLiteral("LibreOffice was stopped"));
 }
@@ -133,7 +149,7 @@ void runOfficeOnce(const OfficeJob& job, const WorkFolder& work) {
         outFolder,
         job.source};
     ProcessOptions options;
-    options.timeout = timePerDocument;
+    options.timeout = startTime + job.budget;
     options.environment = {QStringLiteral("TMPDIR=") + temporary};
     // On a new profile the office sets it up, exits with this status and wants to be started
     // again (its launcher script would do that for us).
@@ -204,6 +220,13 @@ std::optional<Failure> bridgeOutcome(const QString& line, const QString& result,
 
 }  // namespace
 
+std::chrono::milliseconds timeBudget(qint64 bytes) {
+    const double budget = std::chrono::duration<double>(baseTime).count() +
+                          std::chrono::duration<double>(timePerMegabyte).count() *
+                              static_cast<double>(bytes) / (1 << 20);
+    return std::chrono::milliseconds(static_cast<qint64>(budget * 1000 * timeScale()));
+}
+
 QString cacheFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
         .filePath(QStringLiteral("pivana"));
@@ -270,22 +293,110 @@ QString WorkFolder::filePath(const QString& name) const {
     return QDir(m_path).filePath(name);
 }
 
+namespace {
+
+// Ends the office kept running on the profile, as one that hangs on a document.
+void endOffice() {
+    QFile recorded(profileDirectory() + QStringLiteral(".pid"));
+    if (!recorded.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const pid_t pid = recorded.readAll().trimmed().toInt();
+    QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (pid > 0 && command.open(QIODevice::ReadOnly) && command.readAll().contains("soffice")) {
+        ::kill(pid, SIGKILL);
+    }
+}
+
+// The office cannot be told to give up on a document: when one takes longer than its budget,
+// the office is ended (the bridge then reports the document stopped and goes on with the next
+// in a new office), and the document fails as having taken too long.
+class Watchdog {
+public:
+    explicit Watchdog(const std::vector<OfficeJob>& jobs)
+        : m_jobs(jobs), m_timedOut(jobs.size(), false) {
+        start(0);
+        m_thread = std::thread([this] { watch(); });
+    }
+    ~Watchdog() {
+        {
+            const std::lock_guard<std::mutex> guard(m_mutex);
+            m_finished = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    /// The bridge has begun job `index` (or, past the last, is done).
+    void start(size_t index) {
+        const std::lock_guard<std::mutex> guard(m_mutex);
+        m_current = index;
+        if (index < m_jobs.size()) {
+            // The first document, and one after an office was ended, waits for an office to
+            // start as well.
+            const bool officeStarts = index == 0 || m_timedOut[index - 1];
+            m_deadline = std::chrono::steady_clock::now() + m_jobs[index].budget +
+                         (officeStarts ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             startTime * timeScale())
+                                       : std::chrono::milliseconds(0));
+        }
+        m_wake.notify_all();
+    }
+    bool timedOut(size_t index) const {
+        const std::lock_guard<std::mutex> guard(m_mutex);
+        return m_timedOut[index];
+    }
+
+private:
+    void watch() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_finished) {
+            if (m_current < m_jobs.size() && std::chrono::steady_clock::now() >= m_deadline &&
+                !m_timedOut[m_current]) {
+                m_timedOut[m_current] = true;
+                endOffice();
+            }
+            m_wake.wait_for(lock, 100ms);
+        }
+    }
+
+    const std::vector<OfficeJob>& m_jobs;
+    std::vector<bool> m_timedOut;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    size_t m_current = 0;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+}  // namespace
+
 void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
              const std::function<void(size_t, const std::optional<Failure>&)>& done) {
     requireOffice();
     ProfileLock lock(profileDirectory());
     std::vector<size_t> retries;
     size_t next = 0;
+    Watchdog watchdog(jobs);
     ProcessOptions options;
-    options.timeout = timePerDocument * static_cast<int>(jobs.size());
+    options.timeout = std::chrono::milliseconds(startTime);
+    for (const OfficeJob& job : jobs) {
+        options.timeout += job.budget;
+    }
     options.onOutputLine = [&](const QByteArray& line) {
         if (next >= jobs.size()) {
             return;
         }
         const size_t index = next++;
+        watchdog.start(next);
         bool retry = false;
         const std::optional<Failure> failure =
-            bridgeOutcome(QString::fromUtf8(line), jobs[index].result, retry);
+            watchdog.timedOut(index)
+                ? std::optional(timedOut())
+                : bridgeOutcome(QString::fromUtf8(line), jobs[index].result, retry);
         if (retry) {
             retries.push_back(index);
         } else {
@@ -308,6 +419,10 @@ void runJobs(const std::vector<OfficeJob>& jobs, const WorkFolder& work,
         return;
     }
     for (const size_t index : retries) {
+        if (watchdog.timedOut(index)) {
+            done(index, timedOut());
+            continue;
+        }
         try {
             runOfficeOnce(jobs[index], work);
             done(index, std::nullopt);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -36,8 +37,14 @@ struct OfficeJob {
     QString importFilter;
     QString result;
     QString exportFilter;
-    QString extension;  ///< of the result, for the office's command line
+    QString extension;                   ///< of the result, for the office's command line
+    std::chrono::milliseconds budget{};  ///< how long the office may take; see `timeBudget`
 };
+
+/// How long the office may take over a document of `bytes`: a generous minute for starting and
+/// any small document, and more in proportion to its size. PIVANA_OFFICE_TIME_SCALE, a factor,
+/// shortens it for tests.
+std::chrono::milliseconds timeBudget(qint64 bytes);
 
 /// A private folder for one run of the tool, under the user's cache folder (never in a folder of
 /// theirs, and never in the temporary folder). Folders that runs killed on the way left behind

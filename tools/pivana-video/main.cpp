@@ -4,11 +4,12 @@
 //
 //   FORMAT  mp4, mov, m4v: the picture and every soundtrack, each copied where the container
 //                          takes it, else encoded (H.264, AAC)
+//           webm:          the same, encoded as AV1 (VP9 below 64 pixels a side) and Opus
 //           m4a:           the main soundtrack
 //           gif:           a looping GIF of the first 30 seconds, ten frames a second
 //
-// An INPUT named .gif is an animation: it becomes mp4, mov or m4v, each frame shown for its own
-// delay. Exit status 0 on success, 2 for a command line it cannot act on; on failure 1, one
+// An INPUT named .gif is an animation: it becomes mp4, mov, m4v or webm, each frame shown for its
+// own delay. Exit status 0 on success, 2 for a command line it cannot act on; on failure 1, one
 // sentence on standard error and OUTPUT left as it was. With PIVANA_PROGRESS set, prints
 // "progress FRACTION" lines on standard output.
 #include "common/MediaTool.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -45,10 +47,10 @@ Request parse(int argc, char** argv) {
     const bool known = pivana::formats::isMovie(request.format) ||
                        (!request.animation && (request.format == "m4a" || request.format == "gif"));
     if (!known) {
-        throw UsageError(request.animation
-                             ? "an animated GIF becomes mp4, mov or m4v, not " + request.format
-                             : "unknown target format " + request.format +
-                                   " (one of mp4, mov, m4v, m4a, gif)");
+        throw UsageError(request.animation ? "an animated GIF becomes mp4, mov, m4v or webm, not " +
+                                                 request.format
+                                           : "unknown target format " + request.format +
+                                                 " (one of mp4, mov, m4v, webm, m4a, gif)");
     }
     return request;
 }
@@ -70,6 +72,8 @@ void convert(const Request& request, const std::string& staging) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // SVT-AV1 reports its settings on standard error, where a failure's sentence goes.
+    ::setenv("SVT_LOG", "0", 0);
     Request request;
     try {
         request = parse(argc, argv);

@@ -164,7 +164,7 @@ TEST_F(Panel, AScreenReaderNamesEveryControlAndCanConvert) {
     ASSERT_TRUE(user().press("Settings"));
     ASSERT_TRUE(user().find("push button", "Done"));
     EXPECT_EQ(unnamedControls(), QStringList()) << "settings";
-    for (const char* label : {"Output folder", "Replace original", "JPG quality", "AAC bitrate",
+    for (const char* label : {"Output folder", "Replace original", "JPG quality", "Audio bitrate",
                               "Launch at login", "Back"}) {
         EXPECT_TRUE(user().find("", label, 2000)) << label;
     }

@@ -27,6 +27,8 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev ffmpeg poppler-utils xvfb xdotool x11-utils imagemagick dbus trayer dunst openbox
   time libraw-bin
+  # the accessibility bus and its Python client, which the end-to-end tests drive the panel through
+  at-spi2-core python3-pyatspi
   # benchmark: pictures into one PDF
   img2pdf
   # an icon theme with one-colour symbols, which the dark look of the end-to-end tests uses

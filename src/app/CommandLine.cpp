@@ -155,6 +155,19 @@ QStringList filesFrom(const QStringList& arguments, int first) {
 
 }  // namespace
 
+std::optional<QString> handOffRefusal(const HandOff& handOff) {
+    for (const QString& file : handOff.files) {
+        const QFileInfo info(file);
+        if (!info.exists()) {
+            return QStringLiteral("No such file: ") + visible(file);
+        }
+        if (!info.isFile()) {
+            return QStringLiteral("Not a file: ") + visible(file);
+        }
+    }
+    return std::nullopt;
+}
+
 bool isCommandLineRequest(const QStringList& arguments) {
     if (arguments.size() < 2) {
         return false;

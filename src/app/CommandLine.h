@@ -20,4 +20,8 @@ bool isCommandLineRequest(const QStringList& arguments);
 /// with the usage printed on `err`, when `--convert` lacks its format or its files.
 std::optional<HandOff> handOffRequest(const QStringList& arguments, std::FILE* err);
 
+/// Why the tray app must not take this hand-off: one of its paths is missing, or a folder.
+/// Such a batch is refused before the panel would show it, with one line naming the path.
+std::optional<QString> handOffRefusal(const HandOff& handOff);
+
 }  // namespace pivana

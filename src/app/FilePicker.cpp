@@ -1,5 +1,6 @@
 #include "app/FilePicker.h"
 
+#include "app/PanelDialogs.h"
 #include "ui/PickerRules.h"
 
 #include <QAbstractItemView>
@@ -78,14 +79,12 @@ void sizeToShowColumns(QFileDialog& dialog) {
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> makeBrowseDialog(const QString& folder, QWidget* parent) {
+std::unique_ptr<QFileDialog> makeBrowseDialog(const QString& folder, QWindow* panel) {
     auto dialog = std::make_unique<QFileDialog>(
-        parent, QStringLiteral("Choose files of the same type to convert"));
+        nullptr, QStringLiteral("Choose files of the same type to convert"));
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
-    // Above the panel, which stays on top of other windows.
-    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog->setDirectory(!folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath());
     auto* proxy = new SameCategoryProxy;
     dialog->setProxyModel(proxy);  // the dialog takes it
@@ -102,11 +101,12 @@ std::unique_ptr<QFileDialog> makeBrowseDialog(const QString& folder, QWidget* pa
         }
     }
     sizeToShowColumns(*dialog);
+    belongToPanel(*dialog, panel);
     return dialog;
 }
 
-QStringList browseForFiles(QString& folder, QWidget* parent) {
-    const std::unique_ptr<QFileDialog> dialog = makeBrowseDialog(folder, parent);
+QStringList browseForFiles(QString& folder, QWindow* panel) {
+    const std::unique_ptr<QFileDialog> dialog = makeBrowseDialog(folder, panel);
     const bool chosen = dialog->exec() == QDialog::Accepted;
     folder = dialog->directory().absolutePath();
     return chosen ? dialog->selectedFiles() : QStringList();

@@ -1,5 +1,7 @@
 #include "app/SettingsDialogs.h"
 
+#include "app/PanelDialogs.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -7,19 +9,18 @@
 
 namespace pivana {
 
-QString chooseOutputFolder() {
+QString chooseOutputFolder(QWindow* panel) {
     QFileDialog dialog(nullptr, QStringLiteral("Choose an output folder"), QDir::homePath());
     dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
-    // Above the panel, which stays on top of other windows.
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    belongToPanel(dialog, panel);
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
     return dialog.selectedFiles().value(0);
 }
 
-bool confirmReplaceOriginal() {
+bool confirmReplaceOriginal(QWindow* panel) {
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Pivana"),
                       QStringLiteral("Replace original files?"));
     alert.setInformativeText(
@@ -28,7 +29,7 @@ bool confirmReplaceOriginal() {
     QPushButton* enable = alert.addButton(QStringLiteral("Enable"), QMessageBox::AcceptRole);
     alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     alert.setDefaultButton(enable);
-    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
+    belongToPanel(alert, panel);
     alert.exec();
     return alert.clickedButton() == enable;
 }

@@ -1,5 +1,6 @@
 #include "app/StatusBarController.h"
 
+#include "app/CommandLine.h"
 #include "app/FilePicker.h"
 #include "app/SettingsDialogs.h"
 #include "platform/PanelPlacement.h"
@@ -30,6 +31,8 @@ namespace {
 constexpr int panelWidth = 300;
 constexpr int panelHeightBeforeLayout = 240;
 constexpr int dropGraceMs = 500;
+
+const QString trayToolTip = QStringLiteral("Pivana");
 
 const QString busyMessage = QStringLiteral(
     "A conversion is running, so the files were not taken. Try again once it is done.");
@@ -71,7 +74,7 @@ void StatusBarController::setupPopover(Settings& settings) {
     PanelHooks hooks;
     hooks.close = [this] { hidePanel(); };
     hooks.setDismissSuppressed = [this](bool suppressed) { setDialogOpen(suppressed); };
-    hooks.browseForFiles = [this] { return browseForFiles(m_browseFolder); };
+    hooks.browseForFiles = [this] { return browseForFiles(m_browseFolder, m_panel.get()); };
     hooks.quit = [] { QCoreApplication::quit(); };
     m_popover = std::make_unique<PopoverViewModel>(m_appState, settings, m_runner, m_scheduler,
                                                    std::move(hooks));
@@ -80,8 +83,12 @@ void StatusBarController::setupPopover(Settings& settings) {
 void StatusBarController::setupSettingsView(Settings& settings) {
     SettingsHooks hooks;
     hooks.program = QCoreApplication::applicationFilePath();
-    hooks.chooseFolder = [this] { return whileDialogOpen(chooseOutputFolder); };
-    hooks.confirmReplace = [this] { return whileDialogOpen(confirmReplaceOriginal); };
+    hooks.chooseFolder = [this] {
+        return whileDialogOpen([this] { return chooseOutputFolder(m_panel.get()); });
+    };
+    hooks.confirmReplace = [this] {
+        return whileDialogOpen([this] { return confirmReplaceOriginal(m_panel.get()); });
+    };
     m_settingsView =
         std::make_unique<SettingsViewModel>(settings, m_autostart, m_scheduler, std::move(hooks));
 }
@@ -89,6 +96,28 @@ void StatusBarController::setupSettingsView(Settings& settings) {
 void StatusBarController::setDialogOpen(bool open) {
     m_dismissal.setDialogOpen(open);
     m_lifetime.setDialogOpen(open);
+    if (open) {
+        m_focusBeforeDialog = m_panel ? m_panel->activeFocusItem() : nullptr;
+        return;
+    }
+    if (panelVisible()) {
+        // Back to the panel, with what it showed: the clicks that closed the dialog were the
+        // dialog's, and the panel takes the keyboard again, on the control that had it.
+        m_pointer.setListening(false);
+        WindowSystem::activate(*m_panel);
+        restoreFocus();
+    }
+}
+
+void StatusBarController::restoreFocus() {
+    QQuickItem* item = m_focusBeforeDialog;
+    if (!item || !m_panel || item->window() != m_panel.get()) {
+        return;
+    }
+    // The way it got the focus decides whether its ring shows: keep it.
+    const QVariant reason = item->property("focusReason");
+    item->forceActiveFocus(reason.isValid() ? static_cast<Qt::FocusReason>(reason.toInt())
+                                            : Qt::OtherFocusReason);
 }
 
 void StatusBarController::ensurePanel() {
@@ -124,6 +153,12 @@ void StatusBarController::ensurePanel() {
         }
         if (m_panel->isActive()) {
             settleDismissal();
+            // Activated again once a dialog has closed: the window may have dropped the
+            // control the keyboard was on.
+            if (!m_dismissal.dialogOpen() && m_focusBeforeDialog) {
+                restoreFocus();
+                m_focusBeforeDialog = nullptr;
+            }
             return;
         }
         closeIf(m_dismissal.activationLost(WindowSystem::pointerButtonHeld()));
@@ -180,7 +215,7 @@ void StatusBarController::closeIf(bool close) {
 }
 
 void StatusBarController::setupTrayIcon() {
-    m_tray.setToolTip(QStringLiteral("Pivana"));
+    m_tray.setToolTip(trayToolTip);
     m_menu = std::make_unique<QMenu>();
     m_menu->addAction(QStringLiteral("Open Pivana"), this, &StatusBarController::showPanel);
     m_menu->addSeparator();
@@ -227,15 +262,24 @@ void StatusBarController::showPanel() {
         root->setProperty("maxHeight", PanelPlacement::tallestOnScreen(m_tray.anchor()));
     }
     placePanel();
+    // While the window manager takes the panel in, it may move the activation away from it
+    // once (focus-stealing prevention, then the activation we ask for as a pager): no click
+    // elsewhere, so not a reason to close.
+    m_dismissal.suppressFor(dropGraceMs);
+    WindowSystem::keepOutOfTaskbar(*m_panel);
     m_panel->show();
     WindowSystem::activate(*m_panel);
     m_appState.setPanelVisible(true);
+    // The icon's tooltip would be drawn over the panel (after a drop on the icon the pointer
+    // rests on it): none while the panel shows.
+    m_tray.setToolTip({});
 }
 
 void StatusBarController::hidePanel() {
     if (m_panel) {
         m_panel->hide();
     }
+    m_tray.setToolTip(trayToolTip);
     settleDismissal();
     m_appState.setPanelVisible(false);
     m_lifetime.hidden();
@@ -245,6 +289,10 @@ HandOffAnswer StatusBarController::takeHandOff(const HandOff& handOff) {
     if (handOff.files.isEmpty()) {
         showPanel();
         return {};
+    }
+    // Checked again here: a file can go between the asking and the taking.
+    if (const auto refusal = handOffRefusal(handOff)) {
+        return {false, *refusal};
     }
     if (!m_appState.dropFiles(handOff.files)) {
         // A batch is converting. Whoever handed the files over may have no terminal to show

@@ -12,6 +12,8 @@
 #include "ui/SettingsViewModel.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QQuickItem>
 #include <QQuickView>
 
 #include <memory>
@@ -68,12 +70,11 @@ private:
         setDialogOpen(true);
         auto result = dialog();
         setDialogOpen(false);
-        if (m_panel) {
-            m_panel->requestActivate();
-        }
         return result;
     }
     void setDialogOpen(bool open);
+    /// Gives the keyboard back to the panel's control that had it before a dialog opened.
+    void restoreFocus();
 
     void placePanel();
     void updateIcon();
@@ -98,6 +99,7 @@ private:
     PointerMonitor m_pointer;
     DesktopWatcher m_desktops;
     bool m_dragHovering = false;
+    QPointer<QQuickItem> m_focusBeforeDialog;
 };
 
 }  // namespace pivana

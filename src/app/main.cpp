@@ -162,5 +162,10 @@ int main(int argc, char* argv[]) {
     if (!request) {
         return 2;
     }
+    // Refused out loud, as a hand-off to a busy app is; nothing starts or shows.
+    if (const auto refusal = pivana::handOffRefusal(*request)) {
+        print(*refusal);
+        return 1;
+    }
     return runTrayApp(argc, argv, *request);
 }

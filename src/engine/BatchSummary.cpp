@@ -26,6 +26,16 @@ QString noTargetsMessage(const QStringList& files) {
                              : QStringLiteral("All files must be the same type.");
 }
 
+std::vector<FailedFile> failuresOf(const ConversionResult& result) {
+    std::vector<FailedFile> failures;
+    for (const FailedFile& failed : result.failed) {
+        if (!failed.error.isCancelled()) {
+            failures.push_back(failed);
+        }
+    }
+    return failures;
+}
+
 namespace {
 
 // Where the files that outputs replaced went, on a line of its own; empty when none was.
@@ -45,32 +55,46 @@ QString replacedLine(const ConversionResult& result) {
 Notice batchNotice(const QStringList& files, const ConversionResult& result,
                    const QStringList& outputs) {
     const int succeeded = static_cast<int>(result.succeeded.size());
-    const int failed = static_cast<int>(result.failed.size());
+    // Files a cancel stopped did not fail: they are told apart from those that did.
+    const std::vector<FailedFile> failures = failuresOf(result);
+    const int cancelled = static_cast<int>(result.failed.size() - failures.size());
     if (succeeded == 0) {
+        if (failures.empty() && cancelled > 0) {
+            return {QStringLiteral("Pivana"),
+                    QStringLiteral("Cancelled. No files were converted.")};
+        }
         QString detail = QStringLiteral("No files were converted.");
-        if (failed > 0) {
+        if (!failures.empty()) {
             const FailedConversion first =
-                FailedConversion::from(result.failed.front().path, result.failed.front().error);
+                FailedConversion::from(failures.front().path, failures.front().error);
             detail = first.name + QStringLiteral(": ") + first.reason;
         }
         return {QStringLiteral("Conversion failed"), detail};
     }
-    if (failed == 0) {
+    if (failures.empty()) {
         QStringList names;
         for (const QString& output : outputs) {
             names << QFileInfo(output).fileName();
         }
+        const QString converted = cancelled == 0
+                                      ? fileLabel(files)
+                                      : QStringLiteral("%1 of %2 converted before the cancel")
+                                            .arg(succeeded)
+                                            .arg(files.size());
         return {QStringLiteral("Converted"),
-                fileLabel(files) + QStringLiteral(" \u2192 ") + names.join(QStringLiteral(", "))};
+                converted + QStringLiteral(" \u2192 ") + names.join(QStringLiteral(", "))};
     }
     const FailedConversion first =
-        FailedConversion::from(result.failed.front().path, result.failed.front().error);
+        FailedConversion::from(failures.front().path, failures.front().error);
     QString body = QStringLiteral("%1 of %2 succeeded \u00b7 %3: %4")
                        .arg(succeeded)
                        .arg(files.size())
                        .arg(first.name, first.reason);
-    if (failed > 1) {
-        body += QStringLiteral(" (+%1 more)").arg(failed - 1);
+    if (failures.size() > 1) {
+        body += QStringLiteral(" (+%1 more)").arg(failures.size() - 1);
+    }
+    if (cancelled > 0) {
+        body += QStringLiteral(" \u00b7 %1 cancelled").arg(cancelled);
     }
     return {QStringLiteral("Partially converted"), body};
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace pivana {
 
 /// The texts a finished batch is reported with, shared by the panel, notifications and the
@@ -20,6 +22,10 @@ QString doneTitleLine(const QString& format, int succeeded, int total);
 
 /// The message when a batch offers no target.
 QString noTargetsMessage(const QStringList& files);
+
+/// The files that failed, in order, without those a cancel stopped before they converted:
+/// those did not fail.
+std::vector<FailedFile> failuresOf(const ConversionResult& result);
 
 struct Notice {
     QString title;

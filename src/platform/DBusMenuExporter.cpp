@@ -133,7 +133,7 @@ void DBusMenuExporter::Event(int id, const QString& eventId, const QDBusVariant&
     }
 }
 
-QList<int> DBusMenuExporter::EventGroup(const sni::MenuEvents& events) {
+QList<int> DBusMenuExporter::EventGroup(const QList<sni::MenuEvent>& events) {
     QList<int> unknown;
     for (const sni::MenuEvent& event : events) {
         if (!handle(event.id, event.eventId)) {

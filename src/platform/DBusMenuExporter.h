@@ -43,7 +43,9 @@ public Q_SLOTS:
     Q_SCRIPTABLE QDBusVariant GetProperty(int id, const QString& name);
     Q_SCRIPTABLE void Event(int id, const QString& eventId, const QDBusVariant& data,
                             uint timestamp);
-    Q_SCRIPTABLE QList<int> EventGroup(const pivana::sni::MenuEvents& events);
+    // Spelled out, not by its alias: D-Bus finds the marshalling of a parameter by the type name
+    // moc records, and knows the list by its own name only.
+    Q_SCRIPTABLE QList<int> EventGroup(const QList<pivana::sni::MenuEvent>& events);
     Q_SCRIPTABLE bool AboutToShow(int id);
     Q_SCRIPTABLE QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
 

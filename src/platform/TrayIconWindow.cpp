@@ -36,8 +36,11 @@ TrayIconWindow::TrayIconWindow(std::function<bool()> accepting)
     resize(traySize);
     m_toolTipDelay.setSingleShot(true);
     m_toolTipDelay.setInterval(toolTipDelayMs);
-    connect(&m_toolTipDelay, &QTimer::timeout, this,
-            [this] { QToolTip::showText(QCursor::pos(), m_toolTip); });
+    connect(&m_toolTipDelay, &QTimer::timeout, this, [this] {
+        if (!m_toolTip.isEmpty()) {
+            QToolTip::showText(QCursor::pos(), m_toolTip);
+        }
+    });
 }
 
 void TrayIconWindow::setIcon(const QIcon& icon) {
@@ -47,6 +50,10 @@ void TrayIconWindow::setIcon(const QIcon& icon) {
 
 void TrayIconWindow::setToolTip(const QString& text) {
     m_toolTip = text;
+    if (text.isEmpty()) {
+        m_toolTipDelay.stop();
+        QToolTip::hideText();
+    }
 }
 
 void TrayIconWindow::paintEvent(QPaintEvent*) {

@@ -5,6 +5,9 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <algorithm>
+#include <vector>
+
 namespace pivana::WindowSystem {
 
 namespace {
@@ -50,6 +53,48 @@ void activate(QWindow& window) {
     if (xcb_connection_t* connection = x11::connection()) {
         activateAsPager(connection, window);
     }
+}
+
+void keepOutOfTaskbar(QWindow& window) {
+    xcb_connection_t* connection = x11::connection();
+    if (!connection) {
+        return;
+    }
+    const std::optional<xcb_atom_t> state = x11::atom(connection, "_NET_WM_STATE");
+    const std::optional<xcb_atom_t> skipTaskbar =
+        x11::atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
+    const std::optional<xcb_atom_t> skipPager = x11::atom(connection, "_NET_WM_STATE_SKIP_PAGER");
+    if (!state || !skipTaskbar || !skipPager) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    if (window.isVisible()) {
+        // A mapped window's state belongs to the window manager: ask it.
+        constexpr std::uint32_t add = 1;
+        constexpr std::uint32_t sourceApplication = 1;
+        x11::sendClientMessage(
+            connection, x11::rootWindow(connection), id, *state,
+            {add, *skipTaskbar, *skipPager, sourceApplication, 0},
+            XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        return;
+    }
+    // Before mapping, the window's own property says it; Qt adds its states (above) to those
+    // it finds there.
+    std::vector<xcb_atom_t> states;
+    const x11::Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, id, *state, XCB_ATOM_ATOM, 0, 64), nullptr));
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        states.assign(atoms, atoms + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    for (const xcb_atom_t wanted : {*skipTaskbar, *skipPager}) {
+        if (std::find(states.begin(), states.end(), wanted) == states.end()) {
+            states.push_back(wanted);
+        }
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, *state, XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(states.size()), states.data());
+    xcb_flush(connection);
 }
 
 bool pointerButtonHeld() {

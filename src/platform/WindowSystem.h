@@ -13,6 +13,10 @@ bool composites();
 /// own lately.
 void activate(QWindow& window);
 
+/// Keeps the window out of taskbars and pagers. Called before each showing: the window manager
+/// drops these states when the window is hidden.
+void keepOutOfTaskbar(QWindow& window);
+
 /// Whether a pointer button is held down, in whichever window; false where that cannot be asked.
 bool pointerButtonHeld();
 

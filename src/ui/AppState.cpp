@@ -27,14 +27,14 @@ bool AppState::dropFiles(const QStringList& files) {
     return true;
 }
 
-void AppState::notify(const QString& title, const QString& body) {
-    m_services.postNotification(title, body);
+void AppState::notify(const QString& title, const QString& body, const QStringList& outputs) {
+    m_services.postNotification(title, body, outputs);
 }
 
 void AppState::notifyOrReveal(const QString& title, const QString& body,
                               const QStringList& fallbackFiles, bool revealAllowed) {
     if (m_services.notificationsAuthorized()) {
-        notify(title, body);
+        notify(title, body, fallbackFiles);
     } else if (revealAllowed && !fallbackFiles.isEmpty()) {
         m_services.revealFiles(fallbackFiles);
     }

@@ -27,8 +27,8 @@ public:
     /// converts: one batch runs at a time.
     bool dropFiles(const QStringList& files);
 
-    /// Posts a notification at once.
-    void notify(const QString& title, const QString& body);
+    /// Posts a notification at once; it offers to show `outputs` in their folder.
+    void notify(const QString& title, const QString& body, const QStringList& outputs = {});
     /// Posts the notification where notifications are allowed; otherwise, when `revealAllowed`,
     /// selects the files in the file viewer.
     void notifyOrReveal(const QString& title, const QString& body, const QStringList& fallbackFiles,

@@ -10,6 +10,12 @@ void PanelDismissal::suppressFor(int milliseconds) {
 
 void PanelDismissal::setDialogOpen(bool open) {
     m_dialogOpen = open;
+    if (!open) {
+        // The release that closed the dialog (its Open or Cancel button) is heard after the
+        // dialog is gone; it was no click elsewhere. The panel takes the activation back, and a
+        // later loss of it starts the watch again.
+        settled();
+    }
 }
 
 bool PanelDismissal::suppressed() const {

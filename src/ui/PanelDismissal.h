@@ -23,7 +23,8 @@ public:
     /// No closing for a while: a drop has just opened the panel, and the mouse-up that ends the
     /// drag elsewhere must not close it again.
     void suppressFor(int milliseconds);
-    /// No closing while a dialog of the panel is open.
+    /// No closing while a dialog of the panel is open. Its closing settles the watch: the
+    /// clicks that closed it are the dialog's, and the panel is made active again.
     void setDialogOpen(bool open);
 
     /// The panel has lost the activation; `buttonHeld`: a pointer button is down now. True:
@@ -38,6 +39,7 @@ public:
     void settled();
 
     bool watchingPointer() const { return m_watching; }
+    bool dialogOpen() const { return m_dialogOpen; }
 
 private:
     bool suppressed() const;

@@ -95,7 +95,10 @@ QString PopoverViewModel::detail() const {
         case State::PickFormat:
             return {};
         case State::Done:
-            return savedLine();
+            // Files a cancel stopped did not fail: they are counted here, not as failures.
+            return m_cancelled == 0
+                       ? savedLine()
+                       : savedLine() + QStringLiteral(" \u00b7 %1 cancelled").arg(m_cancelled);
     }
     return {};
 }
@@ -123,20 +126,39 @@ QString PopoverViewModel::failureHeadline() const {
 }
 
 QString PopoverViewModel::failureDetail() const {
-    return m_state != State::Done || m_failures.empty() ? QString() : m_failures.front().reason;
+    if (m_state != State::Done || m_failures.empty()) {
+        return {};
+    }
+    if (m_failures.size() == 1) {
+        return m_failures.front().reason;  // the headline names the file
+    }
+    // Every failed file with its reason, a line each.
+    QStringList lines;
+    for (const FailedConversion& failure : m_failures) {
+        lines << failure.name + QStringLiteral(": ") + failure.reason;
+    }
+    return lines.join(u'\n');
 }
 
 QString PopoverViewModel::progressText() const {
     if (!isConverting() || m_fileCount == 0) {
         return {};
     }
-    if (m_fileCount == 1) {
-        return QStringLiteral("Converting %1").arg(m_currentFile);
+    return progressPrefix() + m_currentFile;
+}
+
+QString PopoverViewModel::progressPrefix() const {
+    if (!isConverting() || m_fileCount == 0) {
+        return {};
     }
-    return QStringLiteral("Converting %1 of %2 \u00b7 %3")
-        .arg(m_fileIndex + 1)
-        .arg(m_fileCount)
-        .arg(m_currentFile);
+    if (m_fileCount == 1) {
+        return QStringLiteral("Converting ");
+    }
+    return QStringLiteral("Converting %1 of %2 \u00b7 ").arg(m_fileIndex + 1).arg(m_fileCount);
+}
+
+QString PopoverViewModel::progressFile() const {
+    return isConverting() && m_fileCount > 0 ? m_currentFile : QString();
 }
 
 QString PopoverViewModel::chipLabel(const QString& format) const {
@@ -270,9 +292,11 @@ void PopoverViewModel::finishConversion(const QStringList& files, const QString&
         m_succeeded = static_cast<int>(result.succeeded.size());
         m_total = static_cast<int>(files.size());
         m_failures.clear();
-        for (const FailedFile& failure : result.failed) {
+        const std::vector<FailedFile> failures = BatchSummary::failuresOf(result);
+        for (const FailedFile& failure : failures) {
             m_failures.push_back(FailedConversion::from(failure.path, failure.error));
         }
+        m_cancelled = static_cast<int>(result.failed.size() - failures.size());
         setState(State::Done);
         const QStringList outputs = result.writtenFiles();
         const BatchSummary::Notice notice = BatchSummary::notice(files, result, outputs);
@@ -280,7 +304,10 @@ void PopoverViewModel::finishConversion(const QStringList& files, const QString&
     } else {
         const BatchSummary::Notice notice = BatchSummary::notice(files, result, {});
         m_appState.notify(notice.title, notice.body);
-        showTransientError(QStringLiteral("Conversion failed. ") + notice.body);
+        // A cancel before the first file was done is no failure.
+        const bool failed = !BatchSummary::failuresOf(result).empty() || result.failed.empty();
+        showTransientError(failed ? QStringLiteral("Conversion failed. ") + notice.body
+                                  : notice.body);
         setState(State::Idle);
     }
     m_inFlightFormat.clear();

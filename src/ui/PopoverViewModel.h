@@ -69,6 +69,8 @@ class PopoverViewModel : public QObject {
     Q_PROPERTY(QString failureHeadline READ failureHeadline NOTIFY changed)
     Q_PROPERTY(QString failureDetail READ failureDetail NOTIFY changed)
     Q_PROPERTY(double progress READ progress NOTIFY changed)
+    Q_PROPERTY(QString progressPrefix READ progressPrefix NOTIFY changed)
+    Q_PROPERTY(QString progressFile READ progressFile NOTIFY changed)
 
 public:
     enum class State { Idle, PickFormat, Done };
@@ -94,7 +96,8 @@ public:
     /// The drop zone's first line: the invitation, the batch (or, while it converts, the file it
     /// is at), or what was converted.
     QString headline() const;
-    /// The line under it: what can be dropped, or where the outputs went.
+    /// The line under it: what can be dropped, or where the outputs went (and how many files a
+    /// cancel stopped).
     QString detail() const;
     QString fileLabel() const;
     QStringList targets() const { return m_targets; }
@@ -103,7 +106,11 @@ public:
     QString savedLine() const;
     QString failureHeadline() const;
     QString failureDetail() const;
+    /// "Converting 2 of 3 · x.jpg" while a batch converts: the prefix, then the file's name,
+    /// which alone may be cut short on screen.
     QString progressText() const;
+    QString progressPrefix() const;
+    QString progressFile() const;
     double progress() const { return m_progress; }
     const QStringList& files() const { return m_files; }
     const std::vector<FailedConversion>& failures() const { return m_failures; }
@@ -176,7 +183,8 @@ private:
     QString m_format;
     int m_succeeded = 0;
     int m_total = 0;
-    std::vector<FailedConversion> m_failures;
+    std::vector<FailedConversion> m_failures;  ///< without the files a cancel stopped
+    int m_cancelled = 0;
     // progress of the running batch
     int m_fileIndex = 0;
     int m_fileCount = 0;

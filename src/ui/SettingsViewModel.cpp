@@ -29,6 +29,10 @@ bool SettingsViewModel::isCustomFolderMissing() const {
            m_settings.customFolderState().kind == CustomFolderResolution::Kind::Missing;
 }
 
+bool SettingsViewModel::usesCustomFolder() const {
+    return m_settings.outputFolderMode() == OutputFolderMode::Custom;
+}
+
 QString SettingsViewModel::outputFolderLabel() const {
     if (m_settings.outputFolderMode() == OutputFolderMode::SameAsSource) {
         return texts().sameAsSource;

@@ -66,6 +66,7 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(pivana::SettingsTexts texts READ texts CONSTANT)
     Q_PROPERTY(QString outputFolderLabel READ outputFolderLabel NOTIFY changed)
     Q_PROPERTY(bool isCustomFolderMissing READ isCustomFolderMissing NOTIFY changed)
+    Q_PROPERTY(bool usesCustomFolder READ usesCustomFolder NOTIFY changed)
     Q_PROPERTY(bool replaceOriginal READ replaceOriginal NOTIFY changed)
     Q_PROPERTY(double jpgQuality READ jpgQuality WRITE setJpgQuality NOTIFY changed)
     Q_PROPERTY(QString jpgQualityText READ jpgQualityText NOTIFY changed)
@@ -81,6 +82,8 @@ public:
     static SettingsTexts texts() { return {}; }
     QString outputFolderLabel() const;
     bool isCustomFolderMissing() const;
+    /// Outputs go to a folder of the user's choice rather than beside their sources.
+    bool usesCustomFolder() const;
     bool replaceOriginal() const;
     double jpgQuality() const;
     void setJpgQuality(double quality);

@@ -21,6 +21,10 @@ namespace pivana::test {
 namespace {
 
 const QString screenshots = QStringLiteral(PIVANA_BIN_DIR "/../screenshots");
+const QString accessibleScript =
+    QStringLiteral(PIVANA_SOURCE_DIR "/tests/e2e/support/accessible.py");
+// Debian's Python, which has the accessibility bindings: another python3 may come first on PATH.
+const QString python = QStringLiteral("/usr/bin/python3");
 constexpr int trayHeight = 28;
 
 }  // namespace
@@ -75,6 +79,16 @@ bool Desktop::start(const QString& home) {
     }
     environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromUtf8(bus->readLine()).trimmed());
     m_processes.push_back(std::move(bus));
+    // The accessibility bus, through which the tests find and operate the app's controls as a
+    // screen reader does. Qt apps expose their windows on it when asked to.
+    environment.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    if (!launch("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"}) || !waitUntil([this] {
+            return run("/usr/bin/dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus",
+                                              "/org/a11y/bus", "org.a11y.Bus.GetAddress"})
+                       .status == 0;
+        })) {
+        return false;
+    }
 
     return launch("/usr/bin/openbox", {}) && startTray("0x303030") &&
            launch("/usr/bin/dunst", {}) &&
@@ -198,6 +212,61 @@ QStringList Desktop::notifications() const {
     return shown;
 }
 
+std::vector<Control> Desktop::controls() const {
+    std::vector<Control> found;
+    const Result tree = run(python, {accessibleScript, "tree"});
+    if (tree.status != 0) {
+        return found;
+    }
+    for (const QString& line : tree.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QJsonArray box = object.value("extents").toArray();
+        Control control;
+        control.path = object.value("path").toString();
+        control.role = object.value("role").toString();
+        control.name = object.value("name").toString();
+        control.description = object.value("description").toString();
+        for (const QJsonValue& state : object.value("states").toArray()) {
+            control.states << state.toString();
+        }
+        for (const QJsonValue& action : object.value("actions").toArray()) {
+            control.actions << action.toString();
+        }
+        control.extents =
+            QRect(box.at(0).toInt(), box.at(1).toInt(), box.at(2).toInt(), box.at(3).toInt());
+        found.push_back(control);
+    }
+    // Qt 6.4 tells the extents in its own pixels, which QT_SCALE_FACTOR makes larger than the
+    // screen's: the panel's frame, whose size on screen the window system tells, gives the ratio.
+    const QRect onScreen = panel();
+    const auto frame = std::find_if(found.begin(), found.end(), [](const Control& control) {
+        return control.role == u"frame" && control.name == u"Pivana";
+    });
+    if (onScreen.isValid() && frame != found.end() && frame->extents.width() > 0 &&
+        frame->extents.width() != onScreen.width()) {
+        const double scale = double(onScreen.width()) / frame->extents.width();
+        for (Control& control : found) {
+            const QRect box = control.extents;
+            control.extents = QRect(qRound(box.x() * scale), qRound(box.y() * scale),
+                                    qRound(box.width() * scale), qRound(box.height() * scale));
+        }
+    }
+    return found;
+}
+
+bool Desktop::act(const Control& control, const QString& action) const {
+    return run(python, {accessibleScript, "do", control.path, action}).status == 0;
+}
+
+QString Desktop::windowId(const QString& pattern) const {
+    const Result found = run("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", pattern});
+    return found.status == 0 ? found.out.section('\n', 0, 0).trimmed() : QString();
+}
+
+QString Desktop::windowProperty(const QString& id, const QString& property) const {
+    return run("/usr/bin/xprop", {"-id", id, property}).out.trimmed();
+}
+
 void Pivana::start(const Desktop& desktop, const QStringList& changes,
                    const std::function<bool()>& ready) {
     QProcessEnvironment environment = desktop.environment;
@@ -275,44 +344,6 @@ vips::VImage panelPixels(const Desktop& desktop, const QRect& panel) {
         .copy_memory();
 }
 
-bool panelDrawn(const Desktop& desktop, const QRect& panel) {
-    return panel.isValid() && panelPixels(desktop, panel).avg() > 12;
-}
-
-std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel) {
-    if (!panel.isValid()) {
-        return {};
-    }
-    const vips::VImage image = panelPixels(desktop, panel);
-    const QRect inside = panel.adjusted(4, 4, -4, -4);
-    // The background: the top row of the inside, where nothing is drawn.
-    const double background =
-        image.extract_area(inside.width() / 4, 0, inside.width() / 2, 1).avg();
-    const vips::VImage ink = ((image - background).abs() > 70).cast(VIPS_FORMAT_UCHAR);
-    std::vector<std::pair<int, int>> bands;
-    bool inBand = false;
-    for (int y = 0; y < inside.height(); ++y) {
-        const bool inked = ink.extract_area(0, y, inside.width(), 1).max() > 0;
-        if (inked && !inBand) {
-            bands.emplace_back(y, y);
-        }
-        if (inked) {
-            bands.back().second = y;
-        }
-        inBand = inked;
-    }
-    std::vector<QPoint> lines;
-    for (const auto& [top, bottom] : bands) {
-        const vips::VImage row = ink.extract_area(0, top, inside.width(), bottom - top + 1);
-        int left = 0;
-        while (left < inside.width() && row.extract_area(left, 0, 1, row.height()).max() == 0) {
-            ++left;
-        }
-        lines.emplace_back(inside.x() + left, inside.y() + (top + bottom) / 2);
-    }
-    return lines;
-}
-
 bool PanelUser::openWith(const QStringList& files) const {
     return m_desktop.run(QStringLiteral(PIVANA_BIN_DIR "/pivana"), files).status == 0 &&
            waitUntil([this] { return panelShown(); });
@@ -337,46 +368,60 @@ QRect PanelUser::openPanelFromTray() const {
 }
 
 QRect PanelUser::shownPanel() const {
-    // While the window manager takes a new window in, xdotool can miss it for a moment.
+    // While the window manager takes a new window in, xdotool can miss it for a moment; the
+    // panel is there for its user once its controls show on the accessibility bus.
     QRect panel;
     waitUntil([&] {
         panel = m_desktop.panel();
-        return panelDrawn(m_desktop, panel);
+        if (!panel.isValid()) {
+            return false;
+        }
+        for (const Control& control : m_desktop.controls()) {
+            if (control.role == u"push button" && panel.contains(control.centre())) {
+                return true;
+            }
+        }
+        return false;
     });
     return panel;
 }
 
-QPoint PanelUser::waitForChip() const {
-    // Below the state icon and the batch's name, the first line of ink. While the chips fade in
-    // and the icon turns, a line can be missing and the next row taken for the first: the lines
-    // are read again once the drawing stands still.
-    QPoint chip;
-    const auto firstChip = [&] {
-        const std::vector<QPoint> lines = inkLines(m_desktop, m_desktop.panel());
-        chip = lines.size() < 3 ? QPoint() : lines[2] + QPoint(8, 0);
-        return !chip.isNull();
-    };
-    if (waitUntil(firstChip, 10000)) {
-        settled();
-        waitUntil(firstChip, 5000);
-    }
-    return chip;
-}
-
-QPoint PanelUser::settingsRow() const {
-    // In the idle panel, the last line but one. A panel shown again can draw its last state for a
-    // moment, whose lines lie elsewhere: the lines are read once the drawing stands still, in the
-    // frame the panel has then.
-    settled();
-    QPoint row;
+std::optional<Control> PanelUser::find(const QString& role, const QString& name,
+                                       int timeoutMs) const {
+    std::optional<Control> found;
     waitUntil(
         [&] {
-            const std::vector<QPoint> lines = inkLines(m_desktop, m_desktop.panel());
-            row = lines.size() >= 4 ? lines[lines.size() - 2] + QPoint(40, 0) : QPoint();
-            return !row.isNull();
+            for (const Control& control : m_desktop.controls()) {
+                if ((role.isEmpty() || control.role == role) && control.name == name) {
+                    found = control;
+                    return true;
+                }
+            }
+            return false;
         },
-        10000);
-    return row;
+        timeoutMs);
+    return found;
+}
+
+bool PanelUser::shows(const QString& role, const QString& name) const {
+    const std::vector<Control> controls = m_desktop.controls();
+    return std::any_of(controls.begin(), controls.end(), [&](const Control& control) {
+        return (role.isEmpty() || control.role == role) && control.name == name;
+    });
+}
+
+bool PanelUser::press(const QString& name) const {
+    const std::optional<Control> button = find("push button", name);
+    return button && m_desktop.act(*button, "Press");
+}
+
+bool PanelUser::click(const QString& role, const QString& name) const {
+    const std::optional<Control> control = find(role, name);
+    if (!control || control->extents.isEmpty()) {
+        return false;
+    }
+    m_desktop.click(control->centre());
+    return true;
 }
 
 bool PanelUser::settled() const {

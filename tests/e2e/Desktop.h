@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <vips/vips8>
 
@@ -22,8 +23,22 @@ void writeLongClip(const QString& path);
 /// Polls until the condition holds or the time is up; no fixed sleeps.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
 
-/// A desktop session of our own: an X server, a window manager, a tray host and a notification
-/// daemon on a private session bus.
+/// One object of the app's windows as the accessibility bus shows it to a screen reader.
+struct Control {
+    QString path;  ///< where it is in the app's tree, for acting on it
+    QString role;  ///< AT-SPI's role name: "push button", "check box", "label", "dialog"...
+    QString name;
+    QString description;
+    QStringList states;   ///< "showing", "focused", "checked"...
+    QStringList actions;  ///< "Press", "Toggle", "SetFocus"...
+    QRect extents;        ///< on the screen
+
+    bool is(const QString& state) const { return states.contains(state); }
+    QPoint centre() const { return extents.center(); }
+};
+
+/// A desktop session of our own: an X server, a window manager, a tray host, a notification
+/// daemon and the accessibility bus, on a private session bus.
 class Desktop {
 public:
     /// The environment the session's programs run in.
@@ -62,6 +77,15 @@ public:
     QByteArray capture() const;
     /// Summaries and bodies the notification daemon has shown, newest first, as "title | body".
     QStringList notifications() const;
+    /// Every showing object of the app's windows, in tree order, read from the accessibility
+    /// bus; empty while the app is not on it.
+    std::vector<Control> controls() const;
+    /// Performs an accessible action of the control, as a screen reader's user does.
+    bool act(const Control& control, const QString& action) const;
+    /// The X window id of the first window on screen whose name matches; empty when none.
+    QString windowId(const QString& pattern) const;
+    /// A property of an X window as xprop prints it.
+    QString windowProperty(const QString& id, const QString& property) const;
 
 private:
     QString m_home;
@@ -91,15 +115,6 @@ private:
 /// The inside of the panel in a fresh screenshot, in grey levels.
 vips::VImage panelPixels(const Desktop& desktop, const QRect& panel);
 
-/// Whether the app has drawn the panel yet: a window just mapped shows as black until its first
-/// frame.
-bool panelDrawn(const Desktop& desktop, const QRect& panel);
-
-/// Lines of ink on the panel, top to bottom, found in a screenshot: each band of rows with pixels
-/// that stand out from the panel's background (dark on a light panel, light on a dark one), as
-/// the point where its ink starts in the middle of the band.
-std::vector<QPoint> inkLines(const Desktop& desktop, const QRect& panel);
-
 /// What a user does with the panel, in the desktop.
 class PanelUser {
 public:
@@ -110,14 +125,20 @@ public:
     bool openWith(const QStringList& files) const;
     /// Opens the panel with a click on the tray icon, once the tray shows it.
     QRect openPanelFromTray() const;
-    /// The panel's frame once it is seen and drawn.
+    /// The panel's frame once it is on screen with its controls.
     QRect shownPanel() const;
-    /// The first format chip, once the chips have faded in; null when none shows.
-    QPoint waitForChip() const;
-    /// The footer's Settings row in the idle panel.
-    QPoint settingsRow() const;
-    /// Waits until the panel shows the same picture twice in a row: its state drawn, its
-    /// animations over.
+    /// The first showing control of this role (any, when empty) and name, once there is one;
+    /// none when none comes within the time.
+    std::optional<Control> find(const QString& role, const QString& name,
+                                int timeoutMs = 20000) const;
+    /// Whether a control of this role and name shows now.
+    bool shows(const QString& role, const QString& name) const;
+    /// Waits for a button by its name and presses it through its accessible action.
+    bool press(const QString& name) const;
+    /// Waits for a control and clicks it with the mouse, at the middle of where it is drawn.
+    bool click(const QString& role, const QString& name) const;
+    /// Waits until the panel shows the same picture twice in a row: its animations over. Only
+    /// for comparing how it is drawn; controls are found through the accessibility bus.
     bool settled() const;
     /// Closes the panel with a click elsewhere; false when it stays open.
     bool closePanel() const;

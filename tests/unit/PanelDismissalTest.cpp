@@ -79,7 +79,12 @@ TEST_F(Dismissal, AnOpenDialogKeepsThePanelOpenUntilItCloses) {
     EXPECT_FALSE(rule.activationLost(up));
     now += 60'000;
     EXPECT_FALSE(rule.buttonReleased(elsewhere, noDrag));
+    // The click on the dialog's button that closed it is told only after it closed: it is the
+    // dialog's, not one elsewhere. The panel takes the activation back.
     rule.setDialogOpen(false);
+    EXPECT_FALSE(rule.buttonReleased(elsewhere, noDrag));
+    // Losing it again starts the watch afresh.
+    EXPECT_FALSE(rule.activationLost(held));
     EXPECT_TRUE(rule.buttonReleased(elsewhere, noDrag));
 }
 

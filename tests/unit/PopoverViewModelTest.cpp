@@ -32,7 +32,7 @@ public:
     }
     void cancel() override { ++cancels; }
     void finish(const QStringList& succeeded, const QStringList& failed,
-                const QString& reason = "Cannot rasterise SVG") {
+                const QString& reason = "Cannot rasterise SVG", const QStringList& cancelled = {}) {
         ConversionResult result;
         for (const QString& source : succeeded) {
             result.addSuccess(
@@ -41,6 +41,9 @@ public:
         }
         for (const QString& source : failed) {
             result.addFailure(source, ConversionError::processFailed(reason));
+        }
+        for (const QString& source : cancelled) {
+            result.addFailure(source, ConversionError::cancelled());
         }
         calls.back().callbacks.finished(result);
     }
@@ -52,7 +55,7 @@ public:
     QStringList posted;
     QStringList revealed;
     bool notificationsAuthorized() override { return authorized; }
-    void postNotification(const QString& title, const QString& body) override {
+    void postNotification(const QString& title, const QString& body, const QStringList&) override {
         posted << title + " | " + body;
     }
     void revealFiles(const QStringList& files) override { revealed << files; }
@@ -169,6 +172,9 @@ TEST_F(Popover, SuccessfulBatchEndsDoneAndNotifies) {
     EXPECT_EQ(targetLists, 0) << "progress must not hand the view a new chip list";
     // The file being converted takes the batch's line: no line is added, no name shown twice.
     EXPECT_EQ(model.headline(), QString::fromUtf8("Converting 2 of 3 · b.heic"));
+    // Only the name may be cut short on screen: the count stays whole.
+    EXPECT_EQ(model.progressPrefix(), QString::fromUtf8("Converting 2 of 3 · "));
+    EXPECT_EQ(model.progressFile(), "b.heic");
     EXPECT_EQ(model.detail(), "");
 
     runner.finish({"/p/a.heic", "/p/b.heic", "/p/c.heic"}, {});
@@ -188,7 +194,10 @@ TEST_F(Popover, PartialBatchSummarisesItsFailures) {
     runner.finish({"/p/a.png", "/p/b.png"}, {"/p/logo.svg", "/p/d.png", "/p/e.png"});
     EXPECT_EQ(model.doneTitle(), "Converted 2 of 5 to JPG");
     EXPECT_EQ(model.failureHeadline(), "3 files couldn't convert");
-    EXPECT_EQ(model.failureDetail(), "Cannot rasterise SVG");
+    EXPECT_EQ(model.failureDetail(),
+              "logo.svg: Cannot rasterise SVG\nd.png: Cannot rasterise SVG\n"
+              "e.png: Cannot rasterise SVG")
+        << "each failed file with its reason";
     EXPECT_EQ(
         services.posted,
         QStringList{QString::fromUtf8(
@@ -310,11 +319,30 @@ TEST_F(Popover, WhileConvertingTheFooterOffersCancelAndKeepsWhatConverted) {
     clickFooter("Cancel");
     EXPECT_EQ(runner.cancels, 1);
 
-    runner.finish({"/p/a.png"}, {"/p/b.png", "/p/c.png"}, "Cancelled");
+    runner.finish({"/p/a.png"}, {}, {}, {"/p/b.png", "/p/c.png"});
     EXPECT_EQ(model.doneTitle(), "Converted 1 of 3 to JPG");
-    EXPECT_EQ(model.failureHeadline(), "2 files couldn't convert");
-    EXPECT_EQ(model.failureDetail(), "Cancelled");
+    EXPECT_EQ(model.failureHeadline(), "") << "a cancelled file did not fail";
+    EXPECT_EQ(model.detail(), QString::fromUtf8("saved to p · 2 cancelled"));
+    EXPECT_EQ(services.posted.value(0),
+              QString::fromUtf8("Converted | 1 of 3 converted before the cancel → a.jpg"));
     EXPECT_EQ(footer(), (QStringList{"clockwise Convert More", "xmark Close"}));
+
+    // Cancelled before anything converted: no failure either.
+    pick({"/p/a.png", "/p/b.png"});
+    model.tapChip("jpg");
+    runner.finish({}, {}, {}, {"/p/a.png", "/p/b.png"});
+    EXPECT_EQ(model.state(), PopoverViewModel::State::Idle);
+    EXPECT_EQ(model.transientError(), "Cancelled. No files were converted.");
+    EXPECT_EQ(services.posted.value(1), "Pivana | Cancelled. No files were converted.");
+
+    // A real failure among them still is one, and the cancelled files are counted apart.
+    pick({"/p/a.png", "/p/logo.svg", "/p/c.png"});
+    model.tapChip("jpg");
+    runner.finish({"/p/a.png"}, {"/p/logo.svg"}, "Cannot rasterise SVG", {"/p/c.png"});
+    EXPECT_EQ(model.failureHeadline(), "couldn't convert logo.svg");
+    EXPECT_EQ(services.posted.value(2),
+              QString::fromUtf8("Partially converted | 1 of 3 succeeded · logo.svg: Cannot "
+                                "rasterise SVG · 1 cancelled"));
 }
 
 TEST_F(Popover, HidingThePanelResetsItUnlessABatchRuns) {

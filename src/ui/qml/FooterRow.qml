@@ -11,6 +11,7 @@ KeyButton {
     leftInset: 4
     rightInset: 4
     ringRadius: 6
+    Accessible.name: label
 
     background: Rectangle {
         radius: 6

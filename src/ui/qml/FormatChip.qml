@@ -10,6 +10,7 @@ KeyButton {
     implicitWidth: Math.ceil(Math.max(regular.advanceWidth, medium.advanceWidth)) + 20
     implicitHeight: Math.ceil(regular.height) + 8
     ringRadius: height / 2 + 2
+    Accessible.name: label
 
     TextMetrics { id: regular; font.pixelSize: 11; text: chip.label }
     TextMetrics { id: medium; font.pixelSize: 11; font.weight: Font.Medium; text: chip.label }

@@ -58,6 +58,7 @@ Column {
                 id: back
                 width: 16
                 height: 20
+                Accessible.name: "Back"
                 contentItem: Icon {
                     name: "back"
                     color: Theme.secondary
@@ -67,6 +68,8 @@ Column {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: view.texts.title
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 font.pixelSize: 15
                 font.letterSpacing: 0.15
                 color: Theme.primary
@@ -109,9 +112,14 @@ Column {
                         id: folderButton
                         readonly property color ink: view.model.isCustomFolderMissing ? Theme.error
                                                                                       : Theme.primary
-                        implicitWidth: folderLabel.implicitWidth
-                        implicitHeight: folderLabel.implicitHeight
-                        onClicked: folderMenu.popup(folderButton, 0, folderButton.height + 4)
+                        // The whole of it takes a click, the chevron and a margin around it too.
+                        padding: 4
+                        implicitWidth: folderLabel.implicitWidth + leftPadding + rightPadding
+                        implicitHeight: folderLabel.implicitHeight + topPadding + bottomPadding
+                        Accessible.role: Accessible.ButtonMenu
+                        Accessible.name: view.texts.outputFolder
+                        Accessible.description: view.model.outputFolderLabel
+                        onClicked: folderMenu.popup(folderButton, 0, folderButton.height + 2)
                         contentItem: Row {
                             id: folderLabel
                             spacing: 2
@@ -129,12 +137,17 @@ Column {
                         }
                         PanelMenu {
                             id: folderMenu
+                            // The current choice carries a check mark.
                             PanelMenuItem {
                                 text: view.texts.sameAsSource
+                                checkable: true
+                                checked: !view.model.usesCustomFolder
                                 onTriggered: view.model.useSameAsSource()
                             }
                             PanelMenuItem {
                                 text: view.texts.chooseFolder
+                                checkable: true
+                                checked: view.model.usesCustomFolder
                                 onTriggered: view.chooseFolder()
                             }
                         }
@@ -182,6 +195,8 @@ Column {
                     }
                     PanelSwitch {
                         objectName: "replaceOriginal"
+                        Accessible.name: view.texts.replaceOriginal
+                        Accessible.description: view.texts.replaceOriginalDetail
                         anchors.right: parent.right
                         anchors.verticalCenter: parent.verticalCenter
                         checked: view.model.replaceOriginal
@@ -226,6 +241,7 @@ Column {
                     PanelSlider {
                         id: quality
                         objectName: "jpgQuality"
+                        Accessible.name: view.texts.jpgQuality
                         width: parent.width
                         from: 10
                         to: 100
@@ -246,6 +262,7 @@ Column {
                     label: view.texts.aacBitrate
                     PanelComboBox {
                         objectName: "audioBitrate"
+                        Accessible.name: view.texts.aacBitrate
                         width: 100
                         model: view.model.bitrateLabels
                         currentIndex: view.model.bitrateIndex
@@ -276,6 +293,7 @@ Column {
                     }
                     PanelSwitch {
                         objectName: "launchAtLogin"
+                        Accessible.name: view.texts.launchAtLogin
                         anchors.verticalCenter: parent.verticalCenter
                         enabled: !view.model.launchBusy
                         checked: view.model.launchAtLogin

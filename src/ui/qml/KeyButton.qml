@@ -12,6 +12,8 @@ T.AbstractButton {
     padding: 0
     Keys.onReturnPressed: button.clicked()
     Keys.onEnterPressed: button.clicked()
+    // A screen reader's "press" clicks it too.
+    Accessible.onPressAction: button.clicked()
     HoverHandler { cursorShape: Qt.PointingHandCursor }
     FocusRing {
         target: button

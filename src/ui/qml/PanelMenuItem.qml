@@ -6,7 +6,8 @@ import Pivana
 Basic.MenuItem {
     id: item
     implicitHeight: 24
-    leftPadding: 10
+    // Room for the check mark of the current choice.
+    leftPadding: checkable ? 26 : 10
     rightPadding: 10
     font.pixelSize: 12
     contentItem: Text {
@@ -15,6 +16,13 @@ Basic.MenuItem {
         color: item.highlighted ? Theme.onButton : Theme.fieldText
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
+    }
+    indicator: Icon {
+        x: 8
+        anchors.verticalCenter: parent.verticalCenter
+        visible: item.checked
+        name: "checkmark"
+        color: item.highlighted ? Theme.onButton : Theme.fieldText
     }
     background: Rectangle {
         anchors.fill: parent

@@ -34,6 +34,13 @@ Item {
         function onActiveChanged() { Qt.callLater(root.keepFocus) }
     }
 
+    function focusChip(index) {
+        const chip = chipRepeater.itemAt(index)
+        if (chip) {
+            chip.forceActiveFocus(Qt.TabFocusReason)
+        }
+    }
+
     Rectangle {
         id: background
         anchors.fill: parent
@@ -58,11 +65,13 @@ Item {
         width: parent.width - 12
         spacing: 0
 
-        // Drop zone: the whole area is a button.
+        // Drop zone: the whole area is a button. A message takes the place of what it shows
+        // without changing its height, so that nothing under the pointer moves.
         Item {
             id: dropZone
+            readonly property bool messageShown: root.model.transientError !== ""
             width: parent.width
-            height: zoneColumn.implicitHeight + 40
+            height: Math.max(zoneColumn.implicitHeight, message.implicitHeight) + 40
             // What a drag the panel would take shows while it hovers.
             Rectangle {
                 anchors.fill: parent
@@ -74,34 +83,47 @@ Item {
                 border.color: Theme.accent
             }
             KeyButton {
+                id: zoneButton
                 anchors.fill: parent
                 anchors.margins: 2
                 ringRadius: 12
+                // Named by what it shows; a screen reader tells what else it offers.
+                Accessible.name: dropZone.messageShown ? root.model.transientError
+                                                       : root.model.headline
+                Accessible.description: dropZone.messageShown ? ""
+                                        : root.state === PopoverViewModel.Idle
+                                          ? "Files can also be dropped here: " + root.model.detail
+                                          : root.model.detail
                 HoverHandler {
                     cursorShape: root.state === PopoverViewModel.Idle ? Qt.PointingHandCursor
                                                                       : Qt.ArrowCursor
                 }
                 onClicked: root.model.tapDropZone()
             }
+            Text {
+                id: message
+                visible: dropZone.messageShown
+                anchors.centerIn: parent
+                width: parent.width - 40
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: root.model.transientError
+                font.pixelSize: 13
+                font.weight: Font.Medium
+                color: Theme.primary
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
             Column {
                 id: zoneColumn
                 anchors.centerIn: parent
                 width: parent.width - 40
                 spacing: 8
-
-                Text {
-                    visible: root.model.transientError !== ""
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    wrapMode: Text.WordWrap
-                    text: root.model.transientError
-                    font.pixelSize: 13
-                    font.weight: Font.Medium
-                    color: Theme.primary
-                }
+                // Still laid out under a message, so that the zone keeps its height.
+                opacity: dropZone.messageShown ? 0 : 1
+                enabled: !dropZone.messageShown
 
                 Item {
-                    visible: root.model.transientError === ""
                     width: 28
                     height: 28
                     anchors.horizontalCenter: parent.horizontalCenter
@@ -114,7 +136,9 @@ Item {
                         visible: !root.model.isConverting
                         Icon {
                             anchors.centerIn: parent
-                            name: root.state === PopoverViewModel.Done ? "checkmark" : "arrowDown"
+                            // A batch with failures is no plain success.
+                            name: root.state !== PopoverViewModel.Done ? "arrowDown"
+                                  : root.model.failureHeadline !== "" ? "warning" : "checkmark"
                             rotation: root.state === PopoverViewModel.PickFormat ? -90 : 0
                             color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.75)
                             Behavior on rotation { NumberAnimation { duration: 300; easing.type: Easing.OutBack } }
@@ -123,11 +147,12 @@ Item {
                 }
 
                 Column {
-                    visible: root.model.transientError === ""
                     width: parent.width
                     spacing: 2
                     // The batch, or while it converts, which file it is at: one line either way.
                     Text {
+                        id: headline
+                        visible: root.model.progressFile === ""
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         elide: Text.ElideMiddle
@@ -136,6 +161,34 @@ Item {
                         font.weight: Font.Medium
                         font.letterSpacing: root.state === PopoverViewModel.Idle ? -0.14 : 0
                         color: Theme.primary
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                        Accessible.ignored: !zoneColumn.enabled || !visible
+                    }
+                    // "Converting 2 of 3 · " stays whole; only the file's name is cut short.
+                    Item {
+                        visible: root.model.progressFile !== ""
+                        width: parent.width
+                        height: progressPrefix.implicitHeight
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: root.model.headline
+                        Accessible.ignored: !zoneColumn.enabled || !visible
+                        Row {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            Text {
+                                id: progressPrefix
+                                text: root.model.progressPrefix
+                                font: headline.font
+                                color: Theme.primary
+                            }
+                            Text {
+                                width: Math.min(implicitWidth, dropZone.width - 40 - progressPrefix.implicitWidth)
+                                elide: Text.ElideRight
+                                text: root.model.progressFile
+                                font: headline.font
+                                color: Theme.primary
+                            }
+                        }
                     }
                     Text {
                         visible: root.model.detail !== ""
@@ -145,8 +198,12 @@ Item {
                         text: root.model.detail
                         font.pixelSize: 11
                         color: root.state === PopoverViewModel.Done ? Theme.secondary : Theme.tertiary
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                        Accessible.ignored: !zoneColumn.enabled || !visible
                     }
-                    // Failure summary of a finished batch.
+                    // Failure summary of a finished batch: every failed file with its reason,
+                    // scrolling when there are many.
                     Item { visible: root.model.failureHeadline !== ""; width: 1; height: 6 }
                     Text {
                         visible: root.model.failureHeadline !== ""
@@ -157,17 +214,33 @@ Item {
                         font.pixelSize: 11
                         font.weight: Font.Medium
                         color: Theme.warning
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                        Accessible.ignored: !zoneColumn.enabled || !visible
                     }
-                    Text {
+                    Flickable {
+                        id: failureList
                         visible: root.model.failureDetail !== ""
                         width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        wrapMode: Text.Wrap
-                        maximumLineCount: 2
-                        elide: Text.ElideRight
-                        text: root.model.failureDetail
-                        font.pixelSize: 10
-                        color: Theme.tertiary
+                        height: Math.min(failureText.implicitHeight, 80)
+                        contentWidth: width
+                        contentHeight: failureText.implicitHeight
+                        clip: true
+                        interactive: contentHeight > height
+                        boundsBehavior: Flickable.StopAtBounds
+                        Text {
+                            id: failureText
+                            width: failureList.width
+                            horizontalAlignment: root.model.failureDetail.indexOf("\n") >= 0 ? Text.AlignLeft
+                                                                                 : Text.AlignHCenter
+                            wrapMode: Text.Wrap
+                            text: root.model.failureDetail
+                            font.pixelSize: 10
+                            color: Theme.tertiary
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
+                            Accessible.ignored: !zoneColumn.enabled || !failureList.visible
+                        }
                     }
                 }
             }
@@ -182,6 +255,8 @@ Item {
                 height: 3
                 radius: 1.5
                 color: Theme.hover
+                Accessible.role: Accessible.ProgressBar
+                Accessible.name: Math.round(root.model.progress * 100) + "%"
                 Rectangle {
                     width: parent.width * root.model.progress
                     height: parent.height
@@ -205,12 +280,19 @@ Item {
                 width: parent.width - 52
                 spacing: 5
                 Repeater {
+                    id: chipRepeater
                     model: root.model.targets
                     FormatChip {
                         required property string modelData
+                        required property int index
                         label: root.model.chipLabel(modelData)
                         selected: root.model.inFlightFormat === modelData
                         onClicked: root.model.tapChip(modelData)
+                        // The arrow keys move among the chips, as in a toolbar.
+                        Keys.onLeftPressed: root.focusChip(index - 1)
+                        Keys.onUpPressed: root.focusChip(index - 1)
+                        Keys.onRightPressed: root.focusChip(index + 1)
+                        Keys.onDownPressed: root.focusChip(index + 1)
                     }
                 }
             }

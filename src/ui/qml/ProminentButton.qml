@@ -8,6 +8,7 @@ Basic.Button {
     implicitHeight: 32
     Keys.onReturnPressed: control.clicked()
     Keys.onEnterPressed: control.clicked()
+    Accessible.onPressAction: control.clicked()
     font.pixelSize: 13
     font.weight: Font.Medium
     contentItem: Text {

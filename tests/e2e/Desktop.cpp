@@ -410,6 +410,19 @@ bool PanelUser::shows(const QString& role, const QString& name) const {
     });
 }
 
+bool PanelUser::awaitKeyboard(const QString& role, const QString& name) const {
+    return waitUntil([&] {
+        for (const Control& control : m_desktop.controls()) {
+            // Windows are the children of the app, their paths a single index.
+            if (!control.path.contains('/') && control.role == role && control.name == name &&
+                control.is("active")) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
 bool PanelUser::press(const QString& name) const {
     const std::optional<Control> button = find("push button", name);
     return button && m_desktop.act(*button, "Press");

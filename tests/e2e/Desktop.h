@@ -133,6 +133,10 @@ public:
                                 int timeoutMs = 20000) const;
     /// Whether a control of this role and name shows now.
     bool shows(const QString& role, const QString& name) const;
+    /// Waits until the window of this role and name has the keyboard: the panel is the frame
+    /// "Pivana", the confirmation the alert "Pivana", a file dialog the dialog of its title. Keys
+    /// sent before the window manager hands a new window the focus would go elsewhere.
+    bool awaitKeyboard(const QString& role, const QString& name) const;
     /// Waits for a button by its name and presses it through its accessible action.
     bool press(const QString& name) const;
     /// Waits for a control and clicks it with the mouse, at the middle of where it is drawn.

@@ -120,6 +120,7 @@ TEST_P(Looks, EveryStateOfThePanel) {
     shot("idle");
 
     // Tab reaches the drop zone, then the Settings row, each with a ring; Return opens it.
+    ASSERT_TRUE(user.awaitKeyboard("frame", "Pivana"));
     desktop->key({"Tab", "Tab"});
     shot("focus");
     desktop->key({"Return"});
@@ -132,8 +133,10 @@ TEST_P(Looks, EveryStateOfThePanel) {
     desktop->key({"Tab", "Tab", "Tab", "space"});
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("^Pivana$") == 2; }));
     shot("confirmation");
+    ASSERT_TRUE(user.awaitKeyboard("alert", "Pivana"));
     desktop->key({"Escape"});
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("^Pivana$") == 1; }));
+    ASSERT_TRUE(user.awaitKeyboard("frame", "Pivana"));
     desktop->key({"Escape"});
     EXPECT_TRUE(panelShrinksBelow(idle.height() + 50)) << "Escape leaves the settings";
 
@@ -141,7 +144,7 @@ TEST_P(Looks, EveryStateOfThePanel) {
     // there, and the files of other kinds grey out.
     desktop->key({"Tab", "Return"});
     const QString browse = "Choose files of the same type to convert";
-    ASSERT_TRUE(waitUntil([&] { return desktop->windowsNamed(browse) > 0; }));
+    ASSERT_TRUE(user.awaitKeyboard("dialog", browse));
     desktop->type("a.png");
     desktop->key({"Escape"});  // the list of names completing the typed one
     ASSERT_TRUE(waitUntil([&] { return desktop->windowsNamed(browse) > 0; }));

@@ -110,6 +110,7 @@ TEST_F(Panel, FilesChosenInTheBrowseDialogWithTheMouseBecomeTheBatch) {
         << "the dialog belongs to the panel";
     ASSERT_TRUE(user().find("push button", "Choose"));
     // The names typed in, the dialog answered with a click on its button.
+    ASSERT_TRUE(user().awaitKeyboard("dialog", browseTitle));
     desktop->type("\"a.png\" \"b.png\"");
     ASSERT_TRUE(user().click("push button", "Choose"));
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed(browseTitle) == 0; }));
@@ -188,6 +189,7 @@ TEST_F(Panel, AScreenReaderNamesEveryControlAndCanConvert) {
     ASSERT_TRUE(user().find("push button", "JPG"));
     EXPECT_EQ(unnamedControls(), QStringList()) << "chips";
     // Tab reaches the first chip, past the drop zone; the arrow keys move among the chips.
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Tab", "Tab"});
     EXPECT_TRUE(waitUntil([] { return focused().name == "JPG"; })) << focused().name.toStdString();
     desktop->key({"Right"});

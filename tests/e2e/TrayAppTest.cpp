@@ -101,14 +101,17 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
 
     // By keyboard: back, the output folder's menu, Replace original, the quality, the bit rate,
     // Launch at login, Done. The menu's second entry chooses a folder.
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Tab", "Tab", "Return", "Down", "Down", "Return"});
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("Choose an output folder") > 0; }));
     desktop->screenshot("settings-choose-folder");
+    ASSERT_TRUE(user().awaitKeyboard("dialog", "Choose an output folder"));
     desktop->type(output);
     desktop->key({"Return"});
     EXPECT_TRUE(waitUntil([this] { return storedSetting("outputFolderMode") == "Custom folder"; }));
     // The keyboard still reaches the panel: Escape leaves the settings.
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("Choose an output folder") == 0; }));
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Escape"});
     EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }))
         << "Escape closes the settings after the folder was chosen";
@@ -116,11 +119,14 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
 
     // Replace original asks first; Enter takes the default answer, "Enable".
     panel = openSettings();
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Tab", "Tab", "Tab", "space"});
     ASSERT_TRUE(waitUntil([] { return desktop->windowsNamed("^Pivana$") == 2; }));
     desktop->screenshot("settings-confirm");
+    ASSERT_TRUE(user().awaitKeyboard("alert", "Pivana"));
     desktop->key({"Return"});
     EXPECT_TRUE(waitUntil([this] { return storedSetting("replaceOriginal") == "true"; }));
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
 
     desktop->key({"Tab", "Left", "Left", "Left", "Left", "Left"});  // quality, a point a press
     EXPECT_TRUE(waitUntil([this] { return storedSetting("jpgQuality").toDouble() == 80; }))
@@ -137,6 +143,7 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
     pivana->start(*desktop);
     openSettings();
     desktop->screenshot("settings-after-restart");
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     EXPECT_EQ(storedSetting("replaceOriginal"), "true");
     EXPECT_EQ(storedSetting("audioBitrate"), "320");
     EXPECT_EQ(storedSetting("outputFolderMode"), "Custom folder");
@@ -272,6 +279,7 @@ TEST_F(TrayAppReleasingItsPanel, SettingsLeftOpenShowWhenThePanelIsBuiltAgain) {
     const QRect again = user().openPanelFromTray();
     desktop->screenshot("rebuilt-settings");
     EXPECT_EQ(again.height(), settingsHeight) << "the settings, as they were left";
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Escape"});
     EXPECT_TRUE(waitUntil([&] { return desktop->panel().height() < settingsHeight - 150; }))
         << "Escape reaches the rebuilt panel and closes the settings";

@@ -143,10 +143,10 @@ TEST_F(TrayApp, SettingsAreKeptAcrossRestartsAndUsed) {
     pivana->start(*desktop);
     openSettings();
     desktop->screenshot("settings-after-restart");
-    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     EXPECT_EQ(storedSetting("replaceOriginal"), "true");
     EXPECT_EQ(storedSetting("audioBitrate"), "320");
     EXPECT_EQ(storedSetting("outputFolderMode"), "Custom folder");
+    ASSERT_TRUE(user().awaitKeyboard("frame", "Pivana"));
     desktop->key({"Escape"});
     closePanel("after the restart");
 

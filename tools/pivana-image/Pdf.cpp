@@ -2,8 +2,8 @@
 // path as page-N.png (or .jpg) into a folder: every page, or none.
 #include "CairoHandles.h"
 #include "ImageTool.h"
-#include "QuietStandardError.h"
 #include "common/StagedOutput.h"
+#include "engine/QuietStandardError.h"
 #include "media/Vips.h"
 
 #include <cairo.h>

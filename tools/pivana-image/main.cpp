@@ -17,8 +17,8 @@
 // the pages appear all together or none does). Status 2 for a command line it does not
 // understand.
 #include "ImageTool.h"
-#include "QuietStandardError.h"
 #include "common/StagedOutput.h"
+#include "engine/QuietStandardError.h"
 #include "media/Vips.h"
 
 #include <cstdio>
@@ -39,7 +39,7 @@ int fail(FailureKind kind, const std::string& detail) {
 void convert(const pivana::image::Request& request, const std::string& staging) {
     // The decoders' own words (libtiff's, ImageMagick's, librsvg's) would come before the tool's
     // sentence; what they say that matters is in the failure's detail.
-    const pivana::image::QuietStandardError quiet;
+    const pivana::QuietStandardError quiet;
     if (!request.pictures.empty()) {
         pivana::image::writePictureDocument(request, staging);
         return;
